@@ -1,0 +1,96 @@
+#include "foundation/Date.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "foundation/Clock.h"
+
+namespace ossel {
+namespace {
+
+// Days from 1970-01-01 to a civil date and back (proleptic Gregorian), valid for
+// any year a 64-bit count can hold; see Howard Hinnant's "chrono-compatible
+// low-level date algorithms".
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<int64_t>(yoe) + era * 400 + (m <= 2);
+}
+
+}  // namespace
+
+Ref<Date> Date::withTimeIntervalSinceReferenceDate(double seconds) { return std::make_shared<Date>(seconds); }
+
+Ref<Date> Date::withTimeIntervalSince1970(double seconds) {
+    return std::make_shared<Date>(seconds - kTimeIntervalBetween1970AndReferenceDate);
+}
+
+Ref<Date> Date::now() { return withTimeIntervalSince1970(currentTimeIntervalSince1970()); }
+
+double Date::timeIntervalSince1970() const { return sinceReference_ + kTimeIntervalBetween1970AndReferenceDate; }
+
+bool Date::isEqual(const Object* other) const {
+    const auto* d = dynamic_cast<const Date*>(other);
+    return d && d->sinceReference_ == sinceReference_;
+}
+
+uint32_t Date::hash() const {
+    uint64_t bits;
+    const double v = sinceReference_ == 0 ? 0.0 : sinceReference_;  // -0 and 0 hash alike
+    std::memcpy(&bits, &v, sizeof bits);
+    return static_cast<uint32_t>(bits ^ (bits >> 32));
+}
+
+UtcFields utcFieldsOf(double sinceReferenceDate) {
+    const double seconds = std::floor(sinceReferenceDate + kTimeIntervalBetween1970AndReferenceDate);
+    // Beyond about ±2.9e11 years the fields stop meaning anything; clamp rather than overflow.
+    const double limit = 9.0e18;
+    const int64_t total = static_cast<int64_t>(std::isnan(seconds) ? 0 : std::fmax(-limit, std::fmin(limit, seconds)));
+    int64_t days = total / 86400;
+    int64_t rest = total % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    UtcFields f{};
+    unsigned m, d;
+    civilFromDays(days, f.year, m, d);
+    f.month = static_cast<int>(m);
+    f.day = static_cast<int>(d);
+    f.hour = static_cast<int>(rest / 3600);
+    f.minute = static_cast<int>(rest / 60 % 60);
+    f.second = static_cast<int>(rest % 60);
+    return f;
+}
+
+double sinceReferenceDateOf(const UtcFields& f) {
+    const int64_t days = daysFromCivil(f.year, static_cast<unsigned>(f.month), static_cast<unsigned>(f.day));
+    return static_cast<double>(days) * 86400.0 + f.hour * 3600.0 + f.minute * 60.0 + f.second -
+           kTimeIntervalBetween1970AndReferenceDate;
+}
+
+std::string Date::description() const {
+    const UtcFields f = utcFieldsOf(sinceReference_);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02d %02d:%02d:%02d +0000", static_cast<long long>(f.year),
+                  f.month, f.day, f.hour, f.minute, f.second);
+    return buffer;
+}
+
+}  // namespace ossel

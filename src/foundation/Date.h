@@ -1,0 +1,39 @@
+#pragma once
+// An instant, as seconds (with fraction) since the reference date 2001-01-01 00:00:00 UTC.
+// Any double is a date: the whole calendar, before 1901 and after 2038 alike.
+
+#include "foundation/Object.h"
+
+namespace ossel {
+
+class Date : public Object {
+public:
+    explicit Date(double sinceReferenceDate) : sinceReference_(sinceReferenceDate) {}
+    static Ref<Date> withTimeIntervalSinceReferenceDate(double seconds);
+    static Ref<Date> withTimeIntervalSince1970(double seconds);
+    static Ref<Date> now();  // through the clock seam
+
+    double timeIntervalSinceReferenceDate() const { return sinceReference_; }
+    double timeIntervalSince1970() const;
+    // This date minus the other, in seconds.
+    double timeIntervalSinceDate(const Date& other) const { return sinceReference_ - other.sinceReference_; }
+
+    bool isEqual(const Object* other) const override;
+    uint32_t hash() const override;
+    // "2006-03-14 10:22:05 +0000"
+    std::string description() const override;
+    std::string className() const override { return "Date"; }
+
+private:
+    double sinceReference_;
+};
+
+// Calendar fields of an instant in UTC (whole seconds, rounded down), and back.
+struct UtcFields {
+    int64_t year;
+    int month, day, hour, minute, second;
+};
+UtcFields utcFieldsOf(double sinceReferenceDate);
+double sinceReferenceDateOf(const UtcFields& fields);
+
+}  // namespace ossel

@@ -1,0 +1,78 @@
+#pragma once
+// A map from text keys to objects that keeps its entries in insertion order,
+// so that enumeration is stable. Small dictionaries are searched linearly;
+// larger ones build a hash index on first need.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "foundation/Object.h"
+
+namespace ossel {
+
+class Dictionary final : public Object {
+public:
+    using Entry = std::pair<std::string, Ref<Object>>;
+
+    explicit Dictionary(bool isMutable = true) : mutable_(isMutable) {}
+    Dictionary(std::vector<Entry> entries, bool isMutable);  // later duplicates replace earlier ones
+    static Ref<Dictionary> make(bool isMutable = true) { return std::make_shared<Dictionary>(isMutable); }
+
+    bool isMutable() const { return mutable_; }
+    size_t count() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+
+    // The value under the key, or null.
+    Ref<Object> objectForKey(std::string_view key) const;
+    bool containsKey(std::string_view key) const { return find(key) != npos; }
+    template <class T>
+    Ref<T> objectForKeyAs(std::string_view key) const {
+        return std::dynamic_pointer_cast<T>(objectForKey(key));
+    }
+
+    // Stores the value (a null value removes the key). A replaced key keeps its position.
+    void setObject(Ref<Object> value, std::string key);
+    void removeObjectForKey(std::string_view key);
+    void removeAllObjects();
+    void reserve(size_t n) { entries_.reserve(n); }
+
+    // Entries in insertion order.
+    const std::vector<Entry>& entries() const { return entries_; }
+    auto begin() const { return entries_.begin(); }
+    auto end() const { return entries_.end(); }
+    std::vector<std::string> allKeys() const;
+
+    // A new mutable dictionary holding the same entries.
+    Ref<Dictionary> mutableCopy() const;
+
+    bool isEqual(const Object* other) const override;
+    uint32_t hash() const override { return static_cast<uint32_t>(entries_.size()); }
+    std::string description() const override;
+    Ref<Object> copy() const override;
+    std::string className() const override { return "Dictionary"; }
+
+private:
+    static constexpr size_t npos = static_cast<size_t>(-1);
+    static constexpr size_t kIndexThreshold = 16;
+    size_t find(std::string_view key) const;
+    void rebuildIndex() const;
+
+    std::vector<Entry> entries_;
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+    using Index = std::unordered_map<std::string, size_t, KeyHash, std::equal_to<>>;
+    mutable std::unique_ptr<Index> index_;  // key -> position, for large dictionaries
+    bool mutable_;
+};
+
+// The platform's old-style text rendering, as descriptions print collections:
+// "{\n    key = value;\n}" and "(\n    a,\n    b\n)", nested with four spaces a level.
+std::string oldStyleDescription(const Object* object, int indentLevel = 0);
+
+}  // namespace ossel

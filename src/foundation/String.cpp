@@ -1,0 +1,50 @@
+#include "foundation/String.h"
+
+namespace ossel {
+
+uint32_t stringHash(std::string_view text) {
+    // FNV-1a: cheap, and good enough for the short keys and ids we hash.
+    uint32_t h = 2166136261u;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 16777619u;
+    }
+    return h;
+}
+
+size_t utf16Length(std::string_view utf8) {
+    size_t units = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) == 0x80) continue;  // continuation byte
+        units += c >= 0xF0 ? 2 : 1;        // four-byte sequences become surrogate pairs
+    }
+    return units;
+}
+
+std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement) {
+    if (target.empty()) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    for (size_t hit; (hit = text.find(target, pos)) != std::string_view::npos; pos = hit + target.size()) {
+        out.append(text, pos, hit - pos);
+        out.append(replacement);
+    }
+    out.append(text, pos);
+    return out;
+}
+
+size_t String::length() const { return utf16Length(value_); }
+
+std::string String::stringByReplacing(std::string_view target, std::string_view replacement) const {
+    return replaceAll(value_, target, replacement);
+}
+
+bool String::isEqual(const Object* other) const {
+    const auto* s = dynamic_cast<const String*>(other);
+    return s && s->value_ == value_;
+}
+
+uint32_t String::hash() const { return stringHash(value_); }
+
+}  // namespace ossel
