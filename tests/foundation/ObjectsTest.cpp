@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <unordered_set>
+
+#include "foundation/Array.h"
+#include "foundation/Clock.h"
+#include "foundation/Data.h"
+#include "foundation/Date.h"
+#include "foundation/Dictionary.h"
+#include "foundation/Null.h"
+#include "foundation/Number.h"
+#include "foundation/String.h"
+
+using namespace ossel;
+
+TEST(Number, EqualValuesOfDifferentKindsAreEqualAndHashAlike) {
+    const Ref<Number> same[] = {Number::withInt(3), Number::withUnsigned(3), Number::withDouble(3.0),
+                                Number::withFloat(3.0f)};
+    for (const auto& a : same) {
+        for (const auto& b : same) {
+            EXPECT_TRUE(a->isEqual(b.get())) << a->description() << " " << b->description();
+            EXPECT_EQ(a->hash(), b->hash());
+        }
+    }
+    EXPECT_TRUE(Number::withBool(true)->isEqual(Number::withInt(1).get()));
+    EXPECT_FALSE(Number::withInt(3)->isEqual(Number::withDouble(3.5).get()));
+    EXPECT_FALSE(Number::withInt(3)->isEqual(str("3").get()));
+}
+
+TEST(Number, ComparisonIsExactAtTheEdgesOfEachKind) {
+    // 2^63 fits an unsigned but not a signed integer, and is exactly a double.
+    const auto twoTo63 = Number::withUnsigned(9223372036854775808ULL);
+    EXPECT_TRUE(twoTo63->isEqual(Number::withDouble(0x1p63).get()));
+    EXPECT_FALSE(twoTo63->isEqual(Number::withInt(std::numeric_limits<int64_t>::min()).get()));
+    EXPECT_EQ(Number::withInt(-1)->compare(*Number::withUnsigned(UINT64_MAX)), -1);
+    // 2^53 + 1 has no double; the double 2^53 must not compare equal to it.
+    EXPECT_FALSE(Number::withInt((1LL << 53) + 1)->isEqual(Number::withDouble(0x1p53).get()));
+    EXPECT_EQ(Number::withDouble(2.5)->compare(*Number::withInt(2)), 1);
+    EXPECT_EQ(Number::withDouble(-2.5)->compare(*Number::withInt(-2)), -1);
+    const auto nan = Number::withDouble(std::nan(""));
+    EXPECT_TRUE(nan->isEqual(Number::withDouble(std::nan("")).get()));
+    EXPECT_FALSE(nan->isEqual(Number::withInt(0).get()));
+}
+
+TEST(Number, ConversionsTruncateWrapAndSaturateLikeThePlatform) {
+    EXPECT_EQ(Number::withDouble(3.99)->intValue(), 3);
+    EXPECT_EQ(Number::withDouble(-3.99)->intValue(), -3);
+    EXPECT_EQ(Number::withDouble(1e10)->intValue(), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(Number::withDouble(std::nan(""))->intValue(), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(Number::withInt(4294967297LL)->intValue(), 1);
+    EXPECT_EQ(Number::withInt(-1)->unsignedIntValue(), 4294967295u);
+    EXPECT_EQ(Number::withUnsigned(UINT64_MAX)->longLongValue(), -1);
+    EXPECT_EQ(Number::withDouble(1e19)->unsignedLongLongValue(), 10000000000000000000ULL);
+    EXPECT_FLOAT_EQ(Number::withDouble(0.1)->floatValue(), 0.1f);
+    EXPECT_TRUE(Number::withDouble(0.5)->boolValue());
+    EXPECT_FALSE(Number::withUnsigned(0)->boolValue());
+    EXPECT_EQ(Number::withFloat(0.1f)->description(), "0.1");
+    EXPECT_EQ(Number::withDouble(0.1)->description(), "0.1");
+    EXPECT_EQ(Number::withUnsigned(UINT64_MAX)->description(), "18446744073709551615");
+}
+
+TEST(Dictionary, KeepsInsertionOrderThroughReplaceRemoveAndGrowth) {
+    auto d = Dictionary::make();
+    for (int i = 0; i < 40; ++i) d->setObject(Number::withInt(i), "k" + std::to_string(39 - i));
+    d->setObject(str("again"), "k20");  // replacing keeps the position
+    d->removeObjectForKey("k39");
+    d->setObject(nullptr, "k38");  // a null value removes
+    ASSERT_EQ(d->count(), 38u);
+    EXPECT_EQ(d->entries().front().first, "k37");
+    EXPECT_EQ(d->entries()[17].first, "k20");
+    EXPECT_TRUE(d->objectForKey("k20")->isEqual(str("again").get()));
+    for (int i = 0; i < 38; ++i) {
+        ASSERT_TRUE(d->containsKey("k" + std::to_string(i))) << i;
+    }
+    EXPECT_FALSE(d->containsKey("k38"));
+    EXPECT_EQ(d->objectForKey("missing"), nullptr);
+}
+
+TEST(Dictionary, EqualityIgnoresOrderAndCopiesAreShallow) {
+    auto a = Dictionary::make();
+    auto b = Dictionary::make();
+    auto shared = Array::make({str("x")});
+    a->setObject(shared, "list");
+    a->setObject(Number::withInt(1), "n");
+    b->setObject(Number::withDouble(1.0), "n");
+    b->setObject(Array::make({str("x")}), "list");
+    EXPECT_TRUE(a->isEqual(b.get()));
+    auto copy = a->mutableCopy();
+    copy->setObject(str("y"), "n");
+    EXPECT_TRUE(a->objectForKey("n")->isEqual(Number::withInt(1).get()));
+    EXPECT_EQ(copy->objectForKey("list"), shared);
+    auto frozen = kindCast<Dictionary>(a->copy());
+    EXPECT_FALSE(frozen->isMutable());
+    EXPECT_EQ(frozen->copy(), frozen);
+}
+
+TEST(Collections, OldStyleDescriptionQuotesOnlyWhatNeedsIt) {
+    auto inner = Dictionary::make();
+    inner->setObject(str("Ann Lee"), "name");
+    inner->setObject(str("plain"), "kind");
+    auto list = Array::make({str("a"), Number::withInt(2), inner, Array::make(), str("")});
+    EXPECT_EQ(list->description(),
+              "(\n"
+              "    a,\n"
+              "    2,\n"
+              "    {\n"
+              "        name = \"Ann Lee\";\n"
+              "        kind = plain;\n"
+              "    },\n"
+              "    (\n"
+              "    ),\n"
+              "    \"\"\n"
+              ")");
+    EXPECT_EQ(str("say \"hi\"")->description(), "say \"hi\"");
+    EXPECT_EQ(Array::make({str("say \"hi\"\n")})->description(), "(\n    \"say \\\"hi\\\"\\n\"\n)");
+}
+
+TEST(Date, DescribesTheWholeCalendarInUtc) {
+    EXPECT_EQ(Date::withTimeIntervalSinceReferenceDate(0)->description(), "2001-01-01 00:00:00 +0000");
+    EXPECT_EQ(Date::withTimeIntervalSince1970(1142331725)->description(), "2006-03-14 10:22:05 +0000");
+    EXPECT_EQ(Date::withTimeIntervalSince1970(-2208988800.0 - 0.5)->description(), "1899-12-31 23:59:59 +0000");
+    EXPECT_EQ(Date::withTimeIntervalSince1970(4102444800.0)->description(), "2100-01-01 00:00:00 +0000");
+    for (double t : {-1e11, -86400.5, 0.0, 951782400.0, 1e11}) {
+        const UtcFields f = utcFieldsOf(t);
+        EXPECT_EQ(sinceReferenceDateOf(f), std::floor(t)) << t;
+    }
+}
+
+TEST(Date, NowFollowsTheClockSeam) {
+    setClockForTesting([] { return 1199145600.25; });
+    EXPECT_DOUBLE_EQ(Date::now()->timeIntervalSince1970(), 1199145600.25);
+    setClockForTesting(nullptr);
+    EXPECT_GT(Date::now()->timeIntervalSince1970(), 1.6e9);
+}
+
+TEST(Objects, HashedContainersUseValueEquality) {
+    std::unordered_set<Ref<Object>, ObjectHash, ObjectEqual> set;
+    set.insert(str("a"));
+    set.insert(str("a"));
+    set.insert(Number::withInt(1));
+    set.insert(Number::withDouble(1.0));
+    set.insert(Data::make({1, 2, 3}));
+    set.insert(Data::make({1, 2, 3}));
+    set.insert(Null::null());
+    EXPECT_EQ(set.size(), 4u);
+    EXPECT_EQ(Data::make({0, 1, 2, 3, 4})->description(), "<00010203 04>");
+    EXPECT_EQ(str("a\xF0\x9F\x98\x80" "b\xC3\xA9")->length(), 5u);  // surrogate pair counts two
+}
