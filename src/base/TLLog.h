@@ -16,6 +16,7 @@ public:
     // the key itself when there is no translation.
     static std::string localizedString(std::string_view key);
     // Writes one line (a newline is added when missing) to the sink: standard error by default.
+    // The sink receives the line with its newline.
     static void writeErrorLine(const std::string& line);
     // Replaces the sink (null restores standard error). Tests only.
     static void setSinkForTesting(std::function<void(const std::string&)> sink);

@@ -1,0 +1,10 @@
+#include "base/TLEquals.h"
+
+namespace ossel {
+
+bool TLObjectsAreNilOrEqual(const Object* a, const Object* b) {
+    if (!a || !b) return !a && !b;
+    return a->isEqual(b);
+}
+
+}  // namespace ossel
