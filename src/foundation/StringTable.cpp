@@ -1,0 +1,288 @@
+#include "foundation/StringTable.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ossel {
+namespace {
+
+using Table = std::unordered_map<std::string, std::string>;
+
+// ---------------------------------------------------------------------------
+// Text decoding: tables are UTF-8 (with or without a byte-order mark) or UTF-16
+// with a byte-order mark, as the platform's tools write them.
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+bool isHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+uint32_t combineSurrogates(uint32_t high, uint32_t low) { return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00); }
+
+std::string utf16ToUtf8(const std::string& bytes, size_t start, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    auto unitAt = [&](size_t i) -> uint32_t {
+        const auto a = static_cast<uint8_t>(bytes[i]);
+        const auto b = static_cast<uint8_t>(bytes[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+        const uint32_t unit = unitAt(i);
+        if (isHighSurrogate(unit) && i + 3 < bytes.size() && isLowSurrogate(unitAt(i + 2))) {
+            appendUtf8(out, combineSurrogates(unit, unitAt(i + 2)));
+            i += 2;
+            continue;
+        }
+        appendUtf8(out, unit);
+    }
+    return out;
+}
+
+std::string decodeTableText(const std::string& bytes) {
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE)
+        return utf16ToUtf8(bytes, 2, false);
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFE && static_cast<uint8_t>(bytes[1]) == 0xFF)
+        return utf16ToUtf8(bytes, 2, true);
+    if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
+    return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// The "key" = "value"; text form. A malformed table is refused as a whole
+// rather than half-read, so that a typo never silently drops later entries.
+
+class StringsParser {
+public:
+    explicit StringsParser(std::string_view text) : text_(text) {}
+
+    std::optional<Table> parse() {
+        Table table;
+        while (skipSpaceAndComments()) {
+            auto key = readToken();
+            if (!key || !skipSpaceAndComments()) return std::nullopt;
+            std::string value = *key;
+            if (peek() == '=') {
+                ++pos_;
+                if (!skipSpaceAndComments()) return std::nullopt;
+                auto read = readToken();
+                if (!read || !skipSpaceAndComments()) return std::nullopt;
+                value = std::move(*read);
+            }
+            if (peek() != ';') return std::nullopt;
+            ++pos_;
+            table.insert_or_assign(std::move(*key), std::move(value));
+        }
+        return failed_ ? std::nullopt : std::optional<Table>(std::move(table));
+    }
+
+private:
+    char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
+    bool atEnd() const { return pos_ >= text_.size(); }
+
+    // Skips white space and comments; false at the end of the text (or inside an unclosed comment).
+    bool skipSpaceAndComments() {
+        while (!atEnd()) {
+            const char c = text_[pos_];
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
+                ++pos_;
+            } else if (text_.substr(pos_).starts_with("/*")) {
+                const size_t close = text_.find("*/", pos_ + 2);
+                if (close == std::string_view::npos) {
+                    failed_ = true;
+                    pos_ = text_.size();
+                    return false;
+                }
+                pos_ = close + 2;
+            } else if (text_.substr(pos_).starts_with("//")) {
+                const size_t eol = text_.find('\n', pos_);
+                pos_ = eol == std::string_view::npos ? text_.size() : eol + 1;
+            } else {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static bool isUnquotedChar(char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '$' || c == '+' || c == '/' || c == ':' || c == '.' || c == '-';
+    }
+
+    std::optional<std::string> readToken() {
+        if (peek() == '"') return readQuoted();
+        const size_t start = pos_;
+        while (!atEnd() && isUnquotedChar(text_[pos_])) ++pos_;
+        if (pos_ == start) return std::nullopt;
+        return std::string(text_.substr(start, pos_ - start));
+    }
+
+    static int hexValue(char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    }
+
+    uint32_t readHexUnit() {
+        uint32_t unit = 0;
+        for (int n = 0; n < 4 && !atEnd() && hexValue(text_[pos_]) >= 0; ++n) unit = unit * 16 + hexValue(text_[pos_++]);
+        return unit;
+    }
+
+    // \U escapes carry UTF-16 units; a pair of them spells a character outside the basic plane.
+    void readUnicodeEscape(std::string& out) {
+        const uint32_t unit = readHexUnit();
+        if (isHighSurrogate(unit) && text_.substr(pos_).size() >= 2 && text_[pos_] == '\\' &&
+            (text_[pos_ + 1] == 'U' || text_[pos_ + 1] == 'u')) {
+            const size_t save = pos_;
+            pos_ += 2;
+            const uint32_t low = readHexUnit();
+            if (isLowSurrogate(low)) {
+                appendUtf8(out, combineSurrogates(unit, low));
+                return;
+            }
+            pos_ = save;
+        }
+        appendUtf8(out, unit);
+    }
+
+    void readOctalEscape(std::string& out) {
+        uint32_t value = 0;
+        for (int n = 0; n < 3 && !atEnd() && text_[pos_] >= '0' && text_[pos_] <= '7'; ++n) value = value * 8 + (text_[pos_++] - '0');
+        appendUtf8(out, value);
+    }
+
+    void readEscape(std::string& out) {
+        const char c = text_[pos_++];
+        switch (c) {
+            case 'n': out.push_back('\n'); break;
+            case 't': out.push_back('\t'); break;
+            case 'r': out.push_back('\r'); break;
+            case 'a': out.push_back('\a'); break;
+            case 'b': out.push_back('\b'); break;
+            case 'f': out.push_back('\f'); break;
+            case 'v': out.push_back('\v'); break;
+            case 'U':
+            case 'u': readUnicodeEscape(out); break;
+            default:
+                if (c >= '0' && c <= '7') {
+                    --pos_;
+                    readOctalEscape(out);
+                } else {
+                    out.push_back(c);  // \" \\ \' and anything else stand for themselves
+                }
+        }
+    }
+
+    std::optional<std::string> readQuoted() {
+        ++pos_;  // opening quote
+        std::string out;
+        while (!atEnd()) {
+            const char c = text_[pos_++];
+            if (c == '"') return out;
+            if (c == '\\') {
+                if (atEnd()) break;
+                readEscape(out);
+            } else {
+                out.push_back(c);
+            }
+        }
+        return std::nullopt;  // unterminated
+    }
+
+    std::string_view text_;
+    size_t pos_ = 0;
+    bool failed_ = false;
+};
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Table loadStringsTable(const std::string& path) {
+    const auto bytes = readFile(path);
+    if (!bytes) return {};
+    const std::string text = decodeTableText(*bytes);
+    return StringsParser(text).parse().value_or(Table{});
+}
+
+// ---------------------------------------------------------------------------
+
+struct TableCache {
+    std::mutex mutex;
+    std::optional<std::string> directory;  // unset until first asked: then OSSEL_RESOURCES
+    std::map<std::string, Table, std::less<>> tables;
+};
+
+TableCache& cache() {
+    static TableCache instance;
+    return instance;
+}
+
+const std::string& directoryLocked(TableCache& c) {
+    if (!c.directory) {
+        const char* env = std::getenv("OSSEL_RESOURCES");
+        c.directory = env ? env : "";
+    }
+    return *c.directory;
+}
+
+const Table& tableLocked(TableCache& c, std::string_view name) {
+    if (auto found = c.tables.find(name); found != c.tables.end()) return found->second;
+    const std::string& dir = directoryLocked(c);
+    Table table;
+    if (!dir.empty()) table = loadStringsTable(dir + "/" + std::string(name) + ".strings");
+    return c.tables.emplace(std::string(name), std::move(table)).first->second;
+}
+
+}  // namespace
+
+void setResourcesDirectory(std::string path) {
+    TableCache& c = cache();
+    const std::lock_guard lock(c.mutex);
+    c.directory = std::move(path);
+    c.tables.clear();
+}
+
+const std::string& resourcesDirectory() {
+    TableCache& c = cache();
+    const std::lock_guard lock(c.mutex);
+    return directoryLocked(c);
+}
+
+std::string localizedString(std::string_view key, std::string_view table, std::string_view fallback) {
+    TableCache& c = cache();
+    const std::lock_guard lock(c.mutex);
+    const Table& entries = tableLocked(c, table);
+    if (auto found = entries.find(std::string(key)); found != entries.end()) return found->second;
+    return std::string(fallback.empty() ? key : fallback);
+}
+
+}  // namespace ossel
