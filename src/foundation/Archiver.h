@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,11 +40,23 @@ public:
     void encodeDouble(double value);    // "d"
     void encodeChar(int8_t value);      // "c"; booleans are written as chars 0 and 1
     void encodeBool(bool value) { encodeChar(value ? 1 : 0); }
-    void encodeObject(const Object* object);  // null is written as a null object
+    void encodeInt64(int64_t value);    // "q"
+    void encodeUInt64(uint64_t value);  // "Q"
+    void encodeFloat(float value);      // "f"
+    void encodeBytes(std::span<const uint8_t> bytes);  // "b": a length, then the bytes
+    // Null is written as a null object. An object written a second time is written as a
+    // reference to the first, so that it comes back as one shared object.
+    void encodeObject(const Object* object);
     void encodeObject(const Ref<Object>& object) { encodeObject(object.get()); }
+
+    // True when an object could not be written (a cycle, or nesting deeper than the
+    // reader accepts); the archive then holds a null object in its place.
+    bool failed() const;
+    const std::string& error() const;
 
     // The archive's bytes.
     std::vector<uint8_t> data() const;
+    // Empty when the root could not be archived whole.
     static std::vector<uint8_t> archivedDataWithRootObject(const Object* root);
 
 private:
@@ -61,6 +74,10 @@ public:
     double decodeDouble();
     int8_t decodeChar();
     bool decodeBool() { return decodeChar() != 0; }
+    int64_t decodeInt64();
+    uint64_t decodeUInt64();
+    float decodeFloat();
+    std::vector<uint8_t> decodeBytes();
     Ref<Object> decodeObject();
     template <class T>
     Ref<T> decodeObjectOfKind() {
