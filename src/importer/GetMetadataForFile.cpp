@@ -1,0 +1,99 @@
+#include "importer/GetMetadataForFile.h"
+
+#include <string_view>
+
+#include "foundation/Format.h"
+#include "foundation/PropertyList.h"
+#include "importer/CatalogLookup.h"
+#include "importer/PathComponents.h"
+#include "importer/TLDVClipAnnotationKeys.h"
+#include "platform/MDItem.h"
+
+using namespace ossel;
+
+namespace {
+
+constexpr std::string_view kOsselCreator = "Ossel";
+constexpr std::string_view kOsselClipKind = "Ossel Clip";
+constexpr std::string_view kMDItemOsselVideoFormat = "kMDItemOsselVideoFormat";
+constexpr std::string_view kUserCatalogDirectory = "~/Movies/Ossel";
+// Only the people file decides whether a directory is a catalog.
+constexpr std::string_view kCatalogProbeFile = "People 2.xml";
+
+void copyIfPresent(const Dictionary& annotation, std::string_view key, Dictionary& attributes,
+                   std::string_view attribute) {
+    Ref<Object> value = annotation.objectForKey(key);
+    if (value) attributes.setObject(std::move(value), std::string(attribute));
+}
+
+void importAnnotation(const Dictionary& annotation, Dictionary& attributes) {
+    copyIfPresent(annotation, kTLDVClipAnnotationClipName, attributes, kMDItemTitle);
+    copyIfPresent(annotation, kTLDVClipAnnotationClipNotes, attributes, kMDItemDescription);
+    attributes.setObject(str(std::string(kOsselCreator)), std::string(kMDItemCreator));
+    attributes.setObject(str(std::string(kOsselClipKind)), std::string(kMDItemKind));
+    copyIfPresent(annotation, kTLDVClipAnnotationClipRating, attributes, kMDItemStarRating);
+    copyIfPresent(annotation, kTLDVClipVideoFormat, attributes, kMDItemOsselVideoFormat);
+    copyIfPresent(annotation, kTLDVClipDurationInSeconds, attributes, kMDItemDurationSeconds);
+    copyIfPresent(annotation, kTLDVClipShootingDate, attributes, kMDItemContentCreationDate);
+}
+
+void importCatalogMatches(const Dictionary& annotation, const std::string& catalogDir, Dictionary& attributes) {
+    const Ref<Array> keywords = Array::make();
+    Ref<String> contentText;
+    loadMatchingPeople(&annotation, catalogDir, &contentText, keywords.get());
+    loadMatchingPlaces(&annotation, catalogDir, &contentText, keywords.get());
+    loadMatchingEvents(&annotation, catalogDir, &contentText, keywords.get());
+    if (contentText && contentText->length() > 0) attributes.setObject(contentText, std::string(kMDItemTextContent));
+    if (keywords->count() > 0) attributes.setObject(keywords, std::string(kMDItemKeywords));
+}
+
+bool isCatalogDirectory(const std::string& directory) {
+    return fileExistsAtPath(stringByAppendingPathComponent(directory, kCatalogProbeFile));
+}
+
+}  // namespace
+
+Boolean GetMetadataForFile(void*, CFMutableDictionaryRef attributes, CFStringRef, CFStringRef pathToFile) {
+    if (!attributes || !pathToFile) return false;
+    // An exception must not cross into the host: it cannot catch ours.
+    try {
+        const Ref<Dictionary> annotation = kindCast<Dictionary>(readPropertyListFromFile(pathToFile->utf8()));
+        if (!annotation) return false;
+        importAnnotation(*annotation, *attributes);
+        if (const auto catalogDir = findRelatedKeyWordsCatalogDir(pathToFile->utf8())) {
+            importCatalogMatches(*annotation, *catalogDir, *attributes);
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+namespace ossel {
+
+void addToKeywordsArray(Array* keywords, const Ref<Object>& value) {
+    if (keywords && value) keywords->addObject(value);
+}
+
+void addToContentString(Ref<String>* contentText, const Ref<Object>& value) {
+    if (!contentText || !value) return;
+    if (!*contentText) {
+        Ref<String> text = kindCast<String>(value);
+        *contentText = text ? std::move(text) : str(format("%@", value));
+        return;
+    }
+    *contentText = str(format("%@ %@", *contentText, value));
+}
+
+std::optional<std::string> findRelatedKeyWordsCatalogDir(const std::string& path) {
+    // The annotation file sits two directory levels below the catalog: <catalog>/<a>/<b>/<file>.
+    std::string candidate = path;
+    for (int level = 0; level < 3; ++level) candidate = stringByDeletingLastPathComponent(candidate);
+    candidate = stringByExpandingTildeInPath(candidate);
+    if (isCatalogDirectory(candidate)) return candidate;
+    std::string fallback = stringByExpandingTildeInPath(kUserCatalogDirectory);
+    if (isCatalogDirectory(fallback)) return fallback;
+    return std::nullopt;
+}
+
+}  // namespace ossel

@@ -1,0 +1,23 @@
+#pragma once
+// Path texts handled the way the platform's string path operations handle
+// them, so that "three directories up" means the same here as in the application.
+
+#include <string>
+#include <string_view>
+
+namespace ossel {
+
+// "/tmp/a/b" -> "/tmp/a", "/tmp/" -> "/", "/" -> "/", "a" -> "", "" -> "".
+std::string stringByDeletingLastPathComponent(std::string_view path);
+
+// "" + "a" -> "a", "/" + "a" -> "/a", "/tmp/" + "a" -> "/tmp/a".
+std::string stringByAppendingPathComponent(std::string_view path, std::string_view component);
+
+// A leading "~" becomes $HOME (the password database when HOME is unset), "~name"
+// that user's home; anything else, or an unknown user, is left as it is.
+std::string stringByExpandingTildeInPath(std::string_view path);
+
+// Anything at the path, a directory included (symbolic links followed).
+bool fileExistsAtPath(const std::string& path);
+
+}  // namespace ossel
