@@ -1,0 +1,24 @@
+#pragma once
+// The command line of ossel-mdimport.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ossel {
+
+struct HostOptions {
+    bool recursive = false;   // -r: walk directories
+    bool json = false;        // --json: JSON Lines instead of the listing
+    bool list = false;        // -L: what the bundle declares
+    bool timings = false;     // -t: each file's import time
+    bool help = false;        // -h, --help
+    std::string bundlePath;   // -g BUNDLE; empty: the bundle beside the program
+    std::vector<std::string> inputs;
+
+    // The options, or nothing with *error naming the bad argument.
+    static std::optional<HostOptions> parse(int argc, const char* const* argv, std::string* error);
+    static const char* usage();
+};
+
+}  // namespace ossel

@@ -1,0 +1,46 @@
+#include "ImporterSession.h"
+
+#include "foundation/String.h"
+
+namespace ossel {
+
+namespace {
+
+// Every file the host hands over is declared to be of the bundle's first content type.
+Ref<String> declaredContentType(const PlugInBundle& bundle) {
+    const auto types = bundle.contentTypes();
+    return types.empty() ? nullptr : str(types.front());
+}
+
+}  // namespace
+
+std::unique_ptr<ImporterSession> ImporterSession::open(const std::string& bundlePath, std::string* error) {
+    auto bundle = PlugInBundle::load(bundlePath, error);
+    if (!bundle) return nullptr;
+    auto** unknown = static_cast<IUnknownVTbl**>(bundle->createInstanceForType(kMDImporterTypeID, error));
+    if (!unknown) return nullptr;
+    void* importer = nullptr;
+    const HRESULT result =
+        (*unknown)->QueryInterface(unknown, CFUUIDGetUUIDBytes(kMDImporterInterfaceID), &importer);
+    // The IUnknown reference has done its job whether or not the interface was there.
+    (*unknown)->Release(unknown);
+    if (result != S_OK || !importer) {
+        if (error) *error = bundle->bundlePath() + ": the plug-in does not offer the importer interface";
+        return nullptr;
+    }
+    return std::make_unique<ImporterSession>(Private{}, std::move(bundle),
+                                             static_cast<MDImporterInterfaceStruct**>(importer));
+}
+
+ImporterSession::ImporterSession(Private, std::unique_ptr<PlugInBundle> bundle,
+                                 MDImporterInterfaceStruct** importer)
+    : bundle_(std::move(bundle)), importer_(importer), contentType_(declaredContentType(*bundle_)) {}
+
+ImporterSession::~ImporterSession() { (*importer_)->Release(importer_); }
+
+bool ImporterSession::importFile(const std::string& absolutePath, Dictionary& attributes) const {
+    const Ref<String> path = str(absolutePath);
+    return (*importer_)->ImporterImportData(importer_, &attributes, contentType_.get(), path.get()) != 0;
+}
+
+}  // namespace ossel

@@ -1,0 +1,37 @@
+#pragma once
+// One importer instance, obtained from a bundle the way the OS indexer obtains
+// it: factory for the importer type, QueryInterface for the importer
+// interface, then calls through the interface table only.
+
+#include <memory>
+#include <string>
+
+#include "foundation/Dictionary.h"
+#include "platform/MDImporter.h"
+#include "platform/PlugInBundle.h"
+
+namespace ossel {
+
+class ImporterSession {
+public:
+    // Null with *error when the bundle cannot be loaded or serves no importer.
+    static std::unique_ptr<ImporterSession> open(const std::string& bundlePath, std::string* error);
+
+    struct Private {};
+    ImporterSession(Private, std::unique_ptr<PlugInBundle> bundle, MDImporterInterfaceStruct** importer);
+    ~ImporterSession();  // the session's Release
+    ImporterSession(const ImporterSession&) = delete;
+    ImporterSession& operator=(const ImporterSession&) = delete;
+
+    const PlugInBundle& bundle() const { return *bundle_; }
+
+    // One call of the import function with the host's dictionary.
+    bool importFile(const std::string& absolutePath, Dictionary& attributes) const;
+
+private:
+    std::unique_ptr<PlugInBundle> bundle_;
+    MDImporterInterfaceStruct** importer_;
+    Ref<String> contentType_;
+};
+
+}  // namespace ossel
