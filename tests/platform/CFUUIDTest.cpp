@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "platform/CFBase.h"
+#include "platform/CFPlugIn.h"
+#include "platform/CFPlugInCOM.h"
+#include "platform/CFUUID.h"
+#include "platform/MDImporter.h"
+
+using namespace ossel;
+
+namespace {
+
+CFUUIDBytes bytesOf(std::initializer_list<int> values) {
+    CFUUIDBytes bytes{};
+    auto* out = reinterpret_cast<uint8_t*>(&bytes);
+    for (int v : values) *out++ = static_cast<uint8_t>(v);
+    return bytes;
+}
+
+bool sameBytes(const CFUUIDBytes& a, const CFUUIDBytes& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+TEST(CFUUID, TextAndBytesRoundTripForRandomValues) {
+    std::mt19937 random(7);
+    for (int i = 0; i < 500; ++i) {
+        CFUUIDBytes bytes;
+        auto* raw = reinterpret_cast<uint8_t*>(&bytes);
+        for (size_t k = 0; k < sizeof bytes; ++k) raw[k] = static_cast<uint8_t>(random());
+        const CFUUIDRef fromBytes = CFUUIDCreateFromUUIDBytes(kCFAllocatorDefault, bytes);
+        const std::string text = CFUUIDCreateString(kCFAllocatorDefault, fromBytes);
+        const CFUUIDRef fromText = CFUUIDCreateFromString(kCFAllocatorDefault, text);
+        ASSERT_NE(fromText, nullptr) << text;
+        EXPECT_TRUE(CFEqual(fromBytes, fromText));
+        EXPECT_TRUE(sameBytes(CFUUIDGetUUIDBytes(fromText), bytes));
+        CFRelease(fromBytes);
+        CFRelease(fromText);
+    }
+}
+
+TEST(CFUUID, ParsesThePublishedIdsInEitherCase) {
+    const CFUUIDRef upper = CFUUIDCreateFromString(kCFAllocatorDefault, "8B08C4BF-415B-11D8-B3F9-0003936726FC");
+    const CFUUIDRef lower = CFUUIDCreateFromString(kCFAllocatorDefault, "8b08c4bf-415b-11d8-b3f9-0003936726fc");
+    const CFUUIDRef braced = CFUUIDCreateFromString(kCFAllocatorDefault, "{8B08C4BF-415B-11D8-B3F9-0003936726FC}");
+    EXPECT_TRUE(CFEqual(upper, kMDImporterTypeID));
+    EXPECT_TRUE(CFEqual(lower, kMDImporterTypeID));
+    EXPECT_TRUE(CFEqual(braced, kMDImporterTypeID));
+    EXPECT_FALSE(CFEqual(upper, kMDImporterInterfaceID));
+    EXPECT_TRUE(sameBytes(CFUUIDGetUUIDBytes(IUnknownUUID),
+                          bytesOf({0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46})));
+    EXPECT_EQ(CFUUIDCreateString(kCFAllocatorDefault, kMDImporterInterfaceID), "6EBC27C4-899C-11D8-84AE-0003936726FC");
+    for (CFUUIDRef uuid : {upper, lower, braced}) CFRelease(uuid);
+}
+
+TEST(CFUUID, RefusesMalformedText) {
+    const CFIndex live = CFUUIDLiveCount();
+    for (const char* bad : {"", "8B08C4BF415B11D8B3F90003936726FC", "8B08C4BF-415B-11D8-B3F9-0003936726F",
+                            "8B08C4BF-415B-11D8-B3F9-0003936726FCC", "8B08C4BF-415B-11D8-B3F9_0003936726FC",
+                            "8B08C4BG-415B-11D8-B3F9-0003936726FC", "{8B08C4BF-415B-11D8-B3F9-0003936726FC",
+                            "8B08C4B-F415B-11D8-B3F9-0003936726FC"}) {
+        EXPECT_EQ(CFUUIDCreateFromString(kCFAllocatorDefault, bad), nullptr) << bad;
+    }
+    EXPECT_EQ(CFUUIDLiveCount(), live);
+}
+
+TEST(CFUUID, CreatedObjectsCountRetainsAndAreFreedAtZero) {
+    const CFIndex live = CFUUIDLiveCount();
+    const CFUUIDRef uuid = CFUUIDCreateWithBytes(kCFAllocatorDefault, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14,
+                                                 15, 16);
+    EXPECT_EQ(CFGetRetainCount(uuid), 1);
+    EXPECT_EQ(CFUUIDLiveCount(), live + 1);
+    EXPECT_EQ(CFRetain(uuid), uuid);
+    EXPECT_EQ(CFGetRetainCount(uuid), 2);
+    CFRelease(uuid);
+    EXPECT_EQ(CFGetRetainCount(uuid), 1);
+    EXPECT_EQ(CFUUIDLiveCount(), live + 1);
+    CFRelease(uuid);
+    EXPECT_EQ(CFUUIDLiveCount(), live);
+}
+
+TEST(CFUUID, ConstantsAreSharedAndSurviveReleases) {
+    const CFUUIDRef first = CFUUIDGetConstantUUIDWithBytes(kCFAllocatorDefault, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9,
+                                                           9, 9, 9, 1);
+    const CFUUIDRef again = CFUUIDGetConstantUUIDWithBytes(kCFAllocatorDefault, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9,
+                                                           9, 9, 9, 1);
+    const CFUUIDRef other = CFUUIDGetConstantUUIDWithBytes(kCFAllocatorDefault, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9,
+                                                           9, 9, 9, 2);
+    EXPECT_EQ(first, again);
+    EXPECT_NE(first, other);
+    const CFIndex count = CFGetRetainCount(first);
+    for (int i = 0; i < 3; ++i) CFRelease(first);
+    EXPECT_EQ(CFGetRetainCount(first), count);
+    EXPECT_TRUE(sameBytes(CFUUIDGetUUIDBytes(first), bytesOf({9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 1})));
+}
+
+TEST(CFUUID, NullAndForeignPointersAreHarmless) {
+    int notAnObject[8] = {};
+    EXPECT_EQ(CFRetain(nullptr), nullptr);
+    CFRelease(nullptr);
+    CFRelease(notAnObject);
+    EXPECT_FALSE(CFEqual(nullptr, nullptr));
+    EXPECT_FALSE(CFEqual(kMDImporterTypeID, nullptr));
+    EXPECT_FALSE(CFEqual(kMDImporterTypeID, notAnObject));
+    EXPECT_EQ(CFGetRetainCount(nullptr), 0);
+    EXPECT_TRUE(sameBytes(CFUUIDGetUUIDBytes(nullptr), CFUUIDBytes{}));
+    EXPECT_EQ(CFUUIDCreateString(kCFAllocatorDefault, nullptr), "");
+}
+
+TEST(CFPlugInRegistry, CountsLiveInstancesPerFactoryValue) {
+    const CFUUIDRef factory = CFUUIDCreateFromString(kCFAllocatorDefault, "11111111-2222-3333-4444-555555555555");
+    const CFUUIDRef sameValue = CFUUIDCreateFromString(kCFAllocatorDefault, "11111111-2222-3333-4444-555555555555");
+    const CFUUIDRef otherFactory = CFUUIDCreateFromString(kCFAllocatorDefault, "11111111-2222-3333-4444-555555555556");
+    const CFIndex unbalanced = CFPlugInUnbalancedRemovalCount();
+
+    CFPlugInAddInstanceForFactory(factory);
+    CFPlugInAddInstanceForFactory(sameValue);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(factory), 2);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(otherFactory), 0);
+    CFPlugInRemoveInstanceForFactory(factory);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(sameValue), 1);
+    CFPlugInRemoveInstanceForFactory(sameValue);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(factory), 0);
+    EXPECT_EQ(CFPlugInUnbalancedRemovalCount(), unbalanced);
+
+    // One removal too many is recorded, not turned into a negative count.
+    CFPlugInRemoveInstanceForFactory(factory);
+    EXPECT_EQ(CFPlugInUnbalancedRemovalCount(), unbalanced + 1);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(factory), 0);
+    for (CFUUIDRef uuid : {factory, sameValue, otherFactory}) CFRelease(uuid);
+}
