@@ -1,0 +1,151 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "LoadedImporter.h"
+#include "importer/MetadataImporterPlugin.h"
+#include "platform/CFPlugIn.h"
+
+using namespace ossel;
+using namespace ossel::testing;
+
+namespace {
+
+class PluginLifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        factory_ = importerFactory();
+        ASSERT_NE(factory_, nullptr);
+        factoryId_ = CFUUIDCreateFromString(kCFAllocatorDefault, kFactoryId);
+        liveUUIDs_ = CFUUIDLiveCount();
+        unbalanced_ = CFPlugInUnbalancedRemovalCount();
+        ASSERT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 0);
+    }
+    void TearDown() override {
+        EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 0);
+        EXPECT_EQ(CFUUIDLiveCount(), liveUUIDs_);
+        EXPECT_EQ(CFPlugInUnbalancedRemovalCount(), unbalanced_);
+        CFRelease(factoryId_);
+    }
+
+    CFPlugInFactoryFunction factory_ = nullptr;
+    CFUUIDRef factoryId_ = nullptr;
+    CFIndex liveUUIDs_ = 0;
+    CFIndex unbalanced_ = 0;
+};
+
+std::string realPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? resolved : path;
+}
+
+}  // namespace
+
+TEST_F(PluginLifecycle, FactoryServesOnlyTheImporterType) {
+    const CFUUIDRef made = CFUUIDCreateFromString(kCFAllocatorDefault, "8B08C4BF-415B-11D8-B3F9-0003936726FD");
+    for (CFUUIDRef other : {kMDImporterInterfaceID, IUnknownUUID, made, static_cast<CFUUIDRef>(nullptr)}) {
+        EXPECT_EQ(factory_(kCFAllocatorDefault, other), nullptr);
+        EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 0);
+    }
+    CFRelease(made);
+    EXPECT_EQ(CFUUIDLiveCount(), liveUUIDs_);
+}
+
+TEST_F(PluginLifecycle, TypeIdIsComparedByValueNotByObject) {
+    const CFUUIDRef typeCopy = CFUUIDCreateFromString(kCFAllocatorDefault, "8b08c4bf-415b-11d8-b3f9-0003936726fc");
+    void* instance = factory_(kCFAllocatorDefault, typeCopy);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ((*asInterface(instance))->Release(instance), 0u);
+    CFRelease(typeCopy);
+}
+
+TEST_F(PluginLifecycle, InstanceHoldsTheOnlyReferenceToItsFactoryUUID) {
+    void* instance = factory_(kCFAllocatorDefault, kMDImporterTypeID);
+    ASSERT_NE(instance, nullptr);
+    const auto* record = static_cast<const MetadataImporterPluginType*>(instance);
+    EXPECT_EQ(record->referenceCount, 1u);
+    EXPECT_TRUE(CFEqual(record->factoryId, factoryId_));
+    // The factory released its own reference: the record's retain is the only one left.
+    EXPECT_EQ(CFGetRetainCount(record->factoryId), 1);
+    EXPECT_EQ(CFUUIDLiveCount(), liveUUIDs_ + 1);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 1);
+    EXPECT_EQ((*asInterface(instance))->Release(instance), 0u);
+    // TearDown checks that the UUID was freed and the registration removed, each exactly once.
+}
+
+TEST_F(PluginLifecycle, BothAcceptedInterfacesHandOutTheSameInstance) {
+    for (CFUUIDRef accepted : {kMDImporterInterfaceID, IUnknownUUID}) {
+        void* instance = factory_(kCFAllocatorDefault, kMDImporterTypeID);
+        ASSERT_NE(instance, nullptr);
+        MDImporterInterfaceStruct** table = asInterface(instance);
+        void* answer = nullptr;
+        EXPECT_EQ((*table)->QueryInterface(instance, CFUUIDGetUUIDBytes(accepted), &answer), S_OK);
+        EXPECT_EQ(answer, instance);
+        EXPECT_EQ(currentCount(instance), 2u);
+        // QueryInterface made and dropped a UUID of its own.
+        EXPECT_EQ(CFUUIDLiveCount(), liveUUIDs_ + 1);
+        EXPECT_EQ((*table)->Release(instance), 1u);
+        EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 1);
+        EXPECT_EQ((*table)->Release(instance), 0u);
+        EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 0);
+    }
+}
+
+TEST_F(PluginLifecycle, UnknownInterfaceAnswersNoInterfaceAndLeavesTheCount) {
+    void* instance = factory_(kCFAllocatorDefault, kMDImporterTypeID);
+    ASSERT_NE(instance, nullptr);
+    MDImporterInterfaceStruct** table = asInterface(instance);
+    int sentinel = 0;
+    for (CFUUIDRef other : {kMDImporterTypeID, factoryId_}) {
+        void* answer = &sentinel;
+        EXPECT_EQ((*table)->QueryInterface(instance, CFUUIDGetUUIDBytes(other), &answer), E_NOINTERFACE);
+        EXPECT_EQ(answer, nullptr);
+        EXPECT_EQ(currentCount(instance), 1u);
+    }
+    EXPECT_EQ(static_cast<uint32_t>(E_NOINTERFACE), 0x80000004u);
+    EXPECT_EQ((*table)->Release(instance), 0u);
+}
+
+TEST_F(PluginLifecycle, CountsRiseAndFallOneByOne) {
+    void* instance = factory_(kCFAllocatorDefault, kMDImporterTypeID);
+    ASSERT_NE(instance, nullptr);
+    MDImporterInterfaceStruct** table = asInterface(instance);
+    for (ULONG expected = 2; expected <= 50; ++expected) EXPECT_EQ((*table)->AddRef(instance), expected);
+    for (ULONG expected = 49; expected >= 1; --expected) EXPECT_EQ((*table)->Release(instance), expected);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 1);
+    EXPECT_EQ((*table)->Release(instance), 0u);
+}
+
+TEST_F(PluginLifecycle, InstancesShareOnePrivateTableInsideTheModule) {
+    void* first = factory_(kCFAllocatorDefault, kMDImporterTypeID);
+    void* second = factory_(kCFAllocatorDefault, kMDImporterTypeID);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 2);
+    const MDImporterInterfaceStruct* table = *asInterface(first);
+    EXPECT_EQ(table, *asInterface(second));
+    EXPECT_EQ(table->_reserved, nullptr);
+
+    // Every slot leads into the loaded module, not to a copy elsewhere in the process.
+    const std::string module = realPath(loadedImporterBundle().executablePath());
+    const void* slots[] = {reinterpret_cast<const void*>(table->QueryInterface),
+                           reinterpret_cast<const void*>(table->AddRef),
+                           reinterpret_cast<const void*>(table->Release),
+                           reinterpret_cast<const void*>(table->ImporterImportData), table};
+    for (const void* slot : slots) {
+        Dl_info info{};
+        ASSERT_NE(dladdr(slot, &info), 0);
+        EXPECT_EQ(realPath(info.dli_fname), module);
+    }
+    // The table itself is not exported.
+    void* handle = dlopen(loadedImporterBundle().executablePath().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(dlsym(handle, "testInterfaceFtbl"), nullptr);
+    dlclose(handle);
+
+    EXPECT_EQ(table->Release(first), 0u);
+    EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 1);
+    EXPECT_EQ(table->Release(second), 0u);
+}
