@@ -114,7 +114,8 @@ Parameter parseParameter(std::string_view text) {
                    [](unsigned char c) { return std::toupper(c); });
     // Quoted lists ("work,pref") are lists too.
     for (const auto part : splitOutsideQuotes(text.substr(equals + 1), ',')) {
-        for (const auto inner : splitOutsideQuotes(unquote(part), ',')) parameter.values.push_back(std::string(inner));
+        const std::string unquoted = unquote(part);
+        for (const auto inner : splitOutsideQuotes(unquoted, ',')) parameter.values.push_back(std::string(inner));
     }
     return parameter;
 }

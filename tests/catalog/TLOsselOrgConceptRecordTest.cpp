@@ -1,0 +1,244 @@
+#include "catalog/TLOsselOrgConceptRecord.h"
+
+#include <gtest/gtest.h>
+
+#include "catalog/CatalogTestEnvironment.h"
+#include "catalog/TLOsselPeople.h"
+#include "catalog/TLOsselPlace.h"
+#include "foundation/Archiver.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Null.h"
+#include "foundation/Number.h"
+
+namespace ossel {
+namespace {
+
+using testing::CatalogTest;
+
+// Counts "annotationBeingEdited" posts for one record while alive.
+class EditCounter {
+public:
+    explicit EditCounter(const Object* record) {
+        token_ = NotificationCenter::defaultCenter().addObserver(
+            "annotationBeingEdited", record, [this, record](const Notification& note) {
+                ++count_;
+                EXPECT_EQ(note.object().get(), record);
+                EXPECT_FALSE(note.userInfo());
+            });
+    }
+    ~EditCounter() { NotificationCenter::defaultCenter().removeObserver(token_); }
+    int count() const { return count_; }
+
+private:
+    NotificationCenter::Token token_;
+    int count_ = 0;
+};
+
+class RecordTest : public CatalogTest {};
+
+TEST_F(RecordTest, EqualityIsByIdAndOneSided) {
+    auto base = std::make_shared<TLOsselOrgConceptRecord>(str("R1"));
+    auto people = std::make_shared<TLOsselPeople>(str("R1"));
+    auto place = std::make_shared<TLOsselPlace>(str("R1"));
+    auto otherPeople = std::make_shared<TLOsselPeople>(str("R1"));
+    otherPeople->setValueForProperty(str("Ann"), "firstName");
+    otherPeople->setIsFavorite(true);
+
+    EXPECT_TRUE(base->isEqual(people.get()));
+    EXPECT_FALSE(people->isEqual(base.get()));
+    EXPECT_FALSE(people->isEqual(place.get()));
+    EXPECT_TRUE(people->isEqual(otherPeople.get())) << "properties and flags are not compared";
+    EXPECT_EQ(people->hash(), otherPeople->hash());
+    EXPECT_EQ(people->hash(), str("R1")->hash());
+    EXPECT_FALSE(people->isEqual(nullptr));
+    EXPECT_FALSE(people->isEqual(str("R1").get()));
+    EXPECT_FALSE(people->isEqual(std::make_shared<TLOsselPeople>(str("R2")).get()));
+
+    auto anonymous = std::make_shared<TLOsselOrgConceptRecord>();
+    EXPECT_TRUE(anonymous->isEqual(std::make_shared<TLOsselOrgConceptRecord>().get()));
+    EXPECT_FALSE(anonymous->isEqual(base.get()));
+    EXPECT_FALSE(base->isEqual(anonymous.get()));
+    EXPECT_EQ(anonymous->hash(), 0u);
+}
+
+TEST_F(RecordTest, RecencyFollowsTheStoredThresholdAtItsBoundary) {
+    auto record = std::make_shared<TLOsselOrgConceptRecord>(str("R"));
+    EXPECT_FALSE(record->isRecent()) << "never used";
+    auto usedAgo = [&](double seconds) {
+        record->setLastUse(Date::withTimeIntervalSince1970(now_ - seconds));
+        return record->isRecent();
+    };
+    EXPECT_FALSE(usedAgo(0.0));
+    EXPECT_TRUE(usedAgo(-1.0)) << "a use in the future beats a zero threshold";
+
+    auto& defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(Number::withInt(2), "multiForRecent");
+    EXPECT_FALSE(usedAgo(1.0)) << "seconds still unset";
+    defaults.setObject(Number::withInt(3600), "secondsForRecent");
+    EXPECT_TRUE(usedAgo(7199.0));
+    EXPECT_FALSE(usedAgo(7200.0)) << "equal is not recent";
+    EXPECT_FALSE(usedAgo(7201.0));
+
+    // Read on every call and multiplied in single precision: 0.1f × 3 rounds to
+    // 0.3000000119, where doubles would give 0.30000000000000004. Near the
+    // reference date the elapsed time is exact enough to tell the two apart.
+    now_ = kTimeIntervalBetween1970AndReferenceDate;
+    defaults.setObject(Number::withDouble(0.1), "multiForRecent");
+    defaults.setObject(Number::withDouble(3.0), "secondsForRecent");
+    auto usedJustAgo = [&](double seconds) {
+        record->setLastUse(Date::withTimeIntervalSinceReferenceDate(-seconds));
+        return record->isRecent();
+    };
+    EXPECT_TRUE(usedJustAgo(0.30000001));
+    EXPECT_FALSE(usedJustAgo(0.30000002));
+}
+
+TEST_F(RecordTest, SettingAPropertyAnnouncesItEveryTime) {
+    auto record = std::make_shared<TLOsselOrgConceptRecord>(str("R"));
+    EditCounter edits(record.get());
+    record->setValueForProperty(str("Lee"), "lastName");
+    record->setValueForProperty(str("Lee"), "lastName");
+    EXPECT_EQ(edits.count(), 2) << "unchanged values are announced too";
+    record->setValueForProperty(nullptr, "lastName");
+    EXPECT_FALSE(record->valueForProperty("lastName"));
+    EXPECT_EQ(edits.count(), 3);
+    record->setValueForProperty(str("x"), std::nullopt);
+    EXPECT_EQ(edits.count(), 3);
+    EXPECT_TRUE(record->properties()->empty());
+
+    record->setValueForProperty(str("a"), "one");
+    record->setValueForProperty(str("b"), "two");
+    record->removeValueForProperty("one");
+    record->removeValueForProperty(std::nullopt);
+    record->removeAllValues();
+    EXPECT_EQ(edits.count(), 5) << "removals are silent";
+    EXPECT_TRUE(record->properties()->empty());
+
+    record->setValueForKey(str("Paris"), "city");
+    EXPECT_EQ(edits.count(), 6) << "a generic key-value write goes through the property setter";
+    EXPECT_EQ(record->valueForProperty("city")->description(), "Paris");
+}
+
+TEST_F(RecordTest, KeyValueAccessPrefersTheRecordsOwnAttributes) {
+    auto people = std::make_shared<TLOsselPeople>(str("P1"));
+    EditCounter edits(people.get());
+    people->setValueForKey(Number::withBool(true), "isFavorite");
+    people->setValueForKey(str("AB-1"), "abUniqueId");
+    EXPECT_TRUE(people->isFavorite());
+    EXPECT_EQ(people->abUniqueId()->utf8(), "AB-1");
+    EXPECT_EQ(edits.count(), 0);
+    EXPECT_TRUE(people->properties()->empty());
+
+    people->setValueForKey(str("Bob"), "nickName");
+    EXPECT_EQ(edits.count(), 1);
+    EXPECT_EQ(people->valueForKey("peopleId")->description(), "P1");
+    EXPECT_EQ(people->valueForKey("name")->description(), "Bob");
+    EXPECT_EQ(people->valueForKey("nickName")->description(), "Bob");
+    EXPECT_TRUE(kindCast<Number>(people->valueForKey("isFavorite"))->boolValue());
+    EXPECT_FALSE(people->valueForKey("unknown"));
+}
+
+TEST_F(RecordTest, RecordTextSkipsTheNullMarker) {
+    auto record = std::make_shared<TLOsselOrgConceptRecord>(str("R"));
+    EXPECT_EQ(record->recordText(), "");
+    record->setValueForProperty(str("Ann"), "name");
+    record->setValueForProperty(Null::null(), "gone");
+    EXPECT_EQ(record->recordText(), "Ann");
+    record->setValueForProperty(Number::withInt(42), "age");
+    record->setValueForProperty(str("x y"), "note");
+    EXPECT_EQ(record->recordText(), "Ann 42 x y");
+}
+
+TEST_F(RecordTest, SearchDocumentIsNamedBySchemeAndId) {
+    auto place = std::make_shared<TLOsselPlace>(str("OsselPlace.h-3-1.5"));
+    const auto document = place->documentForRecord();
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->scheme(), "place");
+    EXPECT_EQ(document->name(), "OsselPlace.h-3-1.5");
+    EXPECT_FALSE(document->parent());
+    EXPECT_EQ(std::make_shared<TLOsselOrgConceptRecord>(str("R"))->documentForRecord()->scheme(), "orgrecord");
+    EXPECT_FALSE(std::make_shared<TLOsselOrgConceptRecord>()->documentForRecord());
+}
+
+TEST_F(RecordTest, CopyKeepsIdValuesAndFavouriteButNeitherDemoNorUse) {
+    auto people = std::make_shared<TLOsselPeople>(str("P1"));
+    people->setValueForProperty(str("Ann"), "firstName");
+    people->setIsFavorite(true);
+    people->setIsDemo(true);
+    people->setAbUniqueId(str("AB"));
+    people->setLastUse(Date::withTimeIntervalSince1970(now_ + 10));
+    ASSERT_TRUE(people->isRecent());
+
+    const auto copy = kindCast<TLOsselPeople>(people->copy());
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy, people);
+    EXPECT_TRUE(copy->isEqual(people.get()));
+    EXPECT_TRUE(copy->isFavorite());
+    EXPECT_FALSE(copy->isDemo());
+    EXPECT_FALSE(copy->isRecent());
+    EXPECT_EQ(copy->abUniqueId()->utf8(), "AB");
+    EXPECT_EQ(copy->valueForProperty("firstName"), people->valueForProperty("firstName")) << "values are shared";
+    copy->setValueForProperty(str("Bea"), "firstName");
+    EXPECT_EQ(people->valueForProperty("firstName")->description(), "Ann") << "the dictionary is not";
+    EXPECT_FALSE(TLIdGenerator::generatorForKey("PeopleIdGenerator")->currentId()) << "no id drawn";
+}
+
+TEST_F(RecordTest, ArchiveKeepsIdFavouriteAndPropertiesOnly) {
+    auto people = std::make_shared<TLOsselPeople>(str("P1"));
+    people->setValueForProperty(str("Ann"), "firstName");
+    people->setValueForProperty(Date::withTimeIntervalSince1970(0), "birthday");
+    people->setIsFavorite(true);
+    people->setIsDemo(true);
+    people->setAbUniqueId(str("AB"));
+    people->setLastUse(Date::withTimeIntervalSince1970(now_ + 10));
+
+    std::string error;
+    const auto back = kindCast<TLOsselPeople>(
+        Decoder::unarchiveObjectWithData(Coder::archivedDataWithRootObject(people.get()), &error));
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(back->peopleId()->utf8(), "P1");
+    EXPECT_TRUE(back->isFavorite());
+    EXPECT_FALSE(back->isDemo());
+    EXPECT_FALSE(back->isRecent());
+    EXPECT_EQ(back->abUniqueId()->utf8(), "AB");
+    EXPECT_TRUE(back->properties()->isEqual(people->properties().get()));
+    back->setValueForProperty(str("Bea"), "firstName");  // the read dictionary is the record's own, mutable one
+    EXPECT_EQ(back->name(), "Bea");
+
+    auto base = std::make_shared<TLOsselOrgConceptRecord>();
+    const auto baseBack = kindCast<TLOsselOrgConceptRecord>(
+        Decoder::unarchiveObjectWithData(Coder::archivedDataWithRootObject(base.get()), &error));
+    ASSERT_TRUE(baseBack) << error;
+    EXPECT_FALSE(baseBack->recordId());
+    EXPECT_FALSE(isKindOf<TLOsselPeople>(baseBack));
+}
+
+TEST_F(RecordTest, TruncatedArchiveGivesNoRecord) {
+    auto people = std::make_shared<TLOsselPeople>(str("P1"));
+    people->setValueForProperty(str("Ann"), "firstName");
+    auto bytes = Coder::archivedDataWithRootObject(people.get());
+    for (size_t keep = 0; keep < bytes.size(); ++keep) {
+        const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(keep));
+        EXPECT_FALSE(kindCast<TLOsselPeople>(Decoder::unarchiveObjectWithData(cut))) << keep;
+    }
+}
+
+TEST_F(RecordTest, TheBaseClassHasNoEntryForm) {
+    Dictionary entry;
+    entry.setObject(str("R"), "peopleId");
+    EXPECT_FALSE(TLOsselOrgConceptRecord::initWithPList(&entry));
+    EXPECT_FALSE(std::make_shared<TLOsselOrgConceptRecord>(str("R"))->plist());
+}
+
+TEST(PropertyListBool, ReadsNumbersAndTextsAsThePlatformDoes) {
+    EXPECT_TRUE(propertyListBoolValue(Number::withBool(true).get()));
+    EXPECT_FALSE(propertyListBoolValue(Number::withInt(0).get()));
+    EXPECT_TRUE(propertyListBoolValue(Number::withDouble(0.5).get()));
+    for (const char* yes : {"YES", "true", " y", "1", "-7", "0012"}) EXPECT_TRUE(propertyListBoolValue(str(yes).get())) << yes;
+    for (const char* no : {"NO", "false", "", "0", "  ", "x1"}) EXPECT_FALSE(propertyListBoolValue(str(no).get())) << no;
+    EXPECT_FALSE(propertyListBoolValue(nullptr));
+    EXPECT_FALSE(propertyListBoolValue(Dictionary::make().get()));
+}
+
+}  // namespace
+}  // namespace ossel
