@@ -1,0 +1,240 @@
+// The host end to end: the built ossel-mdimport run as a user would run it.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kHost = OSSEL_BINARY_DIR "/ossel-mdimport";
+const std::string kSourceDir = OSSEL_SOURCE_DIR;
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+    std::vector<std::string> outLines() const { return linesOf(out); }
+    std::vector<std::string> errLines() const { return linesOf(err); }
+    static std::vector<std::string> linesOf(const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream stream(text);
+        for (std::string line; std::getline(stream, line);) lines.push_back(line);
+        return lines;
+    }
+};
+
+std::string quote(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Host : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ossel-host-XXXXXX";
+        scratch_ = mkdtemp(pattern);
+        fs::create_directories(scratch_ / "home");
+    }
+    void TearDown() override { fs::remove_all(scratch_); }
+
+    // Runs the host in `cwd` with HOME in the scratch folder, so no real catalog leaks in.
+    RunResult run(const std::string& arguments, const fs::path& cwd = kSourceDir) {
+        const fs::path errFile = scratch_ / "stderr";
+        const std::string command = "cd " + quote(cwd.string()) + " && HOME=" + quote((scratch_ / "home").string()) +
+                                    " " + quote(kHost) + " " + arguments + " 2>" + quote(errFile.string());
+        RunResult result;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return result;
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+        const int raw = pclose(pipe);
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.err = readAll(errFile);
+        return result;
+    }
+
+    fs::path writeFile(const fs::path& relative, const std::string& contents) {
+        const fs::path path = scratch_ / relative;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << contents;
+        return path;
+    }
+
+    fs::path scratch_;
+};
+
+// Keywords and text content come from the catalog passes; the mapped attributes are
+// what this program fixes. Both derived attributes sit at the end of the object.
+std::string withoutCatalogAttributes(const std::string& line) {
+    static const std::regex text(R"(, "kMDItemTextContent": "(?:[^"\\]|\\.)*")");
+    static const std::regex keywords(R"(, "kMDItemKeywords": \[[^\]]*\])");
+    return std::regex_replace(std::regex_replace(line, text, ""), keywords, "");
+}
+
+const std::vector<std::string> kExampleJson = {
+    R"({"path": "examples/Ossel/Clips/2006/Harbour at dusk.plist", "imported": true, "attributes": {"kMDItemTitle": "Harbour at dusk", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemStarRating": 5, "kMDItemOsselVideoFormat": "DV PAL 16:9", "kMDItemDurationSeconds": 212.48, "kMDItemContentCreationDate": "2006-03-14T18:47:30Z"}})",
+    R"({"path": "examples/Ossel/Clips/2006/Market stalls.plist", "imported": true, "attributes": {"kMDItemTitle": "Market stalls", "kMDItemDescription": "Handheld walk past the fish stalls.", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemStarRating": 2, "kMDItemOsselVideoFormat": "DV PAL 4:3", "kMDItemDurationSeconds": 95, "kMDItemContentCreationDate": "2006-07-08T09:15:00Z"}})",
+    R"({"path": "examples/Ossel/Clips/2006/Regatta start.plist", "imported": true, "attributes": {"kMDItemTitle": "Regatta start", "kMDItemDescription": "Boats line up behind the breakwater; gun at 10:22.", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemStarRating": 4, "kMDItemOsselVideoFormat": "DV PAL 4:3", "kMDItemDurationSeconds": 754.2, "kMDItemContentCreationDate": "2006-03-14T10:22:05Z"}})",
+    R"({"path": "examples/Ossel/Clips/2007/Allotment timelapse.plist", "imported": true, "attributes": {"kMDItemTitle": "Allotment timelapse", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemOsselVideoFormat": "DV PAL 16:9", "kMDItemDurationSeconds": 30}})",
+    R"({"path": "examples/Ossel/Clips/2007/Birthday speeches.plist", "imported": true, "attributes": {"kMDItemTitle": "Birthday speeches", "kMDItemDescription": "Uncle's speech runs long; the cake arrives at 14:05.", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemStarRating": 3, "kMDItemOsselVideoFormat": "DV NTSC 4:3", "kMDItemDurationSeconds": 1321.5, "kMDItemContentCreationDate": "2007-05-19T13:58:12Z"}})",
+};
+
+}  // namespace
+
+TEST_F(Host, WalksTheExamplesAndSkipsTheCatalogFiles) {
+    const RunResult result = run("--json -r examples");
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::vector<std::string> lines;
+    for (const auto& line : result.outLines()) lines.push_back(withoutCatalogAttributes(line));
+    EXPECT_EQ(lines, kExampleJson);
+    // The three catalog files are arrays: each noted once, none counted as a failure.
+    const auto notes = result.errLines();
+    ASSERT_EQ(notes.size(), 3u) << result.err;
+    for (const auto& note : notes) EXPECT_NE(note.find(": skipped, not a clip annotation"), std::string::npos) << note;
+}
+
+TEST_F(Host, WithoutACatalogTheOutputIsExactlyTheMappedAttributes) {
+    // The same clips moved where no catalog lies three levels up.
+    for (const auto& clip : fs::recursive_directory_iterator(kSourceDir + "/examples/Ossel/Clips")) {
+        if (!clip.is_regular_file()) continue;
+        const fs::path relative = fs::relative(clip.path(), kSourceDir);
+        fs::create_directories(scratch_ / relative.parent_path());
+        fs::copy_file(clip.path(), scratch_ / relative);
+    }
+    const RunResult result = run("--json -r examples", scratch_);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.outLines(), kExampleJson);
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(Host, ListingShowsSortedAlignedAttributes) {
+    const RunResult result = run(quote("examples/Ossel/Clips/2006/Regatta start.plist"));
+    EXPECT_EQ(result.status, 0) << result.err;
+    const auto lines = result.outLines();
+    ASSERT_GE(lines.size(), 9u) << result.out;
+    const std::vector<std::string> head(lines.begin(), lines.begin() + 6);
+    EXPECT_EQ(head, (std::vector<std::string>{
+                        "examples/Ossel/Clips/2006/Regatta start.plist",
+                        "kMDItemContentCreationDate = 2006-03-14 10:22:05 +0000",
+                        "kMDItemCreator             = \"Ossel\"",
+                        "kMDItemDescription         = \"Boats line up behind the breakwater; gun at 10:22.\"",
+                        "kMDItemDurationSeconds     = 754.2",
+                        "kMDItemKind                = \"Ossel Clip\"",
+                    }));
+    EXPECT_EQ(lines.back(), "kMDItemTitle               = \"Regatta start\"");
+}
+
+TEST_F(Host, ListingRendersListsTextsAndOtherTypes) {
+    const fs::path clip = writeFile("c/d/e/clip.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>clipName</key><string>Say "cheese" \ now</string>
+  <key>clipNotes</key><array><string>one</string><integer>2</integer></array>
+  <key>clipRating</key><true/>
+  <key>clipVideoFormat</key><data>AAEC</data>
+</dict></plist>)");
+    const RunResult result = run(quote(clip.string()));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.outLines(), (std::vector<std::string>{
+                                     clip.string(),
+                                     "kMDItemCreator          = \"Ossel\"",
+                                     "kMDItemDescription      = (",
+                                     "    \"one\",",
+                                     "    2",
+                                     ")",
+                                     "kMDItemKind             = \"Ossel Clip\"",
+                                     "kMDItemOsselVideoFormat = <000102>",
+                                     "kMDItemStarRating       = 1",
+                                     "kMDItemTitle            = \"Say \\\"cheese\\\" \\\\ now\"",
+                                 }));
+}
+
+TEST_F(Host, JsonCarriesEveryValueKind) {
+    const fs::path clip = writeFile("c/d/e/clip.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>clipName</key><string>Tab	and "quote"</string>
+  <key>clipNotes</key><dict><key>k</key><array><false/><real>0.5</real></array></dict>
+  <key>clipRating</key><true/>
+  <key>clipVideoFormat</key><data>AAECAw==</data>
+  <key>clipDurationInSeconds</key><integer>-3</integer>
+  <key>clipShootingDate</key><date>1999-12-31T23:59:59Z</date>
+</dict></plist>)");
+    const RunResult result = run("--json " + quote(clip.string()));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "{\"path\": \"" + clip.string() +
+                  R"(", "imported": true, "attributes": {"kMDItemTitle": "Tab\tand \"quote\"", )"
+                  R"("kMDItemDescription": {"k": [false, 0.5]}, "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", )"
+                  R"("kMDItemStarRating": true, "kMDItemOsselVideoFormat": "AAECAw==", "kMDItemDurationSeconds": -3, )"
+                  R"("kMDItemContentCreationDate": "1999-12-31T23:59:59Z"}})"
+                  "\n");
+}
+
+TEST_F(Host, BadInputsAreReportedOneLineEachAndTheRunGoesOn) {
+    writeFile("garbage.plist", "not a property list at all");
+    writeFile("list.plist", "<plist version=\"1.0\"><array/></plist>");
+    fs::create_directories(scratch_ / "folder");
+    const RunResult result = run("--json missing.plist garbage.plist list.plist folder " +
+                                     quote(kSourceDir + "/examples/Ossel/Clips/2007/Allotment timelapse.plist"),
+                                 scratch_);
+    EXPECT_EQ(result.status, 1);
+    const auto records = result.outLines();
+    ASSERT_EQ(records.size(), 5u) << result.out;
+    const char* names[] = {"missing.plist", "garbage.plist", "list.plist", "folder"};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(records[i].starts_with(std::string("{\"path\": \"") + names[i] + "\", \"imported\": false, \"error\": \""))
+            << records[i];
+    }
+    EXPECT_NE(records[4].find("\"imported\": true"), std::string::npos);
+    const auto messages = result.errLines();
+    ASSERT_EQ(messages.size(), 4u) << result.err;
+    EXPECT_EQ(messages[0], "missing.plist: No such file or directory");
+    EXPECT_TRUE(messages[1].starts_with("garbage.plist: not a property list")) << messages[1];
+    EXPECT_EQ(messages[2], "list.plist: not a clip annotation: the property list is an Array, not a dictionary");
+    EXPECT_EQ(messages[3], "folder: is a directory (use -r to walk it)");
+}
+
+TEST_F(Host, UsageAndBundleProblemsExitWithTwo) {
+    EXPECT_EQ(run("").status, 2);
+    EXPECT_EQ(run("-x examples").status, 2);
+    EXPECT_EQ(run("--frobnicate examples").status, 2);
+    EXPECT_EQ(run("-g").status, 2);
+    const RunResult noBundle = run("-g " + quote((scratch_ / "None.mdimporter").string()) + " examples");
+    EXPECT_EQ(noBundle.status, 2);
+    EXPECT_NE(noBundle.err.find("None.mdimporter"), std::string::npos) << noBundle.err;
+    EXPECT_EQ(noBundle.out, "");
+}
+
+TEST_F(Host, OtherBundleByPathAndListing) {
+    const RunResult result = run("-L -g " + quote(OSSEL_BINARY_DIR "/OsselImporter.mdimporter"));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("factory: 93DF8824-0F30-4F82-A1EF-3B6D8997B3A4 -> MetadataImporterPluginFactory\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("type: 8B08C4BF-415B-11D8-B3F9-0003936726FC\n"), std::string::npos);
+    EXPECT_NE(result.out.find("content type: "), std::string::npos);
+}
+
+TEST_F(Host, TimingsAddSecondsAndNoProgressReachesAPipe) {
+    const RunResult json = run("--json -t " + quote("examples/Ossel/Clips/2007/Allotment timelapse.plist"));
+    EXPECT_EQ(json.status, 0);
+    EXPECT_TRUE(std::regex_search(json.out, std::regex(R"(\}, "seconds": [0-9]+\.[0-9]{9}\}\n$)"))) << json.out;
+    const RunResult listing = run("-t " + quote("examples/Ossel/Clips/2007/Allotment timelapse.plist"));
+    EXPECT_TRUE(std::regex_search(listing.out, std::regex(R"(^examples/\S+/2007/Allotment timelapse\.plist \(imported in [0-9.]+ ms\)\n)")))
+        << listing.out;
+    EXPECT_EQ(json.err + listing.err, "");
+}
