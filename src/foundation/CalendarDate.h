@@ -30,6 +30,10 @@ public:
     int hourOfDay() const { return hour_; }
     int minuteOfHour() const { return minute_; }
     int secondOfMinute() const { return second_; }
+    // 0 = Sunday ... 6 = Saturday.
+    int dayOfWeek() const;
+    // 1 ... 366.
+    int dayOfYear() const;
 
     // Calendar arithmetic: adds the amounts to the fields, carries overflow into
     // the next larger unit, and keeps the zone.

@@ -26,6 +26,8 @@ public:
     const std::string& name() const { return name_; }
     // Offset from Greenwich in effect at an instant (seconds since the reference date).
     int secondsFromGMTForDate(double sinceReferenceDate) const;
+    // The short name in effect at an instant ("CET", "CEST", "EST"; "GMT+0100" for a fixed offset).
+    std::string abbreviationForDate(double sinceReferenceDate) const;
     // The instant of local wall-clock seconds (seconds since the reference date
     // counted as if the zone were UTC). In a gap the time after it is taken; in an
     // overlap the earlier instant.
