@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -10,6 +11,10 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "foundation/Dictionary.h"
+#include "foundation/PropertyList.h"
+#include "foundation/String.h"
 
 namespace ossel {
 namespace {
@@ -226,11 +231,31 @@ std::optional<std::string> readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Table loadStringsTable(const std::string& path) {
+std::optional<Table> loadStringsTable(const std::string& path) {
     const auto bytes = readFile(path);
-    if (!bytes) return {};
+    if (!bytes) return std::nullopt;
     const std::string text = decodeTableText(*bytes);
     return StringsParser(text).parse().value_or(Table{});
+}
+
+// A dictionary property list; entries whose value is not a text are not translations.
+std::optional<Table> loadPropertyListTable(const std::string& path) {
+    if (!std::filesystem::exists(path)) return std::nullopt;
+    Table table;
+    const auto dictionary = kindCast<Dictionary>(readPropertyListFromFile(path));
+    if (!dictionary) return table;
+    for (const auto& [key, value] : *dictionary) {
+        if (const auto text = kindCast<String>(value)) table.emplace(key, text->utf8());
+    }
+    return table;
+}
+
+// "<table>.strings" wins over "<table>.plist" when both are present.
+Table loadTable(const std::string& directory, std::string_view name) {
+    if (directory.empty()) return {};
+    const std::string base = directory + "/" + std::string(name);
+    if (auto table = loadStringsTable(base + ".strings")) return std::move(*table);
+    return loadPropertyListTable(base + ".plist").value_or(Table{});
 }
 
 // ---------------------------------------------------------------------------
@@ -256,10 +281,7 @@ const std::string& directoryLocked(TableCache& c) {
 
 const Table& tableLocked(TableCache& c, std::string_view name) {
     if (auto found = c.tables.find(name); found != c.tables.end()) return found->second;
-    const std::string& dir = directoryLocked(c);
-    Table table;
-    if (!dir.empty()) table = loadStringsTable(dir + "/" + std::string(name) + ".strings");
-    return c.tables.emplace(std::string(name), std::move(table)).first->second;
+    return c.tables.emplace(std::string(name), loadTable(directoryLocked(c), name)).first->second;
 }
 
 }  // namespace

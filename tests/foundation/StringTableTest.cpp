@@ -118,3 +118,17 @@ TEST_F(StringTableTest, TablesAreLoadedOnceAndCached) {
     setResourcesDirectory(dir_);
     EXPECT_EQ(localizedString("a", "T"), "a");
 }
+
+TEST_F(StringTableTest, PropertyListTablesAreDictionariesOfTexts) {
+    writeTable("P.plist",
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+               "<key>Bad hours</key><string>Heures invalides</string>"
+               "<key>number</key><integer>3</integer></dict></plist>\n");
+    EXPECT_EQ(localizedString("Bad hours", "P"), "Heures invalides");
+    EXPECT_EQ(localizedString("number", "P"), "number");  // not a text: no translation
+    writeTable("Both.strings", "\"k\" = \"from strings\";");
+    writeTable("Both.plist", "<plist version=\"1.0\"><dict><key>k</key><string>from plist</string></dict></plist>");
+    EXPECT_EQ(localizedString("k", "Both"), "from strings");
+    writeTable("Array.plist", "<plist version=\"1.0\"><array><string>k</string></array></plist>");
+    EXPECT_EQ(localizedString("k", "Array"), "k");
+}
