@@ -1,0 +1,202 @@
+#include "platform/VCardReader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "foundation/Date.h"
+#include "foundation/String.h"
+#include "platform/ABMultiValue.h"
+
+namespace ossel {
+namespace {
+
+std::string text(const ABPerson& person, const char* property) {
+    const auto value = person.valueForProperty(property);
+    return value ? value->description() : "(none)";
+}
+
+const ABMultiValue& emails(const ABPerson& person) {
+    static const ABMultiValue none;
+    const auto* values = dynamic_cast<const ABMultiValue*>(person.valueForProperty(kABEmailProperty).get());
+    return values ? *values : none;
+}
+
+std::string primaryEmail(const ABPerson& person) {
+    const auto& values = emails(person);
+    const size_t index = values.indexForIdentifier(values.primaryIdentifier());
+    return index == ABMultiValue::NotFound ? "(no primary)" : values.valueAtIndex(index)->description();
+}
+
+UtcFields birthday(const ABPerson& person) {
+    const auto date = std::dynamic_pointer_cast<Date>(person.valueForProperty(kABBirthdayProperty));
+    return date ? utcFieldsOf(date->timeIntervalSinceReferenceDate()) : UtcFields{0, 0, 0, 0, 0, 0};
+}
+
+// As a desktop address book exports version 3.0: CRLF, folded long lines, grouped items.
+constexpr const char* kVersion3 =
+    "BEGIN:VCARD\r\n"
+    "VERSION:3.0\r\n"
+    "PRODID:-//Example//Contacts 1.0//EN\r\n"
+    "N:Lee\\, Jr.;Ann,Marie;;Dr.;\r\n"
+    "FN:Dr. Ann Marie Lee\\, Jr.\r\n"
+    "NICKNAME:Annie,AM\r\n"
+    "ORG:Studio\\; North;\r\n"
+    "item1.EMAIL;type=INTERNET;type=HOME:ann@home.exam\r\n"
+    " ple.org\r\n"
+    "item2.EMAIL;type=INTERNET;type=WORK;type=pref:ann@work.example.org\r\n"
+    "BDAY;value=date:1970-03-14\r\n"
+    "NOTE:first line\\nsecond\\, with comma\r\n"
+    "UID:8D2C0E1A-5E0F-4A4B-9A7E-2F6B1C3D4E5F\r\n"
+    "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAMCAgICAgMCAgIDAwMDBAYE\r\n"
+    " BQQEBAQFCQYGBQYLCgwMCwoLCw0OEhANDhEOCwsQFhARExQVFRUMDxcYFhQYEhQVFP/\r\n"
+    "END:VCARD\r\n";
+
+TEST(VCardReader, ReadsAVersion3Export) {
+    std::vector<std::string> problems;
+    const auto persons = VCardReader::personsFromText(kVersion3, &problems);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    ASSERT_EQ(persons.size(), 1u);
+    const auto& ann = *persons[0];
+    EXPECT_EQ(ann.uniqueId(), "8D2C0E1A-5E0F-4A4B-9A7E-2F6B1C3D4E5F");
+    EXPECT_EQ(text(ann, kABLastNameProperty), "Lee, Jr.");
+    EXPECT_EQ(text(ann, kABFirstNameProperty), "Ann Marie");
+    EXPECT_EQ(text(ann, kABNicknameProperty), "Annie");
+    ASSERT_EQ(emails(ann).count(), 2u);
+    EXPECT_EQ(emails(ann).valueAtIndex(0)->description(), "ann@home.example.org") << "unfolded";
+    EXPECT_EQ(emails(ann).labelAtIndex(0), kABHomeLabel);
+    EXPECT_EQ(emails(ann).labelAtIndex(1), kABWorkLabel);
+    EXPECT_EQ(primaryEmail(ann), "ann@work.example.org");
+    const auto bday = birthday(ann);
+    EXPECT_EQ(bday.year, 1970);
+    EXPECT_EQ(bday.month, 3);
+    EXPECT_EQ(bday.day, 14);
+}
+
+TEST(VCardReader, ReadsVersion4WithPreferenceLevels) {
+    const char* card =
+        "BEGIN:VCARD\nVERSION:4.0\nUID:urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1\n"
+        "N:Okafor;Chidi;;;\nNICKNAME:\n"
+        "EMAIL;TYPE=home;PREF=2:c@home.example\n"
+        "EMAIL;TYPE=\"work,voice\";PREF=1;LABEL=\"a;b:c\":c@work.example\n"
+        "EMAIL:c@other.example\n"
+        "BDAY:--0229\nEND:VCARD\n";
+    const auto persons = VCardReader::personsFromText(card);
+    ASSERT_EQ(persons.size(), 1u);
+    const auto& chidi = *persons[0];
+    EXPECT_EQ(chidi.uniqueId(), "urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1");
+    EXPECT_EQ(text(chidi, kABNicknameProperty), "(none)") << "an empty nick name is no nick name";
+    EXPECT_EQ(emails(chidi).count(), 3u);
+    EXPECT_EQ(emails(chidi).labelAtIndex(1), kABWorkLabel);
+    EXPECT_EQ(emails(chidi).labelAtIndex(2), kABOtherLabel);
+    EXPECT_EQ(primaryEmail(chidi), "c@work.example");
+    const auto bday = birthday(chidi);
+    EXPECT_EQ(bday.year, 1604) << "a birthday without a year, as address books keep it";
+    EXPECT_EQ(bday.month, 2);
+    EXPECT_EQ(bday.day, 29);
+}
+
+TEST(VCardReader, WithoutAMarkedAddressThereIsNoPrimary) {
+    const auto persons = VCardReader::personsFromText(
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Kim;;;;\r\nEMAIL:a@x\r\nEMAIL:b@x\r\nEND:VCARD\r\n");
+    ASSERT_EQ(persons.size(), 1u);
+    EXPECT_EQ(primaryEmail(*persons[0]), "(no primary)");
+    EXPECT_EQ(persons[0]->uniqueId(), "");
+    EXPECT_EQ(text(*persons[0], kABFirstNameProperty), "(none)");
+    EXPECT_EQ(text(*persons[0], kABLastNameProperty), "Kim");
+}
+
+TEST(VCardReader, FoldingEscapesAndLineEndingsVariants) {
+    // A tab folds too, a fold may split a multi-byte letter, and "\;" "\:" "\\" are literal.
+    const std::string card =
+        "\xEF\xBB\xBF"
+        "BEGIN:VCARD\nVERSION:3.0\nN:Bj\xC3\n\t\xB8rn;S\\;\\:\\\\o;;;\nEND:VCARD";
+    const auto persons = VCardReader::personsFromText(card);
+    ASSERT_EQ(persons.size(), 1u);
+    EXPECT_EQ(text(*persons[0], kABLastNameProperty), "Bj\xC3\xB8rn");
+    EXPECT_EQ(text(*persons[0], kABFirstNameProperty), "S;:\\o");
+}
+
+TEST(VCardReader, BirthdayForms) {
+    const struct {
+        const char* value;
+        int64_t year;
+        int month, day;
+    } cases[] = {{"19700314", 1970, 3, 14},         {"1970-03-14T10:20:00Z", 1970, 3, 14}, {"--1231", 1604, 12, 31},
+                 {"--12-31", 1604, 12, 31},         {"2000-02-29", 2000, 2, 29},          {"1900-02-29", 0, 0, 0},
+                 {"1970-13-01", 0, 0, 0},           {"1970-00-10", 0, 0, 0},              {"circa 1800", 0, 0, 0},
+                 {"1970", 0, 0, 0},                 {"1970-03-32", 0, 0, 0},              {"", 0, 0, 0}};
+    for (const auto& c : cases) {
+        std::vector<std::string> problems;
+        const auto persons = VCardReader::personsFromText(
+            std::string("BEGIN:VCARD\nVERSION:4.0\nN:X;;;;\nBDAY:") + c.value + "\nEND:VCARD\n", &problems);
+        ASSERT_EQ(persons.size(), 1u) << c.value;
+        const auto bday = birthday(*persons[0]);
+        EXPECT_EQ(bday.year, c.year) << c.value;
+        EXPECT_EQ(bday.month, c.month) << c.value;
+        EXPECT_EQ(bday.day, c.day) << c.value;
+        EXPECT_EQ(problems.size(), c.year ? 0u : 1u) << c.value;
+        if (c.year) EXPECT_EQ(bday.hour, 12) << "noon keeps the day in every zone";
+    }
+}
+
+TEST(VCardReader, MalformedCardsAreReportedAndSkippedTheOthersLoad) {
+    const char* file =
+        "BEGIN:VCARD\nVERSION:3.0\nN:One;;;;\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:3.0\nN:Two;;;;\nthis line has no colon\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:2.1\nN:Three;;;;\nEND:VCARD\n"
+        "BEGIN:VCARD\nN:Four;;;;\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:4.0\nN:Five;;;;\n"  // never ended: the next BEGIN closes it
+        "BEGIN:VCARD\nVERSION:4.0\nN:Six;;;;\nEND:VCARD\n"
+        "garbage between cards\n"
+        "BEGIN:VCARD\nVERSION:4.0\nBAD NAME:x\nN:Seven;;;;\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:4.0\nN:Eight;;;;\n";
+    std::vector<std::string> problems;
+    const auto persons = VCardReader::personsFromText(file, &problems);
+    ASSERT_EQ(persons.size(), 2u);
+    EXPECT_EQ(text(*persons[0], kABLastNameProperty), "One");
+    EXPECT_EQ(text(*persons[1], kABLastNameProperty), "Six");
+    ASSERT_EQ(problems.size(), 7u);
+    EXPECT_EQ(problems[0], "card 2 (line 8): a line without a colon; card skipped");
+    EXPECT_EQ(problems[1], "card 3 (line 10): unsupported VERSION \"2.1\"; card skipped");
+    EXPECT_EQ(problems[2], "card 4 (line 14): no VERSION; card skipped");
+    EXPECT_EQ(problems[3], "card 5 (line 20): BEGIN:VCARD before the card's END; card skipped");
+    EXPECT_NE(problems[4].find("card 7"), std::string::npos);
+    EXPECT_NE(problems[4].find("bad property name"), std::string::npos);
+    EXPECT_EQ(problems[5], "card 8 (line 32): no END:VCARD; card skipped");
+    EXPECT_EQ(problems[6], "1 line(s) outside any card ignored");
+}
+
+TEST(VCardReader, ArbitraryBytesNeverCrash) {
+    // Every prefix of a card and a few hostile inputs: whatever comes out is consistent.
+    const std::string card = kVersion3;
+    for (size_t n = 0; n <= card.size(); ++n) {
+        std::vector<std::string> problems;
+        const auto persons = VCardReader::personsFromText(std::string_view(card).substr(0, n), &problems);
+        EXPECT_LE(persons.size(), 1u);
+        if (persons.empty() && n > 0) EXPECT_FALSE(problems.empty()) << n;
+    }
+    for (const std::string hostile : {std::string("\0\0\0", 3), std::string(":::"), std::string("\n\n \n\t"),
+                                      std::string("BEGIN:VCARD\n\"\n"), std::string("BEGIN:VCARD\nEMAIL;TYPE=\"x:y\n")}) {
+        EXPECT_TRUE(VCardReader::personsFromText(hostile).empty());
+    }
+}
+
+TEST(VCardReader, ReadsFilesAndReportsUnreadableOnes) {
+    const auto dir = std::filesystem::temp_directory_path() / ("ossel-vcard-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto path = (dir / "contacts.vcf").string();
+    std::ofstream(path, std::ios::binary) << kVersion3 << kVersion3;
+    std::vector<std::string> problems;
+    EXPECT_EQ(VCardReader::personsFromFile(path, &problems).size(), 2u);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_TRUE(VCardReader::personsFromFile((dir / "missing.vcf").string(), &problems).empty());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("missing.vcf: cannot be read"), std::string::npos);
+    EXPECT_TRUE(VCardReader::personsFromFile(dir.string(), &problems).empty()) << "a directory";
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace ossel
