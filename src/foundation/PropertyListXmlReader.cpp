@@ -184,7 +184,12 @@ Ref<Object> XmlReader::failAtOffset(ptrdiff_t offset, std::string_view message) 
 }
 
 Ref<Object> XmlReader::fail(pugi::xml_node at, std::string_view message) {
-    return failAtOffset(at.offset_debug(), message);
+    ptrdiff_t offset = at.offset_debug();
+    // Stray text usually starts with the line break before it: point at the text itself.
+    if (at.type() == pugi::node_pcdata && offset >= 0) {
+        for (const char* v = at.value(); isXmlSpace(*v); ++v) ++offset;
+    }
+    return failAtOffset(offset, message);
 }
 
 std::string describe(pugi::xml_node node) {

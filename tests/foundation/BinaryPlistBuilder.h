@@ -1,0 +1,185 @@
+#pragma once
+// A small binary ("bplist00") writer for tests and benchmarks only: the library
+// reads the binary form but never writes it. It can encode whole object trees
+// and also assemble raw objects with a hand-made trailer, so that tests can
+// build exactly the malformed files they need.
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/Array.h"
+#include "foundation/Data.h"
+#include "foundation/Date.h"
+#include "foundation/Dictionary.h"
+#include "foundation/Number.h"
+#include "foundation/String.h"
+
+namespace ossel::testing {
+
+struct BinaryTrailer {
+    unsigned offsetSize = 0;  // 0: the smallest that fits
+    unsigned refSize = 1;
+    uint64_t objectCount = UINT64_MAX;  // UINT64_MAX: the real count
+    uint64_t topObject = 0;
+    uint64_t tableOffset = UINT64_MAX;  // UINT64_MAX: where the table really is
+};
+
+inline void appendBigEndian(std::vector<uint8_t>& out, uint64_t v, unsigned size) {
+    for (unsigned i = size; i-- > 0;) out.push_back(i < 8 ? static_cast<uint8_t>(v >> (8 * i)) : 0);
+}
+
+inline unsigned bytesFor(uint64_t v) {
+    unsigned n = 1;
+    while (n < 8 && (v >> (8 * n)) != 0) ++n;
+    return n == 3 ? 4 : (n > 4 ? 8 : n);
+}
+
+// Objects given as raw bytes (marker included), in index order.
+inline std::vector<uint8_t> assembleBinary(const std::vector<std::vector<uint8_t>>& objects, BinaryTrailer t = {}) {
+    std::vector<uint8_t> out{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::vector<uint64_t> offsets;
+    for (const auto& o : objects) {
+        offsets.push_back(out.size());
+        out.insert(out.end(), o.begin(), o.end());
+    }
+    const uint64_t table = out.size();
+    const unsigned offsetSize = t.offsetSize ? t.offsetSize : bytesFor(table);
+    for (uint64_t o : offsets) appendBigEndian(out, o, offsetSize);
+    for (int i = 0; i < 6; ++i) out.push_back(0);
+    out.push_back(static_cast<uint8_t>(offsetSize));
+    out.push_back(static_cast<uint8_t>(t.refSize));
+    appendBigEndian(out, t.objectCount == UINT64_MAX ? objects.size() : t.objectCount, 8);
+    appendBigEndian(out, t.topObject, 8);
+    appendBigEndian(out, t.tableOffset == UINT64_MAX ? table : t.tableOffset, 8);
+    return out;
+}
+
+// A marker with its count, spilling into a following integer from 15 on.
+inline void appendMarker(std::vector<uint8_t>& out, uint8_t type, uint64_t count) {
+    if (count < 15) {
+        out.push_back(static_cast<uint8_t>(type << 4 | count));
+        return;
+    }
+    out.push_back(static_cast<uint8_t>(type << 4 | 0xF));
+    const unsigned size = bytesFor(count);
+    out.push_back(static_cast<uint8_t>(0x10 | std::countr_zero(size)));
+    appendBigEndian(out, count, size);
+}
+
+// Encodes a tree of property-list values, every node its own object (no sharing),
+// strings as ASCII where they can be and UTF-16 otherwise.
+class BinaryPlistEncoder {
+public:
+    std::vector<uint8_t> encode(const Object* root) {
+        count(root);
+        refSize_ = bytesFor(total_);
+        emit(root);
+        BinaryTrailer t;
+        t.refSize = refSize_;
+        return assembleBinary(objects_, t);
+    }
+
+private:
+    void count(const Object* o) {
+        ++total_;
+        if (const auto* a = dynamic_cast<const Array*>(o)) {
+            for (const auto& item : *a) count(item.get());
+        } else if (const auto* d = dynamic_cast<const Dictionary*>(o)) {
+            for (const auto& [key, value] : *d) {
+                ++total_;
+                count(value.get());
+            }
+        }
+    }
+
+    size_t reserve() {
+        objects_.emplace_back();
+        return objects_.size() - 1;
+    }
+
+    size_t emitString(const std::string& s) {
+        const size_t index = reserve();
+        std::vector<uint8_t> out;
+        bool ascii = true;
+        for (unsigned char c : s) ascii = ascii && c < 0x80;
+        if (ascii) {
+            appendMarker(out, 0x5, s.size());
+            out.insert(out.end(), s.begin(), s.end());
+        } else {
+            std::vector<uint16_t> units;
+            for (size_t i = 0; i < s.size();) {
+                const unsigned char c = static_cast<unsigned char>(s[i]);
+                const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                uint32_t cp = len == 1 ? c : c & (0x7F >> len);
+                for (int k = 1; k < len; ++k) cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+                i += static_cast<size_t>(len);
+                if (cp >= 0x10000) {
+                    units.push_back(static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+                    units.push_back(static_cast<uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+                } else {
+                    units.push_back(static_cast<uint16_t>(cp));
+                }
+            }
+            appendMarker(out, 0x6, units.size());
+            for (uint16_t u : units) appendBigEndian(out, u, 2);
+        }
+        objects_[index] = std::move(out);
+        return index;
+    }
+
+    size_t emit(const Object* o) {
+        if (const auto* s = dynamic_cast<const String*>(o)) return emitString(s->utf8());
+        const size_t index = reserve();
+        std::vector<uint8_t> out;
+        if (const auto* n = dynamic_cast<const Number*>(o)) {
+            if (n->kind() == Number::Kind::Bool) {
+                out.push_back(n->boolValue() ? 0x09 : 0x08);
+            } else if (n->kind() == Number::Kind::UInt && n->unsignedLongLongValue() > uint64_t(INT64_MAX)) {
+                out.push_back(0x14);
+                appendBigEndian(out, 0, 8);
+                appendBigEndian(out, n->unsignedLongLongValue(), 8);
+            } else if (n->isInteger()) {
+                const int64_t v = n->longLongValue();
+                const unsigned size = v < 0 ? 8 : bytesFor(static_cast<uint64_t>(v));
+                out.push_back(static_cast<uint8_t>(0x10 | std::countr_zero(size)));
+                appendBigEndian(out, static_cast<uint64_t>(v), size);
+            } else {
+                out.push_back(0x23);
+                appendBigEndian(out, std::bit_cast<uint64_t>(n->doubleValue()), 8);
+            }
+        } else if (const auto* d = dynamic_cast<const Date*>(o)) {
+            out.push_back(0x33);
+            appendBigEndian(out, std::bit_cast<uint64_t>(d->timeIntervalSinceReferenceDate()), 8);
+        } else if (const auto* data = dynamic_cast<const Data*>(o)) {
+            appendMarker(out, 0x4, data->length());
+            out.insert(out.end(), data->bytes().begin(), data->bytes().end());
+        } else if (const auto* a = dynamic_cast<const Array*>(o)) {
+            std::vector<size_t> refs;
+            for (const auto& item : *a) refs.push_back(emit(item.get()));
+            appendMarker(out, 0xA, refs.size());
+            for (size_t r : refs) appendBigEndian(out, r, refSize_);
+        } else if (const auto* dict = dynamic_cast<const Dictionary*>(o)) {
+            std::vector<size_t> keys, values;
+            for (const auto& [key, value] : *dict) {
+                keys.push_back(emitString(key));
+                values.push_back(emit(value.get()));
+            }
+            appendMarker(out, 0xD, keys.size());
+            for (size_t r : keys) appendBigEndian(out, r, refSize_);
+            for (size_t r : values) appendBigEndian(out, r, refSize_);
+        }
+        objects_[index] = std::move(out);
+        return index;
+    }
+
+    std::vector<std::vector<uint8_t>> objects_;
+    uint64_t total_ = 0;
+    unsigned refSize_ = 1;
+};
+
+inline std::vector<uint8_t> encodeBinaryPlist(const Object* root) { return BinaryPlistEncoder().encode(root); }
+
+}  // namespace ossel::testing
