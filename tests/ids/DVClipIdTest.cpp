@@ -264,6 +264,13 @@ TEST_F(ClipIds, ArchivesCarryChildrenWithTheirParents) {
     EXPECT_FALSE(back->rootParentClipId()->isChildClip());
     EXPECT_EQ(storedCounter(kClipStoreKey), 20);
 
+    // Every truncation of the archive is refused or read, never a crash.
+    const auto bytes = Coder::archivedDataWithRootObject(grandchild.get());
+    for (size_t length = 0; length < bytes.size(); ++length) {
+        const auto partial = kindCast<DVClipId>(Decoder::unarchiveObjectWithData(std::span(bytes.data(), length)));
+        if (partial) (void)partial->stringId();
+    }
+
     const auto plain = kindCast<DVClipId>(archiveRoundTrip(*clip(nullptr, -1)));
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->indexId(), DVClipIndexInSequenceNoSet);
