@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <limits>
 #include <map>
 #include <optional>
 #include <sstream>

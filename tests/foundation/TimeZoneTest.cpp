@@ -128,7 +128,6 @@ TEST(TimeZone, OffsetsAgreeWithTheCLibraryFrom1970To2100) {
     for (const char* name : {"Europe/Zurich", "America/New_York", "Australia/Sydney", "Asia/Kolkata",
                              "America/Sao_Paulo", "Pacific/Chatham", "Europe/Dublin", "Africa/Casablanca"}) {
         ZoneScope scope{std::string(name)};
-        tzset();
         const auto zone = TimeZone::systemTimeZone();
         ASSERT_EQ(zone->name(), name);
         for (int i = 0; i < 3000; ++i) {
@@ -136,7 +135,6 @@ TEST(TimeZone, OffsetsAgreeWithTheCLibraryFrom1970To2100) {
             ASSERT_EQ(zone->secondsFromGMTForDate(t), libcOffset(t)) << name << " at " << Date(t).description();
         }
     }
-    tzset();
 }
 
 TEST(TimeZone, PosixRulesMatchTheDatabaseWhereBothApply) {
@@ -234,7 +232,6 @@ TEST(TimeZone, SystemZoneIsCachedAndTheDefaultZoneIsSetApart) {
 
 TEST(TimeZone, WithoutTzTheSystemZoneIsTheMachinesLocalTime) {
     ZoneScope scope(std::nullopt);
-    tzset();
     const auto zone = TimeZone::systemTimeZone();
     ASSERT_TRUE(zone);
     for (double t = utc(1990, 1, 1); t < utc(2040, 1, 1); t += 86400 * 13 + 3600) {

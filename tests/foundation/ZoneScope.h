@@ -2,6 +2,8 @@
 // Sets TZ (and, optionally, the process default zone) for one test and puts
 // both back afterwards, so that no test depends on the machine's own zone.
 
+#include <time.h>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -22,6 +24,7 @@ public:
         }
         TimeZone::resetSystemTimeZone();
         TimeZone::setDefaultTimeZone(std::move(defaultZone));
+        tzset();
     }
     ~ZoneScope() {
         if (saved_) {
@@ -31,6 +34,7 @@ public:
         }
         TimeZone::resetSystemTimeZone();
         TimeZone::setDefaultTimeZone(nullptr);
+        tzset();  // the C library caches TZ too
     }
     ZoneScope(const ZoneScope&) = delete;
     ZoneScope& operator=(const ZoneScope&) = delete;
