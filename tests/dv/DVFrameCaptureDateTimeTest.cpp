@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "foundation/Archiver.h"
 #include "foundation/CalendarDate.h"
 #include "foundation/String.h"
+#include "foundation/StringTable.h"
 #include "foundation/TimeZone.h"
 #include "foundation/UserDefaults.h"
 
@@ -342,4 +344,21 @@ TEST_F(CaptureDateTime, AddingCarriesIntoLargerUnitsInTheSystemZone) {
     const auto after = before->dateByAddingYears(0, 0, 1, 0, 0, 0);
     expectFields(*after, 2006, 3, 26, 12, 0, 0);
     EXPECT_DOUBLE_EQ(after->timeIntervalSinceCaptureDateTime(before.get()), 23 * 3600);
+}
+
+TEST_F(CaptureDateTime, DescriptionsOfAnUnknownHalfAreTranslatedThenFilledIn) {
+    {
+        std::ofstream table(dir_ / "GravelmothDV.strings");
+        table << "\"date unknown - %02d:%02d:%02d\" = \"Datum unbekannt, %02d.%02d.%02d Uhr\";\n"
+                 "\"%02d/%02d/%04d - time unknown\" = \"%02d.%02d.%04d, Zeit unbekannt\";\n"
+                 "\"Undefined date and time\" = \"Kein Datum\";\n"
+                 "\"%02d/%02d/%04d - %02d:%02d:%02d\" = \"never used\";\n";
+    }
+    const std::string savedResources = resourcesDirectory();
+    setResourcesDirectory(dir_.string());
+    EXPECT_EQ(DVFrameCaptureDateTime::timeWithHours(7, 5, 0)->description(), "Datum unbekannt, 07.05.00 Uhr");
+    EXPECT_EQ(DVFrameCaptureDateTime::dateWithYear(2006, 3, 14)->description(), "14.03.2006, Zeit unbekannt");
+    EXPECT_EQ(DVFrameCaptureDateTime().description(), "Kein Datum");
+    EXPECT_EQ(full(2006, 3, 14, 10, 22, 5)->description(), "14/03/2006 - 10:22:05");  // never looked up
+    setResourcesDirectory(savedResources);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "IdsTestEnvironment.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
+#include "foundation/StringTable.h"
 #include "ids/DVClipId.h"
 #include "ids/DVMovieSnapshotId.h"
 #include "ids/DVMovieSnapshotIdFormatter.h"
@@ -264,4 +266,18 @@ TEST_F(IdFormatters, ParsingNeverDrawsASerialNumber) {
     EXPECT_EQ(nextChildIntUid, 0);
     EXPECT_EQ(TLDVClipSequenceId::nextId()->indexId(), 11);
     EXPECT_EQ(DVClipId::nextId()->indexId(), 21);
+}
+
+TEST_F(IdFormatters, MessagesComeFromTheModelStringTable) {
+    {
+        std::ofstream table(dir_ / "GravelmothDV.strings");
+        table << "\"Failed to scan\" = \"Lecture impossible\";\n\"Bad prefix for Id\" = \"Mauvais pr\u00e9fixe\";\n";
+    }
+    const std::string savedResources = resourcesDirectory();
+    setResourcesDirectory(dir_.string());
+    expectFailure(clipFormatter, "clip//:", "Lecture impossible");
+    expectFailure(snapshotFormatter, "x", "Mauvais pr\u00e9fixe");
+    expectFailure(clipFormatter, "x", "Bad prefix for id");  // no entry: the key itself
+    EXPECT_EQ(clipFormatter.stringForObjectValue(str("x")), "Type error");  // never translated
+    setResourcesDirectory(savedResources);
 }
