@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstdio>
 #include <limits>
 
 #include "foundation/Clock.h"
@@ -52,17 +51,32 @@ double localSeconds(YearMonth ym, int64_t dayOfMonth, int64_t hour, int64_t minu
 
 Ref<TimeZone> zoneOrDefault(Ref<TimeZone> zone) { return zone ? std::move(zone) : TimeZone::defaultTimeZone(); }
 
-std::string twoDigits(int value, char pad = '0') {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, pad == '0' ? "%02d" : "%2d", value);
-    return buffer;
+// Appends a number padded to `width` with `pad`, its sign first (as "%04d" prints it).
+void appendNumber(std::string& out, int64_t value, int width, char pad = '0') {
+    char digits[24];
+    size_t count = 0;
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (value < 0) {
+        if (pad == '0') {
+            out += '-';
+            --width;
+        } else {
+            digits[count++] = '-';
+        }
+    }
+    for (int i = static_cast<int>(count); i < width; ++i) out += pad;
+    while (count > 0) out += digits[--count];
 }
 
-std::string offsetText(int seconds) {
+void appendOffset(std::string& out, int seconds) {
+    out += seconds < 0 ? '-' : '+';
     const int magnitude = std::abs(seconds);
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%c%02d%02d", seconds < 0 ? '-' : '+', magnitude / 3600, magnitude / 60 % 60);
-    return buffer;
+    appendNumber(out, magnitude / 3600, 2);
+    appendNumber(out, magnitude / 60 % 60, 2);
 }
 
 }  // namespace
@@ -105,6 +119,7 @@ Ref<CalendarDate> CalendarDate::dateByAddingYears(int years, int months, int day
 
 std::string CalendarDate::descriptionWithCalendarFormat(std::string_view format) const {
     std::string out;
+    out.reserve(format.size() + 16);
     const double instant = timeIntervalSinceReferenceDate();
     for (size_t i = 0; i < format.size(); ++i) {
         if (format[i] != '%' || i + 1 == format.size()) {
@@ -113,33 +128,23 @@ std::string CalendarDate::descriptionWithCalendarFormat(std::string_view format)
         }
         const char conversion = format[++i];
         switch (conversion) {
-            case 'Y': {
-                char buffer[16];
-                std::snprintf(buffer, sizeof buffer, "%04d", year_);
-                out += buffer;
-                break;
-            }
-            case 'y': out += twoDigits(static_cast<int>(((year_ % 100) + 100) % 100)); break;
-            case 'm': out += twoDigits(month_); break;
-            case 'd': out += twoDigits(day_); break;
-            case 'e': out += twoDigits(day_, ' '); break;
-            case 'H': out += twoDigits(hour_); break;
-            case 'I': out += twoDigits(hour_ % 12 == 0 ? 12 : hour_ % 12); break;
-            case 'M': out += twoDigits(minute_); break;
-            case 'S': out += twoDigits(second_); break;
+            case 'Y': appendNumber(out, year_, 4); break;
+            case 'y': appendNumber(out, ((year_ % 100) + 100) % 100, 2); break;
+            case 'm': appendNumber(out, month_, 2); break;
+            case 'd': appendNumber(out, day_, 2); break;
+            case 'e': appendNumber(out, day_, 2, ' '); break;
+            case 'H': appendNumber(out, hour_, 2); break;
+            case 'I': appendNumber(out, hour_ % 12 == 0 ? 12 : hour_ % 12, 2); break;
+            case 'M': appendNumber(out, minute_, 2); break;
+            case 'S': appendNumber(out, second_, 2); break;
             case 'p': out += hour_ < 12 ? "AM" : "PM"; break;
-            case 'z': out += offsetText(zone_->secondsFromGMTForDate(instant)); break;
+            case 'z': appendOffset(out, zone_->secondsFromGMTForDate(instant)); break;
             case 'Z': out += zone_->abbreviationForDate(instant); break;
-            case 'b': out += std::string(kMonthNames[month_ - 1]).substr(0, 3); break;
+            case 'b': out.append(kMonthNames[month_ - 1], 3); break;
             case 'B': out += kMonthNames[month_ - 1]; break;
-            case 'a': out += std::string(kWeekdayNames[dayOfWeek()]).substr(0, 3); break;
+            case 'a': out.append(kWeekdayNames[dayOfWeek()], 3); break;
             case 'A': out += kWeekdayNames[dayOfWeek()]; break;
-            case 'j': {
-                char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "%03d", dayOfYear());
-                out += buffer;
-                break;
-            }
+            case 'j': appendNumber(out, dayOfYear(), 3); break;
             case 'F': out += descriptionWithCalendarFormat("%Y-%m-%d"); break;
             case 'T': out += descriptionWithCalendarFormat("%H:%M:%S"); break;
             case '%': out += '%'; break;

@@ -38,7 +38,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// What a text says about a date; fields stay unset when the text does not give them.
+// What a text says about a date; fields the text does not give keep these values.
 struct Fields {
     int year = 2001, month = 1, day = 1, hour = 0, minute = 0, second = 0;
     double fraction = 0;
@@ -232,9 +232,14 @@ bool readConversion(DateReader& in, char conversion, Fields& f, bool lenient, bo
         }
         case 'j': return store(in.number(1, 3), f.dayOfYear);
         case 'p':
-            if (in.takeWord("am")) return f.pm = 0, true;
-            if (in.takeWord("pm")) return f.pm = 1, true;
-            return false;
+            if (in.takeWord("am")) {
+                f.pm = 0;
+            } else if (in.takeWord("pm")) {
+                f.pm = 1;
+            } else {
+                return false;
+            }
+            return true;
         case 'b':
         case 'B': {
             const auto month = in.name(kMonthNames);

@@ -235,6 +235,11 @@ TEST(CalendarDate, CalendarFormatConversions) {
     const auto india = CalendarDate::dateWithYear(99, 7, 1, 12, 0, 0, TimeZone::timeZoneForSecondsFromGMT(-19800));
     EXPECT_EQ(india->descriptionWithCalendarFormat("%Y %y %z %Z %I %p"), "0099 99 -0530 GMT-0530 12 PM");
     EXPECT_EQ(d->descriptionWithCalendarFormat("trailing %"), "trailing %");
+    const auto utcZone0 = zone("UTC");
+    EXPECT_EQ(CalendarDate::dateWithYear(-1, 1, 9, 0, 0, 0, utcZone0)->descriptionWithCalendarFormat("%Y|%y|%e|%F"),
+              "-001|99| 9|-001-01-09");
+    EXPECT_EQ(CalendarDate::dateWithYear(12345, 12, 31, 23, 59, 59, utcZone0)->description(),
+              "12345-12-31 23:59:59 +0000");
 
     // Weekdays step through the week day by day across years and leap days.
     std::string previous;
