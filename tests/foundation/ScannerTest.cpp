@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -98,30 +97,12 @@ TEST(Scanner, IntegersTakeASignClampToInt32AndConsumeEveryDigit) {
 
 TEST(Scanner, LongLongClampsToInt64) {
     int64_t v = 0;
-    Scanner max("9223372036854775807 9223372036854775808 -9223372036854775808 -9223372036854775809");
-    ASSERT_TRUE(max.scanLongLong(&v));
-    EXPECT_EQ(v, INT64_MAX);
-    ASSERT_TRUE(max.scanLongLong(&v));
-    EXPECT_EQ(v, INT64_MAX);
-    ASSERT_TRUE(max.scanLongLong(&v));
-    EXPECT_EQ(v, INT64_MIN);
-    ASSERT_TRUE(max.scanLongLong(&v));
-    EXPECT_EQ(v, INT64_MIN);
-    EXPECT_TRUE(max.isAtEnd());
-}
-
-TEST(Scanner, IntegersAgreeWithWideArithmeticOverARandomSpread) {
-    std::mt19937_64 random(7);
-    for (int i = 0; i < 2000; ++i) {
-        const int64_t n = static_cast<int64_t>(random()) >> (random() % 60);
-        const std::string text = std::to_string(n);
-        Scanner s(text);
-        int32_t v = 0;
-        ASSERT_TRUE(s.scanInt(&v));
-        const int64_t expected = std::clamp<int64_t>(n, INT32_MIN, INT32_MAX);
-        ASSERT_EQ(v, expected) << text;
-        ASSERT_TRUE(s.isAtEnd());
+    Scanner s("9223372036854775807 9223372036854775808 -9223372036854775808 -9223372036854775809");
+    for (const int64_t expected : {INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN}) {
+        ASSERT_TRUE(s.scanLongLong(&v));
+        EXPECT_EQ(v, expected);
     }
+    EXPECT_TRUE(s.isAtEnd());
 }
 
 TEST(Scanner, DecimalNumbersWithFractionAndExponent) {
