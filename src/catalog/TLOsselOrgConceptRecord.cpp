@@ -194,6 +194,11 @@ void TLOsselOrgConceptRecord::mergeEntryData(const Dictionary& entry, std::strin
     // Data written by the typed dictionary container sits under "@dict:<key>".
     if (!data || data->empty()) data = entry.objectForKeyAs<Dictionary>(std::string(kDictMarker) + std::string(dataKey));
     if (!data) return;
+    // Into an empty dictionary a merge is a copy, and the catalog reader makes hundreds of these.
+    if (properties_->empty()) {
+        properties_ = data->mutableCopy();
+        return;
+    }
     for (const auto& [name, value] : *data) properties_->setObject(value, name);
 }
 

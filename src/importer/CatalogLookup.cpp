@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 #include <string_view>
+#include <unordered_set>
 
 #include "catalog/TLOsselEvent.h"
 #include "catalog/TLOsselPeople.h"
@@ -23,13 +24,39 @@ std::function<void(const std::string&)>& readObserver() {
     return observer;
 }
 
-// What one pass takes from the clip and gives to the keyword list and the text.
+// Ids a pass looks for; views into the clip's own id texts.
+using WantedIds = std::unordered_set<std::string_view>;
+
+// What one pass reads and what it takes from the clip and gives to the keyword list and the text.
 struct PassSettings {
     std::string_view idListKey;
-    void (*load)(Dictionary* table, const std::string& catalogDir);
+    std::string_view catalogFile;
+    OrgConceptRecordClass recordClass;
+    std::string_view recordIdKey;
     std::initializer_list<std::string_view> keywordProperties;
     std::string_view contentProperty;
 };
+
+// Reads a catalog file into the table. With a wanted set, entries whose id is not
+// wanted are passed over before a record is built: a clip names a handful of
+// records out of hundreds, and matching cannot tell the difference.
+bool readCatalog(OrgConceptRecordClass recordClass, const std::string& path, Dictionary* table,
+                 std::string_view recordIdKey = {}, const WantedIds* wanted = nullptr) {
+    if (!table) return false;
+    if (const auto& observer = readObserver()) observer(path);
+    const auto entries = kindCast<Array>(readPropertyListFromFile(path));
+    if (!entries || !recordClass) return true;
+    for (const auto& item : *entries) {
+        const auto* entry = dynamic_cast<const Dictionary*>(item.get());
+        if (wanted) {
+            const auto* id = entry ? dynamic_cast<const String*>(entry->objectForKey(recordIdKey).get()) : nullptr;
+            if (!id || !wanted->contains(id->view())) continue;
+        }
+        const auto record = recordClass(entry);
+        if (record && record->recordId()) table->setObject(record, record->recordId()->utf8());
+    }
+    return true;
+}
 
 void runPass(const PassSettings& pass, const Dictionary* annotation, const std::string& catalogDir,
              Ref<String>* contentText, Array* keywords) {
@@ -37,8 +64,13 @@ void runPass(const PassSettings& pass, const Dictionary* annotation, const std::
     // Anything but a non-empty list of ids leaves the catalog file alone.
     const auto ids = annotation->objectForKeyAs<Array>(pass.idListKey);
     if (!ids || ids->empty()) return;
+    WantedIds wanted;
+    for (const auto& id : *ids) {
+        if (const auto* text = dynamic_cast<const String*>(id.get())) wanted.insert(text->view());
+    }
     const auto table = Dictionary::make();
-    pass.load(table.get(), catalogDir);
+    readCatalog(pass.recordClass, stringByAppendingPathComponent(catalogDir, pass.catalogFile), table.get(),
+                pass.recordIdKey, &wanted);
     for (const auto& id : *ids) {
         const auto idText = kindCast<String>(id);
         if (!idText) continue;
@@ -62,15 +94,7 @@ void loadCatalogFile(OrgConceptRecordClass recordClass, Dictionary* table, const
 }  // namespace
 
 bool loadOrgConceptRecordsOfClass(OrgConceptRecordClass recordClass, const std::string& path, Dictionary* table) {
-    if (!table) return false;
-    if (const auto& observer = readObserver()) observer(path);
-    const auto entries = kindCast<Array>(readPropertyListFromFile(path));
-    if (!entries || !recordClass) return true;
-    for (const auto& entry : *entries) {
-        const auto record = recordClass(dynamic_cast<const Dictionary*>(entry.get()));
-        if (record && record->recordId()) table->setObject(record, record->recordId()->utf8());
-    }
-    return true;
+    return readCatalog(recordClass, path, table);
 }
 
 void loadPeople(Dictionary* table, const std::string& catalogDir) {
@@ -89,7 +113,9 @@ void loadMatchingPeople(const Dictionary* annotation, const std::string& catalog
                         Array* keywords) {
     static constexpr PassSettings pass{
         kTLDVClipAnnotationPeopleIdList,
-        loadPeople,
+        kPeopleCatalogFile,
+        recordFromEntry<TLOsselPeople>,
+        kTLOsselPeopleIdProperty,
         {kTLOsselPeopleNickNameProperty, kTLOsselPeopleFirstNameProperty, kTLOsselPeopleLastNameProperty},
         kTLOsselPeopleEMailProperty};
     runPass(pass, annotation, catalogDir, contentText, keywords);
@@ -98,7 +124,9 @@ void loadMatchingPeople(const Dictionary* annotation, const std::string& catalog
 void loadMatchingPlaces(const Dictionary* annotation, const std::string& catalogDir, Ref<String>* contentText,
                         Array* keywords) {
     static constexpr PassSettings pass{kTLDVClipAnnotationPlaceIdList,
-                                       loadPlaces,
+                                       kPlacesCatalogFile,
+                                       recordFromEntry<TLOsselPlace>,
+                                       kTLOsselPlaceIdProperty,
                                        {kTLOsselPlaceNameProperty, kTLOsselPlaceCountryProperty},
                                        kTLOsselPlaceNotesProperty};
     runPass(pass, annotation, catalogDir, contentText, keywords);
@@ -106,8 +134,12 @@ void loadMatchingPlaces(const Dictionary* annotation, const std::string& catalog
 
 void loadMatchingEvents(const Dictionary* annotation, const std::string& catalogDir, Ref<String>* contentText,
                         Array* keywords) {
-    static constexpr PassSettings pass{
-        kTLDVClipAnnotationEventIdList, loadEvents, {kTLOsselEventNameProperty}, kTLOsselEventNotesProperty};
+    static constexpr PassSettings pass{kTLDVClipAnnotationEventIdList,
+                                       kEventsCatalogFile,
+                                       recordFromEntry<TLOsselEvent>,
+                                       kTLOsselEventIdProperty,
+                                       {kTLOsselEventNameProperty},
+                                       kTLOsselEventNotesProperty};
     runPass(pass, annotation, catalogDir, contentText, keywords);
 }
 
