@@ -27,6 +27,12 @@ std::string lower(std::string_view text) {
     return out;
 }
 
+std::string upper(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
+    return out;
+}
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b) { return a.size() == b.size() && lower(a) == lower(b); }
 
 // One unfolded content line and the physical line it starts on.
@@ -109,9 +115,7 @@ Parameter parseParameter(std::string_view text) {
         parameter.values.push_back(lower(unquote(text)));
         return parameter;
     }
-    parameter.name = lower(text.substr(0, equals));
-    std::transform(parameter.name.begin(), parameter.name.end(), parameter.name.begin(),
-                   [](unsigned char c) { return std::toupper(c); });
+    parameter.name = upper(text.substr(0, equals));
     // Quoted lists ("work,pref") are lists too.
     for (const auto part : splitOutsideQuotes(text.substr(equals + 1), ',')) {
         const std::string unquoted = unquote(part);
@@ -143,8 +147,7 @@ std::optional<ContentLine> parseContentLine(std::string_view text, std::string* 
         return std::nullopt;
     }
     ContentLine line;
-    line.name = lower(name);
-    std::transform(line.name.begin(), line.name.end(), line.name.begin(), [](unsigned char c) { return std::toupper(c); });
+    line.name = upper(name);
     for (size_t i = 1; i < head.size(); ++i) line.parameters.push_back(parseParameter(head[i]));
     line.value = std::string(text.substr(colon + 1));
     return line;

@@ -223,13 +223,6 @@ TEST_F(RecordTest, TruncatedArchiveGivesNoRecord) {
     }
 }
 
-TEST_F(RecordTest, TheBaseClassHasNoEntryForm) {
-    Dictionary entry;
-    entry.setObject(str("R"), "peopleId");
-    EXPECT_FALSE(TLOsselOrgConceptRecord::initWithPList(&entry));
-    EXPECT_FALSE(std::make_shared<TLOsselOrgConceptRecord>(str("R"))->plist());
-}
-
 TEST(PropertyListBool, ReadsNumbersAndTextsAsThePlatformDoes) {
     EXPECT_TRUE(propertyListBoolValue(Number::withBool(true).get()));
     EXPECT_FALSE(propertyListBoolValue(Number::withInt(0).get()));

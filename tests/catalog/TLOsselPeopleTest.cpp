@@ -42,14 +42,6 @@ TEST_F(PeopleTest, ComparesNamesIgnoringCase) {
     EXPECT_EQ(personNamed("Ann", nullptr, nullptr)->compare(*personNamed("ann lee", nullptr, nullptr)), -1);
 }
 
-TEST_F(PeopleTest, RecordKeysAreFixedAndShared) {
-    const auto& keys = TLOsselPeople::recordKeys();
-    ASSERT_EQ(keys->count(), 6u);
-    const char* expected[] = {"firstName", "lastName", "nickName", "birthday", "eMail", "Notes"};
-    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(keys->objectAtIndex(i)->description(), expected[i]);
-    EXPECT_EQ(TLOsselPeople::recordKeys(), keys);
-}
-
 TEST_F(PeopleTest, IdsComeFromThePeopleGenerator) {
     TLOsselPeople::resetPeopleId();
     EXPECT_FALSE(storedInteger("com.tollendra.PeopleIdGenerator")) << "no generator yet: nothing to reset";

@@ -42,15 +42,6 @@ TEST_F(PlaceEventTest, CompareIgnoresCase) {
     EXPECT_EQ(p->compare(*q), 0);
 }
 
-TEST_F(PlaceEventTest, RecordKeysAndSchemes) {
-    ASSERT_EQ(TLOsselPlace::recordKeys()->count(), 2u);
-    EXPECT_EQ(TLOsselPlace::recordKeys()->objectAtIndex(1)->description(), "notes");
-    ASSERT_EQ(TLOsselEvent::recordKeys()->count(), 4u);
-    EXPECT_EQ(TLOsselEvent::recordKeys()->objectAtIndex(2)->description(), "end");
-    EXPECT_EQ(std::make_shared<TLOsselPlace>(str("x"))->recordScheme(), "place");
-    EXPECT_EQ(std::make_shared<TLOsselEvent>(str("x"))->recordScheme(), "event");
-}
-
 TEST_F(PlaceEventTest, EachKindKeepsItsOwnCounter) {
     EXPECT_EQ(TLOsselPlace::nextPlaceId()->utf8(), "OsselPlace.studio_mac_local-1-1199145600.123457");
     EXPECT_EQ(TLOsselPlace::nextPlaceId()->utf8(), "OsselPlace.studio_mac_local-2-1199145600.123457");

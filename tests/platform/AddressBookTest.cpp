@@ -38,17 +38,5 @@ TEST(ABMultiValue, IndexLookupAndOutOfRangeReads) {
     EXPECT_EQ(values.labelAtIndex(0), kABHomeLabel);
 }
 
-TEST(ABPerson, HoldsPlainAndMultiValues) {
-    ABPerson person("UID-9");
-    person.setValue(str("Ann"), kABFirstNameProperty);
-    person.setValue(std::make_shared<ABMultiValue>(), kABEmailProperty);
-    EXPECT_EQ(person.uniqueId(), "UID-9");
-    EXPECT_EQ(person.valueForProperty(kABFirstNameProperty)->description(), "Ann");
-    EXPECT_TRUE(std::dynamic_pointer_cast<ABMultiValue>(person.valueForProperty(kABEmailProperty)));
-    person.setValue(nullptr, kABFirstNameProperty);
-    EXPECT_FALSE(person.valueForProperty(kABFirstNameProperty));
-    EXPECT_FALSE(person.valueForProperty(kABBirthdayProperty));
-}
-
 }  // namespace
 }  // namespace ossel
