@@ -87,9 +87,9 @@ void addToContentString(Ref<String>* contentText, const Ref<Object>& value) {
 
 std::optional<std::string> findRelatedKeyWordsCatalogDir(const std::string& path) {
     // The annotation file sits two directory levels below the catalog: <catalog>/<a>/<b>/<file>.
-    std::string candidate = path;
-    for (int level = 0; level < 3; ++level) candidate = stringByDeletingLastPathComponent(candidate);
-    candidate = stringByExpandingTildeInPath(candidate);
+    std::string_view climbed = path;
+    for (int level = 0; level < 3; ++level) climbed = deletingLastPathComponent(climbed);
+    std::string candidate = stringByExpandingTildeInPath(climbed);
     if (isCatalogDirectory(candidate)) return candidate;
     std::string fallback = stringByExpandingTildeInPath(kUserCatalogDirectory);
     if (isCatalogDirectory(fallback)) return fallback;

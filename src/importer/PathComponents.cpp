@@ -35,18 +35,25 @@ std::string currentUserHome() {
 
 }  // namespace
 
-std::string stringByDeletingLastPathComponent(std::string_view path) {
+std::string_view deletingLastPathComponent(std::string_view path) {
     path = withoutTrailingSlashes(path);
     const size_t slash = path.rfind('/');
     if (slash == std::string_view::npos) return {};
-    if (slash == 0) return "/";
-    return std::string(withoutTrailingSlashes(path.substr(0, slash)));
+    if (slash == 0) return path.substr(0, 1);
+    return withoutTrailingSlashes(path.substr(0, slash));
+}
+
+std::string stringByDeletingLastPathComponent(std::string_view path) {
+    return std::string(deletingLastPathComponent(path));
 }
 
 std::string stringByAppendingPathComponent(std::string_view path, std::string_view component) {
     if (path.empty()) return std::string(component);
-    std::string joined(withoutTrailingSlashes(path));
-    if (joined != "/") joined += '/';
+    path = withoutTrailingSlashes(path);
+    std::string joined;
+    joined.reserve(path.size() + 1 + component.size());
+    joined += path;
+    if (path != "/") joined += '/';
     joined += component;
     return joined;
 }

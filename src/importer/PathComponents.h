@@ -9,6 +9,8 @@ namespace ossel {
 
 // "/tmp/a/b" -> "/tmp/a", "/tmp/" -> "/", "/" -> "/", "a" -> "", "" -> "".
 std::string stringByDeletingLastPathComponent(std::string_view path);
+// The same as a view into `path`, for callers that climb several levels.
+std::string_view deletingLastPathComponent(std::string_view path);
 
 // "" + "a" -> "a", "/" + "a" -> "/a", "/tmp/" + "a" -> "/tmp/a".
 std::string stringByAppendingPathComponent(std::string_view path, std::string_view component);
