@@ -1,5 +1,7 @@
 #include "HostRun.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,12 +22,18 @@ namespace ossel {
 
 namespace {
 
-// The indexer hands importers full paths; the path is not resolved further,
-// so that "three directories up" follows the path as the user gave it.
+// The indexer hands importers full paths. A relative path is put under the
+// working directory as it stands, not normalised: "three directories up" then
+// walks the same directories the user's path names.
 std::string absolutePath(const std::string& path) {
-    std::error_code error;
-    const fs::path absolute = fs::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
+    if (path.starts_with('/')) return path;
+    static const std::string workingDirectory = [] {
+        std::error_code error;
+        const fs::path cwd = fs::current_path(error);
+        return error ? std::string() : cwd.string();
+    }();
+    if (workingDirectory.empty()) return path;
+    return workingDirectory == "/" ? "/" + path : workingDirectory + "/" + path;
 }
 
 std::string articleFor(const std::string& className) {
@@ -85,26 +93,55 @@ void HostRun::importInput(const std::string& input) {
 
 void HostRun::walk(const std::string& directory) {
     std::vector<std::string> files;
-    std::error_code error;
-    fs::recursive_directory_iterator it(directory, error);
-    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        std::error_code statusError;
-        if (it->is_regular_file(statusError)) files.push_back(it->path().string());
-    }
-    if (error) fail(directory, error.message());
+    collectFiles(directory, files);
     // Directory order is the file system's; a sorted walk reads the same on every machine.
     std::sort(files.begin(), files.end());
     for (const auto& file : files) importFile(file, true);
 }
 
+// Plain directory reading: a large tree is mostly names, and the entry type
+// usually comes with the name, so most files cost no call of their own.
+void HostRun::collectFiles(const std::string& directory, std::vector<std::string>& files) {
+    DIR* stream = opendir(directory.c_str());
+    if (!stream) {
+        fail(directory, std::strerror(errno));
+        return;
+    }
+    std::vector<std::string> subdirectories;
+    while (const dirent* entry = readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        std::string path = directory.ends_with('/') ? directory + std::string(name) : directory + "/" + std::string(name);
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN || type == DT_LNK) {
+            // Links to files are followed, links to directories are not walked.
+            struct stat info {};
+            const bool isLink = type == DT_LNK;
+            if (::stat(path.c_str(), &info) != 0) continue;
+            type = S_ISREG(info.st_mode) ? DT_REG : (S_ISDIR(info.st_mode) && !isLink ? DT_DIR : DT_UNKNOWN);
+        }
+        if (type == DT_REG) files.push_back(std::move(path));
+        if (type == DT_DIR) subdirectories.push_back(std::move(path));
+    }
+    closedir(stream);
+    for (const auto& subdirectory : subdirectories) collectFiles(subdirectory, files);
+}
+
 bool HostRun::importFile(const std::string& path, bool walked) {
     const Ref<Dictionary> attributes = Dictionary::make();
-    const auto start = std::chrono::steady_clock::now();
-    const bool imported = session_.importFile(absolutePath(path), *attributes);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::string fullPath = absolutePath(path);
+    std::optional<double> seconds;
+    bool imported = false;
+    if (options_.timings) {
+        const auto start = std::chrono::steady_clock::now();
+        imported = session_.importFile(fullPath, *attributes);
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    } else {
+        imported = session_.importFile(fullPath, *attributes);
+    }
     progress_.fileDone();
     if (imported) {
-        writer_.imported(path, *attributes, options_.timings ? std::optional<double>(seconds) : std::nullopt);
+        writer_.imported(path, *attributes, seconds);
         return true;
     }
     if (walked) {

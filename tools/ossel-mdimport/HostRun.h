@@ -4,6 +4,7 @@
 // refuses are noted and skipped, since a catalog tree holds other files too.
 
 #include <string>
+#include <vector>
 
 #include "HostOptions.h"
 #include "ImporterSession.h"
@@ -25,7 +26,8 @@ public:
 private:
     void importInput(const std::string& input);
     void walk(const std::string& directory);
-    // True when imported; reports a failure itself unless `quietSkip`.
+    void collectFiles(const std::string& directory, std::vector<std::string>& files);
+    // True when imported. A refused file found by a walk is noted and skipped, not failed.
     bool importFile(const std::string& path, bool walked);
     void fail(const std::string& path, const std::string& reason);
 

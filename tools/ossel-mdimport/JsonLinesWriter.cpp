@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "foundation/Array.h"
 #include "foundation/Data.h"
@@ -48,10 +49,30 @@ void appendNumber(std::string& out, const Number& number) {
     out += number.description();
 }
 
+void appendDigits(std::string& out, int64_t value, int width) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value < 0 ? -value : value).ptr;
+    const auto count = static_cast<int>(end - digits);
+    if (value < 0) out += '-';
+    if (count < width) out.append(static_cast<size_t>(width - count), '0');
+    out.append(digits, end);
+}
+
 void appendDate(std::string& out, const Date& date) {
     const UtcFields f = utcFieldsOf(date.timeIntervalSinceReferenceDate());
-    out += format("\"%04lld-%02d-%02dT%02d:%02d:%02dZ\"", static_cast<long long>(f.year), f.month, f.day, f.hour,
-                  f.minute, f.second);
+    out += '"';
+    appendDigits(out, f.year, 4);
+    out += '-';
+    appendDigits(out, f.month, 2);
+    out += '-';
+    appendDigits(out, f.day, 2);
+    out += 'T';
+    appendDigits(out, f.hour, 2);
+    out += ':';
+    appendDigits(out, f.minute, 2);
+    out += ':';
+    appendDigits(out, f.second, 2);
+    out += "Z\"";
 }
 
 void appendArray(std::string& out, const Array& array) {
@@ -85,39 +106,45 @@ void appendSeconds(std::string& out, std::optional<double> seconds) {
 
 void JsonLinesWriter::appendString(std::string& out, std::string_view text) {
     out += '"';
-    for (const char c : text) {
+    size_t plain = 0;  // start of the run of characters that need no escape
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
             case '\n': out += "\\n"; break;
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    out += format("\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-                } else {
-                    out += c;
-                }
+            default: {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            }
         }
     }
+    out.append(text, plain, text.size() - plain);
     out += '"';
 }
 
 void JsonLinesWriter::appendValue(std::string& out, const Object* value) {
-    if (!value || dynamic_cast<const Null*>(value)) {
-        out += "null";
-    } else if (const auto* text = dynamic_cast<const String*>(value)) {
+    // Most attributes are texts and numbers: test for those first.
+    if (const auto* text = dynamic_cast<const String*>(value)) {
         appendString(out, text->utf8());
     } else if (const auto* number = dynamic_cast<const Number*>(value)) {
         appendNumber(out, *number);
     } else if (const auto* date = dynamic_cast<const Date*>(value)) {
         appendDate(out, *date);
-    } else if (const auto* data = dynamic_cast<const Data*>(value)) {
-        appendBase64(out, data->bytes());
     } else if (const auto* array = dynamic_cast<const Array*>(value)) {
         appendArray(out, *array);
     } else if (const auto* dictionary = dynamic_cast<const Dictionary*>(value)) {
         appendDictionary(out, *dictionary);
+    } else if (const auto* data = dynamic_cast<const Data*>(value)) {
+        appendBase64(out, data->bytes());
+    } else if (!value || dynamic_cast<const Null*>(value)) {
+        out += "null";
     } else {
         // A value of the model library: its text form is what a reader can use.
         appendString(out, value->description());
@@ -125,7 +152,9 @@ void JsonLinesWriter::appendValue(std::string& out, const Object* value) {
 }
 
 void JsonLinesWriter::imported(const std::string& path, const Dictionary& attributes, std::optional<double> seconds) {
-    std::string line = "{\"path\": ";
+    // One buffer for every record: a large run writes many small lines.
+    std::string& line = line_;
+    line.assign("{\"path\": ");
     appendString(line, path);
     line += ", \"imported\": true, \"attributes\": ";
     appendDictionary(line, attributes);
@@ -135,7 +164,8 @@ void JsonLinesWriter::imported(const std::string& path, const Dictionary& attrib
 }
 
 void JsonLinesWriter::failed(const std::string& path, const std::string& reason) {
-    std::string line = "{\"path\": ";
+    std::string& line = line_;
+    line.assign("{\"path\": ");
     appendString(line, path);
     line += ", \"imported\": false, \"error\": ";
     appendString(line, reason);

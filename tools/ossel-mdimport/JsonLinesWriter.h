@@ -22,6 +22,7 @@ public:
 
 private:
     std::FILE* out_;
+    std::string line_;
 };
 
 }  // namespace ossel
