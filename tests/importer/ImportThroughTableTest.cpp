@@ -193,3 +193,54 @@ TEST_F(ImportThroughTable, HostKeysBesideTheImportSurvive) {
     EXPECT_TRUE(objectsEqual(attributes->objectForKey(kMDItemTitle), str("New")));
     EXPECT_TRUE(objectsEqual(attributes->objectForKey("hostOwnValue"), str("kept")));
 }
+
+namespace {
+
+const char* kPeopleCatalog = R"(<array><dict>
+    <key>peopleId</key><string>P1</string>
+    <key>peopleData</key><dict><key>firstName</key><string>Ann</string><key>eMail</key><string>ann@example.org</string></dict>
+</dict></array>)";
+const char* kPlacesCatalog = R"(<array><dict>
+    <key>placeId</key><string>L1</string>
+    <key>placeData</key><dict><key>placeName</key><string>Quay</string></dict>
+</dict></array>)";
+const char* kClipWithIds = R"(<dict>
+    <key>clipPeopleIds</key><array><string>P1</string></array>
+    <key>clipPlaceIds</key><array><string>L1</string></array>
+</dict>)";
+
+}  // namespace
+
+TEST_F(ImportThroughTable, CatalogThreeLevelsUpAddsKeywordsAndText) {
+    writeFile("Catalog/People 2.xml", plist(kPeopleCatalog));
+    writeFile("Catalog/Places 2.xml", plist(kPlacesCatalog));
+    const auto attributes = importAnnotation(kClipWithIds);
+    const auto keywords = attributes->objectForKeyAs<Array>(kMDItemKeywords);
+    ASSERT_NE(keywords, nullptr);
+    EXPECT_TRUE(keywords->isEqual(Array::make({str("Ann"), str("Quay")}).get()));
+    EXPECT_TRUE(objectsEqual(attributes->objectForKey(kMDItemTextContent), str("ann@example.org")));
+}
+
+TEST_F(ImportThroughTable, WithoutAPeopleFileTheDirectoryIsNoCatalog) {
+    writeFile("Catalog/Places 2.xml", plist(kPlacesCatalog));
+    writeFile("Catalog/Events 2.xml", plist("<array/>"));
+    const auto attributes = importAnnotation(kClipWithIds);
+    EXPECT_EQ(attributes->allKeys(), (std::vector<std::string>{"kMDItemCreator", "kMDItemKind"}));
+}
+
+TEST_F(ImportThroughTable, UsersMoviesFolderServesAsTheFallbackCatalog) {
+    writeFile("home/Movies/Ossel/People 2.xml", plist(kPeopleCatalog));
+    const auto attributes = importAnnotation(kClipWithIds);
+    const auto keywords = attributes->objectForKeyAs<Array>(kMDItemKeywords);
+    ASSERT_NE(keywords, nullptr);
+    EXPECT_TRUE(keywords->isEqual(Array::make({str("Ann")}).get()));
+}
+
+TEST_F(ImportThroughTable, NoMatchLeavesTextAndKeywordsAbsentNotEmpty) {
+    writeFile("Catalog/People 2.xml", plist(kPeopleCatalog));
+    const auto attributes =
+        importAnnotation("<dict><key>clipPeopleIds</key><array><string>nobody</string></array></dict>");
+    EXPECT_FALSE(attributes->containsKey(kMDItemKeywords));
+    EXPECT_FALSE(attributes->containsKey(kMDItemTextContent));
+    EXPECT_EQ(attributes->count(), 2u);
+}
