@@ -258,6 +258,57 @@ struct Coder::State {
     void fail(std::string message) {
         if (error.empty()) error = std::move(message);
     }
+
+    // Writes null, a reference to an object written before, or a null in place of an
+    // object that cannot be written; false when the object needs writing in full.
+    bool writeShortForm(const Object* object) {
+        if (!object) {
+            items.push_back(tag::nullObject);
+            return true;
+        }
+        if (auto found = written.find(object); found != written.end()) {
+            if (found->second.complete) {
+                items.push_back(tag::reference);
+                appendVarint(items, found->second.index);
+                return true;
+            }
+            fail(format("cannot archive a %@ that contains itself", object->className()));
+            items.push_back(tag::nullObject);
+            return true;
+        }
+        if (depth >= kMaxNesting) {
+            fail(format("cannot archive objects nested deeper than %d", kMaxNesting));
+            items.push_back(tag::nullObject);
+            return true;
+        }
+        return false;
+    }
+
+    // Numbers the object as the reader will. Only objects owned by a Ref can be held
+    // (and so referred to later); others are written in full every time.
+    void track(const Object& object) {
+        const size_t index = objectCount++;
+        Ref<Object> held = std::const_pointer_cast<Object>(object.weak_from_this().lock());
+        if (!held) return;
+        written[&object] = {index, false};
+        retained.push_back(std::move(held));
+    }
+
+    // Writes the object's header with a length to be filled in by endObject.
+    size_t beginObject(const std::string& className) {
+        items.push_back(tag::object);
+        appendVarint(items, indexOfClass(className));
+        const size_t lengthAt = items.size();
+        appendLittleEndian<uint32_t>(items, 0);
+        return lengthAt;
+    }
+
+    void endObject(size_t lengthAt) {
+        const size_t length = items.size() - lengthAt - sizeof(uint32_t);
+        if (length > UINT32_MAX) fail("an object's fields exceed 4 GB");
+        const auto length32 = static_cast<uint32_t>(length);
+        for (size_t i = 0; i < sizeof length32; ++i) items[lengthAt + i] = static_cast<uint8_t>(length32 >> (8 * i));
+    }
 };
 
 Coder::Coder() : state_(std::make_unique<State>()) {}
@@ -306,42 +357,13 @@ void Coder::encodeBytes(std::span<const uint8_t> bytes) {
 
 void Coder::encodeObject(const Object* object) {
     State& s = *state_;
-    if (!object) {
-        s.items.push_back(tag::nullObject);
-        return;
-    }
-    if (auto found = s.written.find(object); found != s.written.end()) {
-        if (!found->second.complete) {
-            s.fail(format("cannot archive a %@ that contains itself", object->className()));
-            s.items.push_back(tag::nullObject);
-            return;
-        }
-        s.items.push_back(tag::reference);
-        appendVarint(s.items, found->second.index);
-        return;
-    }
-    if (s.depth >= kMaxNesting) {
-        s.fail(format("cannot archive objects nested deeper than %d", kMaxNesting));
-        s.items.push_back(tag::nullObject);
-        return;
-    }
-
-    // Only objects owned by a Ref can be held; others are written in full every time.
-    Ref<Object> held = std::const_pointer_cast<Object>(object->weak_from_this().lock());
-    const size_t index = s.objectCount++;
-    if (held) {
-        s.written[object] = {index, false};
-        s.retained.push_back(std::move(held));
-    }
+    if (s.writeShortForm(object)) return;
+    s.track(*object);
 
     const std::string ownName = object->className();
     const auto foundationName = foundationClassOf(*object);
     const std::string archiveName = registry().contains(ownName) ? ownName : foundationName.value_or(ownName);
-    s.items.push_back(tag::object);
-    appendVarint(s.items, s.indexOfClass(archiveName));
-    const size_t lengthAt = s.items.size();
-    appendLittleEndian<uint32_t>(s.items, 0);
-
+    const size_t lengthAt = s.beginObject(archiveName);
     ++s.depth;
     if (archiveName == foundationName) {
         encodeFoundationFields(*this, *object);
@@ -349,11 +371,7 @@ void Coder::encodeObject(const Object* object) {
         object->encodeWithCoder(*this);
     }
     --s.depth;
-
-    const size_t length = s.items.size() - lengthAt - sizeof(uint32_t);
-    if (length > UINT32_MAX) s.fail("an object's fields exceed 4 GB");
-    const auto length32 = static_cast<uint32_t>(length);
-    for (size_t i = 0; i < sizeof length32; ++i) s.items[lengthAt + i] = static_cast<uint8_t>(length32 >> (8 * i));
+    s.endObject(lengthAt);
     if (auto found = s.written.find(object); found != s.written.end()) found->second.complete = true;
 }
 
@@ -446,6 +464,49 @@ struct Decoder::State {
         }
         ++pos;
         return need(payload, at, tagName(wanted) + " item");
+    }
+
+    Ref<Object> readReference() {
+        const size_t at = pos++;
+        const auto index = readVarint("object reference");
+        if (!index) return nullptr;
+        if (*index >= objects.size() || !complete[*index]) {
+            failAt(at, format("reference to object %llu, which was not read before", *index));
+            return nullptr;
+        }
+        return objects[*index];
+    }
+
+    struct ObjectHeader {
+        const ArchivedClass* archived;
+        size_t bodyEnd;
+    };
+
+    // Reads an object's class and length, and checks that the object can be read at all.
+    std::optional<ObjectHeader> readObjectHeader() {
+        const size_t at = pos++;
+        const auto classIndex = readVarint("class index");
+        if (!classIndex) return std::nullopt;
+        if (*classIndex >= classes.size()) {
+            failAt(at, format("object of class %llu, but the archive names %zu classes", *classIndex, classes.size()));
+            return std::nullopt;
+        }
+        if (!need(sizeof(uint32_t), at, "object length")) return std::nullopt;
+        const uint32_t length = readLittleEndian<uint32_t>();
+        if (length > end - pos) {
+            failAt(at, format("object of %u bytes runs past the end (%zu bytes remain)", length, end - pos));
+            return std::nullopt;
+        }
+        const ArchivedClass& archived = classes[*classIndex];
+        if (!archived.info || !archived.info->decode) {
+            failAt(at, format("unknown class '%@'", archived.name));
+            return std::nullopt;
+        }
+        if (depth >= kMaxNesting) {
+            failAt(at, format("objects nested deeper than %d", kMaxNesting));
+            return std::nullopt;
+        }
+        return ObjectHeader{&archived, pos + length};
     }
 
     void readHeader() {
@@ -541,60 +602,26 @@ Ref<Object> Decoder::decodeObject() {
     State& s = *state_;
     const size_t at = s.pos;
     if (!s.need(1, at, "object")) return nullptr;
-    const uint8_t t = s.bytes[s.pos];
-    if (t == tag::nullObject) {
-        ++s.pos;
-        return nullptr;
+    switch (s.bytes[s.pos]) {
+        case tag::nullObject: ++s.pos; return nullptr;
+        case tag::reference: return s.readReference();
+        case tag::object: break;
+        default: s.failAt(at, format("expected an object but found item %@", tagName(s.bytes[s.pos]))); return nullptr;
     }
-    if (t == tag::reference) {
-        ++s.pos;
-        const auto index = s.readVarint("object reference");
-        if (!index) return nullptr;
-        if (*index >= s.objects.size() || !s.complete[*index]) {
-            s.failAt(at, format("reference to object %llu, which was not read before", *index));
-            return nullptr;
-        }
-        return s.objects[*index];
-    }
-    if (t != tag::object) {
-        s.failAt(at, format("expected an object but found item %@", tagName(t)));
-        return nullptr;
-    }
-    ++s.pos;
-    const auto classIndex = s.readVarint("class index");
-    if (!classIndex) return nullptr;
-    if (*classIndex >= s.classes.size()) {
-        s.failAt(at, format("object of class %llu, but the archive names %zu classes", *classIndex, s.classes.size()));
-        return nullptr;
-    }
-    if (!s.need(sizeof(uint32_t), at, "object length")) return nullptr;
-    const uint32_t length = s.readLittleEndian<uint32_t>();
-    if (length > s.end - s.pos) {
-        s.failAt(at, format("object of %u bytes runs past the end (%zu bytes remain)", length, s.end - s.pos));
-        return nullptr;
-    }
-    const auto& archived = s.classes[*classIndex];
-    if (!archived.info || !archived.info->decode) {
-        s.failAt(at, format("unknown class '%@'", archived.name));
-        return nullptr;
-    }
-    if (s.depth >= kMaxNesting) {
-        s.failAt(at, format("objects nested deeper than %d", kMaxNesting));
-        return nullptr;
-    }
+    const auto header = s.readObjectHeader();
+    if (!header) return nullptr;
 
     const size_t slot = s.objects.size();
     s.objects.emplace_back();
     s.complete.push_back(false);
     const size_t outerEnd = s.end;
-    const size_t bodyEnd = s.pos + length;
-    s.end = bodyEnd;
+    s.end = header->bodyEnd;
     ++s.depth;
-    auto object = archived.info->decode(*this);
+    auto object = header->archived->info->decode(*this);
     --s.depth;
     s.end = outerEnd;
     if (s.failed) return nullptr;
-    s.pos = bodyEnd;  // fields the decode function did not read are stepped over
+    s.pos = header->bodyEnd;  // fields the decode function did not read are stepped over
     s.objects[slot] = object;
     s.complete[slot] = true;
     return object;
