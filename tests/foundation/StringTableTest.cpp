@@ -132,3 +132,18 @@ TEST_F(StringTableTest, PropertyListTablesAreDictionariesOfTexts) {
     writeTable("Array.plist", "<plist version=\"1.0\"><array><string>k</string></array></plist>");
     EXPECT_EQ(localizedString("k", "Array"), "k");
 }
+
+// The directory comes from OSSEL_RESOURCES when the process starts without one set;
+// this process has set its own, so the check runs in a fresh copy of the test program.
+TEST_F(StringTableTest, ResourcesDirectoryComesFromTheEnvironment) {
+    writeTable("T.strings", "\"a\" = \"from the environment\";");
+    const std::string command = "OSSEL_STRING_TABLE_CHILD=1 OSSEL_RESOURCES='" + dir_ +
+                                "' '" + fs::read_symlink("/proc/self/exe").string() + "' --gtest_filter=StringTableEnvironmentChild.* >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+TEST(StringTableEnvironmentChild, ReadsTheDirectoryFromTheEnvironment) {
+    if (!std::getenv("OSSEL_STRING_TABLE_CHILD")) GTEST_SKIP() << "runs in the child started by the test above";
+    EXPECT_EQ(resourcesDirectory(), std::getenv("OSSEL_RESOURCES"));
+    EXPECT_EQ(localizedString("a", "T"), "from the environment");
+}
