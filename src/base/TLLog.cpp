@@ -37,10 +37,15 @@ std::string TLLog::localizedString(std::string_view key) {
 void TLLog::writeErrorLine(const std::string& line) {
     std::string terminated = line;
     if (terminated.empty() || terminated.back() != '\n') terminated.push_back('\n');
-    LogSink& target = logSink();
-    const std::lock_guard lock(target.mutex);
-    if (target.sink) {
-        target.sink(terminated);
+    // The sink is called outside the lock, so that a sink may log in turn.
+    std::function<void(const std::string&)> sink;
+    {
+        LogSink& target = logSink();
+        const std::lock_guard lock(target.mutex);
+        sink = target.sink;
+    }
+    if (sink) {
+        sink(terminated);
         return;
     }
     writeToStandardError(terminated);

@@ -359,7 +359,8 @@ bool UserDefaults::setObject(Ref<Object> value, std::string_view key) {
     }
     auto dictionary = content.dictionary ? content.dictionary->mutableCopy() : Dictionary::make(true);
     if (value) {
-        dictionary->setObject(value, std::string(key));
+        // A copy, so that a caller changing its mutable value later does not change our cache.
+        dictionary->setObject(value->copy(), std::string(key));
     } else {
         dictionary->removeObjectForKey(key);
     }
