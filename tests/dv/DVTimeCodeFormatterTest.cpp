@@ -1,0 +1,101 @@
+#include "dv/DVTimeCodeFormatter.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "dv/DVSystem.h"
+#include "dv/DVTimeCode.h"
+#include "foundation/String.h"
+
+namespace ossel {
+namespace {
+
+struct Read {
+    bool ok;
+    Ref<DVTimeCode> value;
+    std::string error;
+};
+
+Read read(std::optional<std::string_view> text) {
+    Read result{false, nullptr, "untouched"};
+    Ref<Object> value;
+    result.ok = DVTimeCodeFormatter::defaultFormatter()->getObjectValue(&value, text, &result.error);
+    result.value = kindCast<DVTimeCode>(value);
+    return result;
+}
+
+std::string show(const Ref<DVTimeCode>& t) {
+    if (!t) return "nothing";
+    return std::to_string(t->hours()) + ":" + std::to_string(t->minutes()) + ":" + std::to_string(t->seconds()) +
+           ":" + std::to_string(t->frames()) + (t->valid() ? "" : "!");
+}
+
+TEST(DVTimeCodeFormatter, WritesValidTimecodesAndAPlaceholderForAnythingElse) {
+    const auto formatter = DVTimeCodeFormatter::defaultFormatter();
+    EXPECT_NE(formatter.get(), DVTimeCodeFormatter::defaultFormatter().get());
+    EXPECT_EQ(formatter->stringForObjectValue(DVTimeCode::timeCodeWithHours(1, 2, 3, 4)), "01:02:03.04");
+    EXPECT_EQ(formatter->stringForObjectValue(DVTimeCode::timeCodeWithHours(23, 59, 59, 59)), "23:59:59.59");
+    EXPECT_EQ(formatter->stringForObjectValue(DVTimeCode::undefinedTimeCode()), "--:--:--.--");
+    EXPECT_EQ(formatter->stringForObjectValue(DVTimeCode::timeCodeWithHours(1, 2, 3, 60)), "--:--:--.--");
+    EXPECT_EQ(formatter->stringForObjectValue(DVSystem::system525_60()), "--:--:--.--");
+    EXPECT_EQ(formatter->stringForObjectValue(str("01:02:03.04")), "--:--:--.--");
+    EXPECT_EQ(formatter->stringForObjectValue(Ref<Object>()), "--:--:--.--");
+}
+
+TEST(DVTimeCodeFormatter, ReadsAnySeparator) {
+    for (const char* text : {"01:02:03.04", "01:02:03;04", "01:02:03:04", "01x02y03z04"}) {
+        const Read r = read(text);
+        EXPECT_TRUE(r.ok) << text;
+        EXPECT_EQ(show(r.value), "1:2:3:4") << text;
+    }
+}
+
+TEST(DVTimeCodeFormatter, FieldsReadLikeIntValue) {
+    EXPECT_EQ(show(read("--:--:--.--").value), "255:255:255:255!");
+    EXPECT_EQ(show(read("--:--:--:--").value), "0:0:0:0");
+    EXPECT_EQ(show(read("25:00:00.00").value), "255:0:0:0!");
+    EXPECT_EQ(show(read("00:00:00.45").value), "0:0:0:45");
+    EXPECT_EQ(show(read(" 1:02:03.04").value), "1:2:3:4");
+    EXPECT_EQ(show(read("-1:00:00.00").value), "255:0:0:0!");
+    EXPECT_EQ(show(read("+1:0x:-0.7a").value), "1:0:0:7");
+    EXPECT_EQ(show(read("1 :\t2:3-.4 ").value), "1:2:3:4");
+    // Eleven UTF-16 units that are not all ASCII: the fields are taken by unit.
+    EXPECT_EQ(show(read("01:02:03.\u00e94").value), "1:2:3:0");
+    EXPECT_EQ(show(read("\u00a01:02:03.04").value), "1:2:3:4");
+    EXPECT_EQ(show(read("01:02:\U0001F600.04").value), "1:2:0:4");
+}
+
+TEST(DVTimeCodeFormatter, FailsOnlyForNothingOrTheWrongLength) {
+    const Read missing = read(std::nullopt);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(missing.error, "Cannot parse an undefined string");
+    for (const char* text : {"1:02:03.04", "001:02:03.04", "", "01:02:03.04\n", "01:02:03.\u00e9"}) {
+        const Read r = read(text);
+        EXPECT_FALSE(r.ok) << text;
+        EXPECT_EQ(r.error, std::string("String '") + text +
+                               "' cannot be parsed into a timecode as it has not the expected length");
+    }
+    // Without an error slot the failure is still reported, and the value is left alone.
+    Ref<Object> value = str("kept");
+    EXPECT_FALSE(DVTimeCodeFormatter().getObjectValue(&value, std::nullopt, nullptr));
+    EXPECT_FALSE(DVTimeCodeFormatter().getObjectValue(&value, "short", nullptr));
+    EXPECT_TRUE(value && value->isEqual(str("kept").get()));
+}
+
+TEST(DVTimeCodeFormatter, EveryWrittenTimecodeReadsBackEqual) {
+    const DVTimeCodeFormatter formatter;
+    for (int32_t h = 0; h < 24; h += 23)
+        for (int32_t m = 0; m < 60; ++m)
+            for (int32_t s = 0; s < 60; s += 59)
+                for (int32_t f = 0; f < 60; ++f) {
+                    const DVTimeCode t(h, m, s, f);
+                    Ref<Object> back;
+                    ASSERT_TRUE(formatter.getObjectValue(&back, formatter.stringForObjectValue(&t).value(), nullptr));
+                    ASSERT_TRUE(t.isEqual(back.get())) << t.description();
+                }
+}
+
+}  // namespace
+}  // namespace ossel
