@@ -20,6 +20,11 @@ public:
 
     explicit Dictionary(bool isMutable = true) : mutable_(isMutable) {}
     Dictionary(std::vector<Entry> entries, bool isMutable);  // later duplicates replace earlier ones
+    // Takes the entries as they are, for callers that know every key to be distinct
+    // (a reader that has checked): no per-entry look-up, no second vector.
+    struct UniqueKeys {};
+    Dictionary(std::vector<Entry> entries, bool isMutable, UniqueKeys)
+        : entries_(std::move(entries)), mutable_(isMutable) {}
     static Ref<Dictionary> make(bool isMutable = true) { return std::make_shared<Dictionary>(isMutable); }
 
     bool isMutable() const { return mutable_; }

@@ -101,7 +101,7 @@ TEST(PropertyListMalformedXml, EntitiesAndText) {
 
 TEST(PropertyListMalformedXml, DocumentStructure) {
     expectRefused({
-        {"<dict>\n<key>a</key>\n<string>x</string>\n", "line 5", "malformed XML"},  // truncated
+        {"<dict>\n<key>a</key>\n<string>x</string>\n", "line 6", "the file ends inside <dict> (opened on line 3)"},  // truncated
         {"<array>\n<string>x</array>\n</plist>", "line 4", "malformed XML"},        // mismatched
         {"<array>\n<blob/>\n</array></plist>", "line 4", "unknown element <blob>"},
         {"</plist>", "line 2", "holds no value"},
