@@ -111,7 +111,11 @@ void HostRun::collectFiles(const std::string& directory, std::vector<std::string
     while (const dirent* entry = readdir(stream)) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
-        std::string path = directory.ends_with('/') ? directory + std::string(name) : directory + "/" + std::string(name);
+        std::string path;
+        path.reserve(directory.size() + 1 + name.size());
+        path += directory;
+        if (!directory.ends_with('/')) path += '/';
+        path += name;
         unsigned char type = entry->d_type;
         if (type == DT_UNKNOWN || type == DT_LNK) {
             // Links to files are followed, links to directories are not walked.
