@@ -8,6 +8,10 @@
 #include "dv/DVTimeCodeUtils.h"
 #include "foundation/Archiver.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace ossel {
 namespace {
 
@@ -60,12 +64,14 @@ int32_t sign(int32_t a, int32_t b) { return a < b ? -1 : 1; }
 // Arithmetic hands out a new timecode for every frame it steps over, and the
 // heap allocation costs more than the drop-frame computation itself (see
 // bench/timecode.cpp). Timecodes therefore come from a per-thread list of
-// recycled blocks, all of one size; sanitizer builds use the plain heap so
-// that misuse of a freed timecode is still caught.
+// recycled blocks, all of one size. Blocks on the list are poisoned for the
+// address sanitizer, so that touching a freed timecode is still caught.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr bool kRecycleBlocks = false;
+void poison(void* block, size_t size) { __asan_poison_memory_region(block, size); }
+void unpoison(void* block, size_t size) { __asan_unpoison_memory_region(block, size); }
 #else
-constexpr bool kRecycleBlocks = true;
+void poison(void*, size_t) {}
+void unpoison(void*, size_t) {}
 #endif
 
 constexpr size_t kBlockSize = 64;
@@ -87,13 +93,17 @@ struct FreeBlocks {
 };
 [[gnu::tls_model("initial-exec")]] constinit thread_local FreeBlocks freeBlocks{};
 
+void* popBlock() {
+    FreeBlock* block = freeBlocks.head;
+    unpoison(block, kBlockSize);
+    freeBlocks.head = block->next;
+    --freeBlocks.count;
+    return block;
+}
+
 void drainFreeBlocks() {
     freeBlocks.drained = true;
-    while (FreeBlock* block = freeBlocks.head) {
-        freeBlocks.head = block->next;
-        ::operator delete(block, kBlockSize);
-    }
-    freeBlocks.count = 0;
+    while (freeBlocks.head) ::operator delete(popBlock(), kBlockSize);
 }
 
 void setUpDrain() {
@@ -105,13 +115,7 @@ void setUpDrain() {
     freeBlocks.drainSetUp = true;
 }
 
-void* takeBlock() {
-    FreeBlock* block = freeBlocks.head;
-    if (!block) return ::operator new(kBlockSize);
-    freeBlocks.head = block->next;
-    --freeBlocks.count;
-    return block;
-}
+void* takeBlock() { return freeBlocks.head ? popBlock() : ::operator new(kBlockSize); }
 
 void giveBlock(void* block) {
     if (freeBlocks.drained || freeBlocks.count >= kMaxFreeBlocks) {
@@ -121,6 +125,7 @@ void giveBlock(void* block) {
     if (!freeBlocks.drainSetUp) setUpDrain();
     freeBlocks.head = ::new (block) FreeBlock{freeBlocks.head};
     ++freeBlocks.count;
+    poison(block, kBlockSize);
 }
 
 template <class T>
@@ -150,11 +155,7 @@ struct BlockAllocator {
 
 template <class... A>
 Ref<DVTimeCode> newTimeCode(A... components) {
-    if constexpr (kRecycleBlocks) {
-        return std::allocate_shared<DVTimeCode>(BlockAllocator<DVTimeCode>{}, components...);
-    } else {
-        return std::make_shared<DVTimeCode>(components...);
-    }
+    return std::allocate_shared<DVTimeCode>(BlockAllocator<DVTimeCode>{}, components...);
 }
 
 const bool registered = (registerArchivableClass("DVTimeCode", 0,
