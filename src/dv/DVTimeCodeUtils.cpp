@@ -256,6 +256,13 @@ bool nonDropLayout(uint32_t n, Timebase timebase, Wide* out) {
     return true;
 }
 
+// A sum of frame counts that a 32-bit count cannot hold is far past any day:
+// it has no label, where wrapping it would give a plausible but wrong one.
+Ref<DVTimeCode> dropFrameTimeCodeOfSum(uint64_t frames, const Ref<DVSystem>& system) {
+    if (frames > UINT32_MAX) return DVTimeCode::undefinedTimeCode();
+    return DVTimeCodeUtils::dropFrameTimeCodeFromFrames(static_cast<uint32_t>(frames), system);
+}
+
 // A rate rounded up to whole frames, kept to what a component can count with.
 int64_t wholeFramesPerSecond(double fps) {
     const double up = std::ceil(fps);
@@ -341,7 +348,7 @@ Ref<DVTimeCode> DVTimeCodeUtils::timeCodeByAddingDuration(const Ref<DVTimeCode>&
     if (!timeCode) return nullptr;
     if (!duration) return timeCode;
     if (countsDropFrame(system.get())) {
-        return dropFrameTimeCodeFromFrames(timeCode->asFrames(system) + duration->asFrames(system), system);
+        return dropFrameTimeCodeOfSum(uint64_t{timeCode->asFrames(system)} + duration->asFrames(system), system);
     }
     Wide c{int64_t{timeCode->hours()} + duration->hours(), int64_t{timeCode->minutes()} + duration->minutes(),
            int64_t{timeCode->seconds()} + duration->seconds(), int64_t{timeCode->frames()} + duration->frames()};
@@ -353,7 +360,7 @@ Ref<DVTimeCode> DVTimeCodeUtils::timeCodeByAddingFrames(uint32_t frames, const R
                                                         const Ref<DVSystem>& system) {
     if (!timeCode) return nullptr;
     if (frames == 0) return timeCode;
-    if (countsDropFrame(system.get())) return dropFrameTimeCodeFromFrames(timeCode->asFrames(system) + frames, system);
+    if (countsDropFrame(system.get())) return dropFrameTimeCodeOfSum(uint64_t{timeCode->asFrames(system)} + frames, system);
     return makeTimeCode(nonDropStep(storedOf(*timeCode), frames, baseOf(system.get())));
 }
 

@@ -112,6 +112,10 @@ TEST(TimeCodeUtils, AddingFramesInDropFrame) {
     EXPECT_EQ(show(U::timeCodeByAddingFrames(2589408, tc(0, 0, 0, 5), ntsc())), "0:0:0:5");
     EXPECT_FALSE(U::timeCodeByAddingFrames(2589408, tc(13, 7, 21, 9), ntsc())->valid());
     EXPECT_FALSE(U::timeCodeByAddingFrames(UINT32_MAX - 100, tc(0, 0, 0, 0), ntsc())->valid());
+    // A sum past 32 bits does not wrap into a plausible label, even where the timebase would allow one.
+    const auto slow = DVSystem::make(str("S"), str("Slow"), 1, 1, 1, 1, 1, 1, 1, 100000, true);
+    EXPECT_EQ(show(U::timeCodeByAddingFrames(UINT32_MAX, tc(0, 0, 0, 5), slow)), "255:255:255:255!");
+    EXPECT_TRUE(U::timeCodeByAddingFrames(4, tc(0, 0, 0, 5), slow)->valid());
     const auto t = tc(1, 2, 3, 4);
     EXPECT_EQ(U::timeCodeByAddingFrames(0, t, ntsc()).get(), t.get());
     EXPECT_FALSE(U::timeCodeByAddingFrames(1, nullptr, ntsc()));
