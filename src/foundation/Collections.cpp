@@ -33,22 +33,38 @@ Dictionary::Dictionary(std::vector<Entry> entries, bool isMutable) : mutable_(is
     for (auto& [key, value] : entries) setObject(std::move(value), std::move(key));
 }
 
+namespace {
+size_t keyHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+}  // namespace
+
 size_t Dictionary::find(std::string_view key) const {
-    if (entries_.size() >= kIndexThreshold) {
-        if (!index_) rebuildIndex();
-        const auto it = index_->find(key);
-        return it == index_->end() ? npos : it->second;
+    if (entries_.size() < kIndexThreshold) {
+        for (size_t i = 0; i < entries_.size(); ++i) {
+            if (entries_[i].first == key) return i;
+        }
+        return npos;
     }
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        if (entries_[i].first == key) return i;
+    if (slots_.empty()) rebuildIndex();
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = keyHash(key) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t position = slots_[slot];
+        if (position == 0) return npos;
+        if (entries_[position - 1].first == key) return position - 1;
     }
-    return npos;
+}
+
+void Dictionary::indexEntry(size_t position) const {
+    const size_t mask = slots_.size() - 1;
+    size_t slot = keyHash(entries_[position].first) & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = static_cast<uint32_t>(position + 1);
 }
 
 void Dictionary::rebuildIndex() const {
-    index_ = std::make_unique<Index>();
-    index_->reserve(entries_.size() * 2);
-    for (size_t i = 0; i < entries_.size(); ++i) (*index_)[entries_[i].first] = i;
+    size_t size = 32;
+    while (size < entries_.size() * 2 + 2) size *= 2;
+    slots_.assign(size, 0);
+    for (size_t i = 0; i < entries_.size(); ++i) indexEntry(i);
 }
 
 Ref<Object> Dictionary::objectForKey(std::string_view key) const {
@@ -66,20 +82,25 @@ void Dictionary::setObject(Ref<Object> value, std::string key) {
         entries_[i].second = std::move(value);
         return;
     }
-    if (index_) (*index_)[key] = entries_.size();
     entries_.emplace_back(std::move(key), std::move(value));
+    if (slots_.empty()) return;
+    if (entries_.size() * 2 + 2 > slots_.size()) {
+        rebuildIndex();
+    } else {
+        indexEntry(entries_.size() - 1);
+    }
 }
 
 void Dictionary::removeObjectForKey(std::string_view key) {
     const size_t i = find(key);
     if (i == npos) return;
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
-    index_.reset();
+    slots_.clear();
 }
 
 void Dictionary::removeAllObjects() {
     entries_.clear();
-    index_.reset();
+    slots_.clear();
 }
 
 std::vector<std::string> Dictionary::allKeys() const {

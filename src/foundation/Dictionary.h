@@ -3,10 +3,10 @@
 // so that enumeration is stable. Small dictionaries are searched linearly;
 // larger ones build a hash index on first need.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -65,14 +65,14 @@ private:
     static constexpr size_t kIndexThreshold = 16;
     size_t find(std::string_view key) const;
     void rebuildIndex() const;
+    void indexEntry(size_t position) const;
 
     std::vector<Entry> entries_;
-    struct KeyHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
-    };
-    using Index = std::unordered_map<std::string, size_t, KeyHash, std::equal_to<>>;
-    mutable std::unique_ptr<Index> index_;  // key -> position, for large dictionaries
+    // Open addressing over entry positions (slot value = position + 1, 0 = empty),
+    // sized to at least twice the entries: one probe run per look-up and no copy of
+    // any key. Built on the first look-up of a large dictionary, kept up to date by
+    // appends, dropped by removals (which shift positions).
+    mutable std::vector<uint32_t> slots_;
     bool mutable_;
 };
 
