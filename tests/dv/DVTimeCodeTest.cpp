@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dv/DVSystem.h"
+#include "dv/DVTestSupport.h"
 #include "foundation/Archiver.h"
 #include "foundation/Format.h"
 #include "foundation/String.h"
@@ -15,21 +16,8 @@ namespace {
 
 const Ref<DVSystem>& ntsc() { return DVSystem::system525_60(); }
 const Ref<DVSystem>& pal() { return DVSystem::system625_50(); }
-
-Ref<DVTimeCode> tc(int32_t h, int32_t m, int32_t s, int32_t f) { return DVTimeCode::timeCodeWithHours(h, m, s, f); }
-
-// A timecode as an archive may hold it: any components, any validity.
-Ref<DVTimeCode> archived(bool valid, int32_t h, int32_t m, int32_t s, int32_t f) {
-    Coder coder;
-    coder.encodeBool(valid);
-    coder.encodeInt32(h);
-    coder.encodeInt32(m);
-    coder.encodeInt32(s);
-    coder.encodeInt32(f);
-    const std::vector<uint8_t> bytes = coder.data();
-    Decoder decoder(bytes);
-    return DVTimeCode::initWithCoder(decoder);
-}
+using dvtest::archived;
+using dvtest::tc;
 
 TEST(DVTimeCode, SettersMakeOutOfRangeComponentsUndefinedForGood) {
     const auto t = tc(24, 0, 0, 0);
@@ -60,20 +48,15 @@ TEST(DVTimeCode, SettersMakeOutOfRangeComponentsUndefinedForGood) {
     EXPECT_EQ(undefined->frames(), 255);
 }
 
-TEST(DVTimeCode, TextForms) {
+// The texts are written without the generic formatter; they must still be
+// exactly what the format strings give, for any component an archive can hold.
+TEST(DVTimeCode, TextFormsMatchTheirFormatStringsForAnyComponent) {
     const auto t = tc(12, 34, 56, 7);
     EXPECT_EQ(t->description(), "12:34:56.07");
     EXPECT_EQ(t->asSmpteString(), "12:34:56;07");
     EXPECT_EQ(t->asColumnSeparatedString(), "12:34:56:07");
-    const auto undefined = DVTimeCode::undefinedTimeCode();
-    EXPECT_EQ(undefined->description(), "--:--:--.--");
-    EXPECT_EQ(undefined->asSmpteString(), "--:--:--.--");
-    EXPECT_EQ(undefined->asColumnSeparatedString(), "--:--:--:--");
-}
-
-// The texts are written without the generic formatter; they must still be
-// exactly what the format strings give, for any component an archive can hold.
-TEST(DVTimeCode, TextFormsMatchTheirFormatStringsForAnyComponent) {
+    EXPECT_EQ(DVTimeCode::undefinedTimeCode()->asSmpteString(), "--:--:--.--");
+    EXPECT_EQ(DVTimeCode::undefinedTimeCode()->asColumnSeparatedString(), "--:--:--:--");
     const std::vector<int32_t> values = {0, 1, 9, 10, 59, 99, 100, 255, 1000, -1, -9, -10, -100, INT32_MAX, INT32_MIN};
     for (int32_t a : values) {
         for (int32_t b : values) {

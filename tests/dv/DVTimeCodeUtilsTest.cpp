@@ -4,39 +4,23 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "dv/DVSystem.h"
 #include "dv/DVTimeCode.h"
-#include "foundation/Archiver.h"
+#include "dv/DVTestSupport.h"
 #include "foundation/String.h"
 
 namespace ossel {
 namespace {
 
 using U = DVTimeCodeUtils;
+using dvtest::archived;
+using dvtest::show;
+using dvtest::tc;
 
 const Ref<DVSystem>& ntsc() { return DVSystem::system525_60(); }
 const Ref<DVSystem>& pal() { return DVSystem::system625_50(); }
 const Ref<DVSystem> none;
-
-Ref<DVTimeCode> tc(int32_t h, int32_t m, int32_t s, int32_t f) { return DVTimeCode::timeCodeWithHours(h, m, s, f); }
-
-// The components as text, "h:m:s:f", with "!" after an invalid timecode; "nothing" for none.
-std::string show(const Ref<DVTimeCode>& t) {
-    if (!t) return "nothing";
-    return std::to_string(t->hours()) + ":" + std::to_string(t->minutes()) + ":" + std::to_string(t->seconds()) +
-           ":" + std::to_string(t->frames()) + (t->valid() ? "" : "!");
-}
-
-Ref<DVTimeCode> archived(bool valid, int32_t h, int32_t m, int32_t s, int32_t f) {
-    Coder coder;
-    coder.encodeBool(valid);
-    for (int32_t v : {h, m, s, f}) coder.encodeInt32(v);
-    const std::vector<uint8_t> bytes = coder.data();
-    Decoder decoder(bytes);
-    return DVTimeCode::initWithCoder(decoder);
-}
 
 struct Parts {
     int32_t h, m, s, f;
