@@ -108,9 +108,11 @@ bool countsDropFrame(const DVSystem* system) { return system && system->ntsc(); 
 
 int32_t droppedLabels(const Stored& c) { return tcmath::droppedLabels(c.h, c.m); }
 
-// The labels dropped between two positions, wrapped at midnight.
+// The labels dropped between two positions, wrapped at midnight. The start
+// may hold any numbers an archive gave it, so the difference wraps in 32 bits.
 int32_t droppedBetween(const Stored& from, const Stored& to) {
-    const int32_t crossed = droppedLabels(to) - droppedLabels(from);
+    const auto crossed = static_cast<int32_t>(static_cast<uint32_t>(droppedLabels(to)) -
+                                              static_cast<uint32_t>(droppedLabels(from)));
     return crossed < 0 ? crossed + tcmath::DROPPED_PER_DAY : crossed;
 }
 

@@ -261,6 +261,41 @@ TEST(TimeCodeUtils, PlainStepsReportTheDropFrameLabelsCrossed) {
     EXPECT_EQ(adjustment, 0);
     EXPECT_EQ(show(U::_nonDropTimeCodeByAddingFrames(2, tc(0, 0, 59, 29), none, nullptr)), "0:1:0:1");
     EXPECT_FALSE(U::_nonDropTimeCodeByAddingFrames(2, nullptr, ntsc(), &adjustment));
+    // Hours no timecode could hold: the result wraps to a day, the count of drops does not overflow.
+    EXPECT_EQ(show(U::_nonDropTimeCodeByAddingFrames(1, archived(true, 19884108, 0, 0, 0), ntsc(), &adjustment)),
+              "12:0:0:1");
+}
+
+// Whatever an archive gives a timecode, every operation ends with a timecode
+// and no arithmetic overflows (the sanitizer build aborts on one).
+TEST(TimeCodeUtils, ArchivedNumbersOfAnySizeStayHarmless) {
+    const int32_t extremes[] = {INT32_MIN, -61, -1, 0, 59, 255, INT32_MAX};
+    const auto odd = DVSystem::make(str("O"), str("Odd"), 1, 1, 1, 1, 1, 1e300, 1, 0x80000001u, true);
+    size_t results = 0;
+    for (int32_t a : extremes)
+        for (int32_t b : extremes) {
+            const auto t = archived(true, a, b, b, a);
+            const auto u = archived(true, b, a, a, b);
+            for (const auto& system : {ntsc(), pal(), none, odd}) {
+                for (uint32_t n : {1u, 1799u, UINT32_MAX}) {
+                    results += U::timeCodeByAddingFrames(n, t, system) != nullptr;
+                    results += U::timeCodeByRemovingFrames(n, t, system) != nullptr;
+                }
+                results += U::timeCodeByAddingDuration(u, t, system) != nullptr;
+                results += U::elapsedTimeFromStart(u, t, system) != nullptr;
+                results += U::previousTimeCodeFromTimeCode(t, system) != nullptr;
+                results += U::dropFrameTimeCodeFromTimeCode(t, system) != nullptr;
+                results += U::nonDropTimeCodeFromTimeCode(t, system) != nullptr;
+                results += U::_nonDropTimeCodeByRemovingFrames(7, t, system, nullptr) != nullptr;
+                (void)U::nonDropFrameDuratiomFromStart(u, t, system);
+                (void)t->asSeconds(system);
+                (void)t->compareFrames(u, system);
+            }
+            (void)U::isTimeCodeLessOrEqualThan(t, u);
+            (void)U::elapsedSince0(t);
+            (void)t->hash();
+        }
+    EXPECT_EQ(results, std::size(extremes) * std::size(extremes) * 4 * 12);
 }
 
 }  // namespace
