@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <string>
 
 #include "dv/DVSystem.h"
@@ -79,6 +80,24 @@ TEST(DVTimeCodeFormatter, FailsOnlyForNothingOrTheWrongLength) {
     EXPECT_FALSE(DVTimeCodeFormatter().getObjectValue(&value, std::nullopt, nullptr));
     EXPECT_FALSE(DVTimeCodeFormatter().getObjectValue(&value, "short", nullptr));
     EXPECT_TRUE(value && value->isEqual(str("kept").get()));
+}
+
+// Arbitrary bytes, valid UTF-8 or not: each text either reads or fails with
+// the length message, and the answer follows the UTF-16 length alone.
+TEST(DVTimeCodeFormatter, ArbitraryBytesReadOrFailByLength) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> byte(0, 255), length(8, 24);
+    const DVTimeCodeFormatter formatter;
+    for (int i = 0; i < 5000; ++i) {
+        std::string text(static_cast<size_t>(length(random)), '\0');
+        for (auto& c : text) c = static_cast<char>(byte(random));
+        Ref<Object> value;
+        std::string error;
+        const bool ok = formatter.getObjectValue(&value, text, &error);
+        EXPECT_EQ(ok, utf16Length(text) == 11);
+        EXPECT_EQ(ok, value != nullptr);
+        EXPECT_EQ(ok, error.empty());
+    }
 }
 
 }  // namespace
