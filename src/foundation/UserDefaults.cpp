@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-#include "base/TLLog.h"
+#include "foundation/ErrorLog.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Format.h"
 #include "foundation/Number.h"
@@ -341,19 +341,19 @@ bool UserDefaults::synchronize() { return true; }
 
 bool UserDefaults::setObject(Ref<Object> value, std::string_view key) {
     if (value && !isPropertyListValue(value.get())) {
-        TLLog::writeErrorLine(format("User defaults: the value for \"%@\" is not a property-list value; not stored", key));
+        writeErrorLine(format("User defaults: the value for \"%@\" is not a property-list value; not stored", key));
         return false;
     }
     const std::lock_guard threadLock(state_->mutex);
     const WriteLock lock(path_);
     if (!lock.locked()) {
-        TLLog::writeErrorLine(format("User defaults: cannot lock %@.lock: %s", path_, std::strerror(errno)));
+        writeErrorLine(format("User defaults: cannot lock %@.lock: %s", path_, std::strerror(errno)));
         return false;
     }
     // Re-read under the lock: another process may have written other keys since our last read.
     FileContent content = readContent(path_);
     if (content.status == FileContent::Status::Unreadable) {
-        TLLog::writeErrorLine(format("User defaults: %@ cannot be read (%@); it is left as it is and \"%@\" is not stored",
+        writeErrorLine(format("User defaults: %@ cannot be read (%@); it is left as it is and \"%@\" is not stored",
                                      path_, content.error, key));
         return false;
     }
@@ -368,7 +368,7 @@ bool UserDefaults::setObject(Ref<Object> value, std::string_view key) {
     std::string error;
     const std::string xml = xmlPropertyListData(dictionary.get(), &error);
     if (xml.empty() || !replaceFile(path_, xml, error)) {
-        TLLog::writeErrorLine(format("User defaults: cannot write %@: %@", path_, error));
+        writeErrorLine(format("User defaults: cannot write %@: %@", path_, error));
         return false;
     }
     if (const auto identity = statIdentity(path_)) state_->remember(std::move(dictionary), *identity);
