@@ -42,9 +42,9 @@ void listBundle(const PlugInBundle& bundle) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Records are written whole; a large buffer keeps long runs from making a call per line.
+    // Into a file or pipe, records go out in large blocks; a terminal keeps its line buffering.
     static char outputBuffer[1 << 16];
-    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     std::string error;
     const auto options = HostOptions::parse(argc, argv, &error);
     if (!options) {
