@@ -106,7 +106,6 @@ private:
     bool isFavorite_ = false;
     bool isDemo_ = false;
     Ref<Date> lastUse_;
-
 };
 
 // "Truthy" as the platform reads a boolean from a number or a text; false for anything else.
