@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -21,6 +22,33 @@
 namespace ossel {
 
 namespace plist {
+
+// A dictionary's keys are unique in every file a writer makes; only a hand-made one
+// repeats a key, and then the later value wins as the platform has it.
+namespace {
+
+bool hasDuplicateKeys(const std::vector<Dictionary::Entry>& entries) {
+    if (entries.size() <= 24) {
+        for (size_t i = 1; i < entries.size(); ++i) {
+            for (size_t j = 0; j < i; ++j) {
+                if (entries[i].first == entries[j].first) return true;
+            }
+        }
+        return false;
+    }
+    std::vector<std::string_view> keys;
+    keys.reserve(entries.size());
+    for (const auto& e : entries) keys.emplace_back(e.first);
+    std::sort(keys.begin(), keys.end());
+    return std::adjacent_find(keys.begin(), keys.end()) != keys.end();
+}
+
+}  // namespace
+
+Ref<Dictionary> makeDictionary(std::vector<Dictionary::Entry> entries, bool isMutable) {
+    if (hasDuplicateKeys(entries)) return std::make_shared<Dictionary>(std::move(entries), isMutable);
+    return std::make_shared<Dictionary>(std::move(entries), isMutable, Dictionary::UniqueKeys{});
+}
 
 const Ref<Number>& sharedBool(bool value) {
     static const Ref<Number> yes = Number::withBool(true);

@@ -302,17 +302,21 @@ Ref<Object> BinaryReader::dictionary(uint64_t index, size_t offset, uint8_t mark
     const size_t valuesAt = start + count * refSize_;
     for (uint64_t i = 0; i < count; ++i) {
         const size_t keyRef = start + i * refSize_;
-        const Ref<Object> key = object(bigEndian(keyRef, refSize_), keyRef, depth + 1);
+        const uint64_t keyIndex = bigEndian(keyRef, refSize_);
+        size_t keyOffset;
+        if (!objectOffset(keyIndex, keyRef, keyOffset)) return nullptr;
+        const uint8_t keyType = bytes_[keyOffset] >> 4;
+        if (keyType != kAsciiString && keyType != kUtf16String) return fail(keyRef, "dictionary key that is not a string");
+        const Ref<Object> key = object(keyIndex, keyRef, depth + 1);
         if (!key) return nullptr;
-        const auto* keyString = dynamic_cast<const String*>(key.get());
-        if (!keyString) return fail(keyRef, "dictionary key that is not a string");
+        const auto* keyString = static_cast<const String*>(key.get());
         const size_t valueRef = valuesAt + i * refSize_;
         Ref<Object> value = object(bigEndian(valueRef, refSize_), valueRef, depth + 1);
         if (!value) return nullptr;
         entries.emplace_back(keyString->utf8(), std::move(value));
     }
     open_[index] = 0;
-    return std::make_shared<Dictionary>(std::move(entries), options_.mutableContainers);
+    return makeDictionary(std::move(entries), options_.mutableContainers);
 }
 
 Ref<Object> BinaryReader::object(uint64_t index, size_t referencedAt, int depth) {

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "foundation/Dictionary.h"
 #include "foundation/Number.h"
 #include "foundation/Object.h"
 #include "foundation/PropertyList.h"
@@ -23,6 +25,9 @@ inline constexpr double kMaxDateMagnitude = 8.0e15;
 
 Ref<Object> readXml(std::span<const uint8_t> bytes, std::string& error, const PropertyListReadOptions& options);
 Ref<Object> readBinary(std::span<const uint8_t> bytes, std::string& error, const PropertyListReadOptions& options);
+
+// A dictionary of the entries read; a key given twice keeps its later value.
+Ref<Dictionary> makeDictionary(std::vector<Dictionary::Entry> entries, bool isMutable);
 
 // Booleans are immutable and common; every read shares these two.
 const Ref<Number>& sharedBool(bool value);

@@ -419,3 +419,21 @@ TEST(PropertyListFixtures, ReadEveryGoodFixture) {
     EXPECT_EQ(first->objectForKeyAs<String>("peopleId")->utf8(), "OsselPeople.studio_mac_local-12-1199145600.123457");
     EXPECT_EQ(first->objectForKeyAs<Dictionary>("peopleData")->objectForKeyAs<String>("firstName")->utf8(), "Ann");
 }
+
+TEST(PropertyListReader, RepeatedKeyKeepsTheLaterValue) {
+    // Small dictionaries and large ones (a different check) alike, in both formats.
+    for (const int filler : {0, 40}) {
+        std::string body = "<dict><key>a</key><integer>1</integer>";
+        for (int i = 0; i < filler; ++i) body += "<key>k" + std::to_string(i) + "</key><true/>";
+        body += "<key>a</key><integer>2</integer></dict>";
+        const auto d = kindCast<Dictionary>(readText(wrap(body)));
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->count(), static_cast<size_t>(filler + 1));
+        EXPECT_EQ(d->objectForKeyAs<Number>("a")->longLongValue(), 2);
+    }
+    const auto bytes = ossel::testing::assembleBinary({{0xD2, 1, 1, 2, 3}, {0x51, 'a'}, {0x10, 1}, {0x10, 2}});
+    const auto d = kindCast<Dictionary>(readPropertyList(bytes));
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->count(), 1u);
+    EXPECT_EQ(d->objectForKeyAs<Number>("a")->longLongValue(), 2);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// A synthetic people catalog shaped like the entries of "People 2.xml": an array of
+// record dictionaries with the id, flags, optional last-use date and address-book
+// id, and a data dictionary of names, birthday, e-mail and notes. Deterministic for
+// a seed, so that runs compare like with like.
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "foundation/Array.h"
+#include "foundation/Date.h"
+#include "foundation/Dictionary.h"
+#include "foundation/Number.h"
+#include "foundation/String.h"
+
+namespace ossel::bench {
+
+inline constexpr const char* kFirstNames[] = {"Ann", "Bob", "Chloé", "Dmitri", "Eve", "Farah", "Gustav", "Hana",
+                                              "Ivan", "Jules", "Kofi", "Lena", "Mateo", "Nora", "Oskar", "Priya"};
+inline constexpr const char* kLastNames[] = {"Lee", "Müller", "Okafor", "Tanaka", "García", "Smith", "Novak",
+                                             "Dubois", "Rossi", "Kowalski", "Nguyen", "Haddad", "Johansson"};
+inline constexpr const char* kWords[] = {"studio", "morning", "takes", "camera", "interview", "light", "sound",
+                                         "prefers", "short", "the", "and", "with", "beach", "wedding", "festival",
+                                         "editing", "colour", "tape", "archive", "&", "<b>", "rehearsal", "voice"};
+
+inline Ref<Dictionary> makePerson(std::mt19937& random, int serial) {
+    auto pick = [&](const auto& list) { return std::string(list[random() % std::size(list)]); };
+    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    const std::string first = pick(kFirstNames), last = pick(kLastNames);
+
+    auto data = Dictionary::make();
+    data->setObject(str(first), "firstName");
+    data->setObject(str(last), "lastName");
+    if (chance(30)) data->setObject(str(first.substr(0, 2) + "y"), "nickName");
+    data->setObject(Date::withTimeIntervalSinceReferenceDate(-1.5e9 + double(random() % 1500000000u)), "birthday");
+    data->setObject(str(first + "." + last + "@example.org"), "eMail");
+    std::string notes;
+    const size_t words = 4 + random() % 12;
+    for (size_t i = 0; i < words; ++i) notes += (i ? " " : "") + pick(kWords);
+    data->setObject(str(notes), "Notes");
+
+    auto person = Dictionary::make();
+    char id[96];
+    std::snprintf(id, sizeof id, "OsselPeople.studio_mac_local-%d-%.6f", serial, 1199145600.0 + serial * 37.123457);
+    person->setObject(str(id), "peopleId");
+    person->setObject(Number::withBool(chance(10)), "isDemo");
+    person->setObject(Number::withBool(chance(20)), "isFavorite");
+    if (chance(70)) person->setObject(Date::withTimeIntervalSinceReferenceDate(2.2e8 + random() % 100000000u), "lastUse");
+    if (chance(50)) {
+        char ab[64];
+        std::snprintf(ab, sizeof ab, "%08X-%04X-4%03X-8%03X-%012llX:ABPerson", unsigned(random()), unsigned(random() & 0xFFFF),
+                      unsigned(random() & 0xFFF), unsigned(random() & 0xFFF),
+                      static_cast<unsigned long long>(random()) << 16 | (random() & 0xFFFF));
+        person->setObject(str(ab), "adressBookId");
+    }
+    person->setObject(data, "peopleData");
+    return person;
+}
+
+inline Ref<Array> makePeopleCatalog(int count, uint32_t seed = 20080101) {
+    std::mt19937 random(seed);
+    auto people = Array::make();
+    people->reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) people->addObject(makePerson(random, i + 1));
+    return people;
+}
+
+}  // namespace ossel::bench
