@@ -9,7 +9,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/Number.h"
 #include "foundation/UserDefaults.h"
-#include "importer/TLDVConsts.h"
+#include "catalog/TLOsselRecordNotifications.h"
 
 namespace ossel {
 namespace {

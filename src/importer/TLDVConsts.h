@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "catalog/TLOsselRecordNotifications.h"
+
 namespace ossel {
 
 // Carries no state or behaviour; it names the group of constants below.
@@ -18,8 +20,8 @@ inline constexpr std::string_view kTLOsselCaptureWillStartNotification = "TLOsse
 inline constexpr std::string_view kTLOsselCaptureDidEndNotification = "TLOsselCaptureDidEndNotification";
 inline constexpr std::string_view kTLOsselImportDidEndNotification = "TLOsselImportDidEndNotification";
 inline constexpr std::string_view kTLOsselOrgConceptEditNotificationName = "OrgConceptRecordEditNotificationName";
-// Posted by a catalog record each time one of its properties is set.
-inline constexpr std::string_view kTLOsselAnnotationBeingEdited = "annotationBeingEdited";
+// kTLOsselAnnotationBeingEdited, posted by a catalog record each time one of
+// its properties is set, comes from catalog/TLOsselRecordNotifications.h.
 inline constexpr std::string_view kTLOsselRemoveAnnotationBeingEdited = "removeAnnotationBeingEdited";
 
 inline constexpr std::string_view UP_DEMO_CATALOG_IS_ACTIVE = "DemoCatalogIsActive";
