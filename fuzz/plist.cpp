@@ -19,7 +19,8 @@ namespace {
 bool sameValue(const Object* a, const Object* b) {
     if (const auto* da = dynamic_cast<const Date*>(a)) {
         const auto* db = dynamic_cast<const Date*>(b);
-        return db && std::floor(da->timeIntervalSinceReferenceDate()) == db->timeIntervalSinceReferenceDate();
+        // The text form keeps whole seconds, counted the way the writer counts them (from 1970).
+        return db && std::floor(da->timeIntervalSince1970()) == db->timeIntervalSince1970();
     }
     if (const auto* aa = dynamic_cast<const Array*>(a)) {
         const auto* ab = dynamic_cast<const Array*>(b);
