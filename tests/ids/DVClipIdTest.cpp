@@ -5,7 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "IdsTestEnvironment.h"
+#include "support/TestEnvironment.h"
 #include "foundation/Archiver.h"
 #include "ids/DVClipId.h"
 #include "ids/DVMovieSnapshotId.h"
@@ -16,7 +16,7 @@ using namespace ossel::testing;
 
 namespace {
 
-class ClipIds : public IdsTest {};
+class ClipIds : public TestEnvironment {};
 
 Ref<TLDVClipSequenceId> sequence7() {
     return std::make_shared<TLDVClipSequenceId>("studio-mac.local", 7, 1199145600.25);
@@ -55,19 +55,19 @@ TEST_F(ClipIds, OneCounterForAllClipsWhateverTheirSequence) {
     const auto inSequence = DVClipId::nextIdInSequence(sequence7());
     EXPECT_EQ(inSequence->indexId(), 3);
     EXPECT_EQ(std::make_shared<DVClipId>(nullptr)->indexId(), 4);
-    EXPECT_EQ(storedCounter(kClipStoreKey), 4);
-    EXPECT_FALSE(storedCounter(kSequenceStoreKey));  // building a sequence from parts draws nothing
+    EXPECT_EQ(storedInteger(kClipStoreKey), 4);
+    EXPECT_FALSE(storedInteger(kSequenceStoreKey));  // building a sequence from parts draws nothing
 
     startNewProcess();
     EXPECT_EQ(DVClipId::nextId()->indexId(), 5);
     DVClipId::resetId();
-    EXPECT_EQ(storedCounter(kClipStoreKey), 0);
+    EXPECT_EQ(storedInteger(kClipStoreKey), 0);
     EXPECT_EQ(DVClipId::nextId()->indexId(), 1);
 
     // Unlike sequence ids, a reset acts even before any clip id was made.
     startNewProcess();
     DVClipId::resetId();
-    EXPECT_EQ(storedCounter(kClipStoreKey), 0);
+    EXPECT_EQ(storedInteger(kClipStoreKey), 0);
 }
 
 TEST_F(ClipIds, ChildrenTakeTheProcessCounterAndTheClock) {
@@ -79,7 +79,7 @@ TEST_F(ClipIds, ChildrenTakeTheProcessCounterAndTheClock) {
     EXPECT_EQ(nextChildIntUid, 2);
     for (const auto& child : {first, second}) {
         EXPECT_TRUE(child->isChildClip());
-        EXPECT_EQ(child->childDateUid(), kFixedNow);
+        EXPECT_EQ(child->childDateUid(), kTestNow);
         EXPECT_EQ(child->indexId(), parent->indexId());
         EXPECT_EQ(child->sequenceId(), parent->sequenceId());  // the same object
         EXPECT_EQ(child->parentClipId(), parent);
@@ -87,7 +87,7 @@ TEST_F(ClipIds, ChildrenTakeTheProcessCounterAndTheClock) {
         EXPECT_EQ(child->displayedChildIndex(), DVClipChildIndexNoSet);
     }
     EXPECT_FALSE(parent->isChildClip());
-    EXPECT_EQ(storedCounter(kClipStoreKey), 1);
+    EXPECT_EQ(storedInteger(kClipStoreKey), 1);
 
     const auto grandchild = second->childClipIdWithDateUid(5.5, 9);
     EXPECT_EQ(grandchild->rootParentClipId(), parent);
@@ -229,8 +229,8 @@ TEST_F(ClipIds, CopiesShareTheParentCopyTheSequenceAndDrawNothing) {
     EXPECT_EQ(copied->displayedChildIndex(), 3);
     EXPECT_EQ(copied->name(), child->name());
     EXPECT_EQ(copied->stringId(), child->stringId());
-    EXPECT_EQ(storedCounter(kClipStoreKey), 1);
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 1);
+    EXPECT_EQ(storedInteger(kClipStoreKey), 1);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 1);
 
     auto lookUpOnly = clip(nullptr, 9);
     lookUpOnly->setParentLookUpStringId("Clip-8");
@@ -262,7 +262,7 @@ TEST_F(ClipIds, ArchivesCarryChildrenWithTheirParents) {
     EXPECT_EQ(back->parentClipId()->stringId(), child->stringId());
     EXPECT_TRUE(back->rootParentClipId()->isEqual(parent.get()));
     EXPECT_FALSE(back->rootParentClipId()->isChildClip());
-    EXPECT_EQ(storedCounter(kClipStoreKey), 20);
+    EXPECT_EQ(storedInteger(kClipStoreKey), 20);
 
     // Every truncation of the archive is refused or read, never a crash.
     const auto bytes = Coder::archivedDataWithRootObject(grandchild.get());

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "IdsTestEnvironment.h"
+#include "support/TestEnvironment.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
 #include "foundation/StringTable.h"
@@ -23,7 +23,7 @@ using namespace ossel::testing;
 
 namespace {
 
-class IdFormatters : public IdsTest {
+class IdFormatters : public TestEnvironment {
 protected:
     // Parses and checks the failure contract: false, the value cleared, the message given.
     static void expectFailure(const Formatter& formatter, std::optional<std::string_view> text,
@@ -261,8 +261,8 @@ TEST_F(IdFormatters, ParsingNeverDrawsASerialNumber) {
         parse<DVClipId>(clipFormatter, text);
     parse<TLDVClipSequenceId>(sequenceFormatter, "sequence//:h:7:1.5");
     parse<DVMovieSnapshotId>(snapshotFormatter, "snapshot//:h:7:1.5");
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 10);
-    EXPECT_EQ(storedCounter(kClipStoreKey), 20);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 10);
+    EXPECT_EQ(storedInteger(kClipStoreKey), 20);
     EXPECT_EQ(nextChildIntUid, 0);
     EXPECT_EQ(TLDVClipSequenceId::nextId()->indexId(), 11);
     EXPECT_EQ(DVClipId::nextId()->indexId(), 21);

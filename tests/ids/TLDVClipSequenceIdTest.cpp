@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "IdsTestEnvironment.h"
+#include "support/TestEnvironment.h"
 #include "foundation/String.h"
 #include "ids/DVMovieSnapshotId.h"
 #include "ids/TLDVClipSequenceId.h"
@@ -15,7 +15,7 @@ using namespace ossel::testing;
 
 namespace {
 
-class SequenceIds : public IdsTest {};
+class SequenceIds : public TestEnvironment {};
 
 Ref<TLDVClipSequenceId> sequence(std::string host, int index, double date) {
     return std::make_shared<TLDVClipSequenceId>(std::move(host), index, date);
@@ -32,8 +32,8 @@ TEST_F(SequenceIds, SequenceAndSnapshotIdsShareOneCounter) {
     EXPECT_EQ(std::make_shared<TLDVClipSequenceId>()->indexId(), 3);
     EXPECT_EQ(TLDVClipSequenceId::currentId(), 3);
     EXPECT_EQ(DVMovieSnapshotId::currentId(), 3);  // asking does not advance
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 3);
-    EXPECT_FALSE(storedCounter(kClipStoreKey));  // clip ids count apart
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 3);
+    EXPECT_FALSE(storedInteger(kClipStoreKey));  // clip ids count apart
 
     startNewProcess();
     const auto next = DVMovieSnapshotId::nextId();
@@ -43,7 +43,7 @@ TEST_F(SequenceIds, SequenceAndSnapshotIdsShareOneCounter) {
 
 TEST_F(SequenceIds, FreshIdsTakeTheClockAndTheHostAskedEveryTime) {
     const auto first = TLDVClipSequenceId::nextId();
-    EXPECT_EQ(first->dateId(), kFixedNow);
+    EXPECT_EQ(first->dateId(), kTestNow);
     EXPECT_EQ(first->hostId(), "studio-mac.local");
 
     setHostNameForTesting([] { return std::string(); });
@@ -57,25 +57,25 @@ TEST_F(SequenceIds, ResetActsOnlyOnceTheCounterWasUsedInThisProcess) {
     UserDefaults::standardUserDefaults().setInteger(41, kSequenceStoreKey);
     TLDVClipSequenceId::resetId();
     DVMovieSnapshotId::resetId(7);
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 41);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 41);
 
     EXPECT_EQ(TLDVClipSequenceId::nextId()->indexId(), 42);
     DVMovieSnapshotId::resetId();
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 0);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 0);
     EXPECT_EQ(TLDVClipSequenceId::nextId()->indexId(), 1);
     TLDVClipSequenceId::resetId(4294967295u);  // stored bit for bit into the signed counter
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), -1);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), -1);
     EXPECT_EQ(DVMovieSnapshotId::nextId()->indexId(), 0);
 
     // A value built from its parts, or asking currentId, obtains the counter too.
     startNewProcess();
     sequence("h", 1, 1.0);
     TLDVClipSequenceId::resetId(99);
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 99);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 99);
     startNewProcess();
     EXPECT_EQ(TLDVClipSequenceId::currentId(), 99);
     TLDVClipSequenceId::resetId();
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 0);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 0);
 }
 
 TEST_F(SequenceIds, TextsPrintDatesWithSixDecimals) {
@@ -158,7 +158,7 @@ TEST_F(SequenceIds, ArchivesKeepClassAndFieldsAndLeaveTheCounterAlone) {
     }
     // Reading obtained no generator, so a reset still finds nothing to reset.
     TLDVClipSequenceId::resetId();
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 12);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 12);
 }
 
 // Run by ContinuedByAnotherProcess in a child process of its own.
@@ -182,5 +182,5 @@ TEST_F(SequenceIds, ContinuedByAnotherProcess) {
     while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
     EXPECT_EQ(::pclose(pipe), 0) << output;
     EXPECT_NE(output.find("drawn=3\n"), std::string::npos) << output;
-    EXPECT_EQ(storedCounter(kSequenceStoreKey), 3);
+    EXPECT_EQ(storedInteger(kSequenceStoreKey), 3);
 }

@@ -9,16 +9,19 @@
 #include <cstdint>
 #include <vector>
 
-#include "catalog/CatalogTestEnvironment.h"
+#include "support/TestEnvironment.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
 
 namespace ossel {
 namespace {
 
-using testing::CatalogTest;
+using testing::TestEnvironment;
 
-class TLIdGeneratorTest : public CatalogTest {};
+class TLIdGeneratorTest : public TestEnvironment {
+protected:
+    TLIdGeneratorTest() { now_ = kRoundingNow; }
+};
 
 TEST_F(TLIdGeneratorTest, CountsFromOneAndWritesEveryIdThroughToTheStore) {
     auto generator = TLIdGenerator::generatorForKey("eventIdGenerator");

@@ -1,0 +1,131 @@
+#pragma once
+// Each test runs as a fresh process would: its own user-defaults file and
+// directory, a fresh generator registry, a fixed host name, clock and time
+// zone, and a log sink that collects the lines the model writes.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/TLLog.h"
+#include "dv/DVFrameCaptureDateTime.h"
+#include "dv/DVSystem.h"
+#include "dv/DVTimeCode.h"
+#include "foundation/Archiver.h"
+#include "foundation/Clock.h"
+#include "foundation/Host.h"
+#include "foundation/UserDefaults.h"
+#include "foundation/ZoneScope.h"
+#include "ids/DVClipId.h"
+#include "ids/DVMovieSnapshotId.h"
+#include "ids/TLDVClipSequenceId.h"
+#include "ids/TLIdGenerator.h"
+
+namespace ossel::testing {
+
+inline constexpr double kTestNow = 1199145600.25;  // 2008-01-01 00:00:00.25 UTC
+// A clock whose fraction needs rounding where ids print six places.
+inline constexpr double kRoundingNow = 1199145600.1234567;
+inline constexpr const char* kSequenceStoreKey = "com.tollendra.GravelmothDV.ClipSequenceId";
+inline constexpr const char* kClipStoreKey = "com.tollendra.GravelmothDV.ClipId";
+
+class TestEnvironment : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = std::filesystem::temp_directory_path() / ("ossel-test-" + std::to_string(::getpid()) + "-" +
+                                                         info->test_suite_name() + "-" + info->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        if (const char* v = std::getenv("OSSEL_DEFAULTS")) savedDefaults_ = v;
+        ::setenv("OSSEL_DEFAULTS", defaultsPath().c_str(), 1);
+        UserDefaults::resetStandardUserDefaults();
+        TLIdGenerator::resetRegistryForTesting();
+        nextChildIntUid = 0;
+        setHostNameForTesting([] { return std::string("studio-mac.local"); });
+        setClockForTesting([this] { return now_; });
+        zone_ = std::make_unique<ZoneScope>("Europe/Paris");
+        TLLog::setSinkForTesting([this](const std::string& line) { log_.push_back(line); });
+    }
+
+    void TearDown() override {
+        TLLog::setSinkForTesting(nullptr);
+        zone_.reset();
+        setHostNameForTesting(nullptr);
+        setClockForTesting(nullptr);
+        TLIdGenerator::resetRegistryForTesting();
+        if (savedDefaults_) ::setenv("OSSEL_DEFAULTS", savedDefaults_->c_str(), 1);
+        else ::unsetenv("OSSEL_DEFAULTS");
+        UserDefaults::resetStandardUserDefaults();
+        std::filesystem::remove_all(dir_);
+    }
+
+    std::string defaultsPath() const { return (dir_ / "defaults.plist").string(); }
+    std::string pathIn(const std::string& name) const { return (dir_ / name).string(); }
+
+    // What another process would read from the store right now.
+    std::optional<int64_t> storedInteger(const std::string& key) const {
+        UserDefaults other(defaultsPath());
+        if (!other.objectForKey(key)) return std::nullopt;
+        return other.integerForKey(key);
+    }
+
+    // A later run of the program on the same store.
+    static void startNewProcess() {
+        TLIdGenerator::resetRegistryForTesting();
+        UserDefaults::resetStandardUserDefaults();
+    }
+
+    // The log lines written since the last call.
+    std::vector<std::string> takeLog() { return std::exchange(log_, {}); }
+
+    static Ref<Object> archiveRoundTrip(const Object& value) {
+        const auto bytes = Coder::archivedDataWithRootObject(&value);
+        std::string error;
+        auto back = Decoder::unarchiveObjectWithData(bytes, &error);
+        EXPECT_TRUE(back) << error;
+        return back;
+    }
+
+    static Ref<TLDVClipSequenceId> sequence7() {
+        return std::make_shared<TLDVClipSequenceId>("studio-mac.local", 7, kTestNow);
+    }
+
+    // One of every kind of model value the containers store, each with a name
+    // to use as a key, chosen so that each reads back equal to itself.
+    static std::vector<std::pair<std::string, Ref<Object>>> everyModelValue() {
+        const auto sequence = sequence7();
+        const auto clip = std::make_shared<DVClipId>(sequence, 3);
+        return {
+            {"timecode", DVTimeCode::timeCodeWithHours(1, 2, 3, 4)},
+            {"timecodeZero", DVTimeCode::zeroTimeCode()},
+            {"timecodeLast", DVTimeCode::timeCodeWithHours(23, 59, 59, 29)},
+            {"clipAlone", std::make_shared<DVClipId>(nullptr, 42)},
+            {"clipInSequence", clip},
+            {"childClip", clip->childClipIdWithDateUid(1199149200.5, 2)},
+            {"sequence", sequence},
+            {"snapshot", std::make_shared<DVMovieSnapshotId>("edit-bay", 12, 1199149300.125)},
+            {"system625", DVSystem::system625_50()},
+            {"system525", DVSystem::system525_60()},
+            {"systemCustom", DVSystem::make(str("HD"), str("Custom 1080"), 1080, 1920, 576000, 10, 1500, 25.0,
+                                            1.777778, 25, false)},
+            {"dateTime", DVFrameCaptureDateTime::dateWithYear(2006, 3, 14, 10, 22, 5)},
+            {"dateTimeSummer", DVFrameCaptureDateTime::dateWithYear(2007, 7, 1, 23, 59, 59)},
+        };
+    }
+
+    std::filesystem::path dir_;
+    std::optional<std::string> savedDefaults_;
+    double now_ = kTestNow;
+    std::unique_ptr<ZoneScope> zone_;
+    std::vector<std::string> log_;
+};
+
+}  // namespace ossel::testing
