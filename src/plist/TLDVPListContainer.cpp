@@ -44,9 +44,26 @@ std::string_view bodyAfterPrefix(std::string_view string, size_t prefixLength) {
     return start >= string.size() ? std::string_view{} : string.substr(start);
 }
 
+// The typed string format joins two "%@" arguments with literal text. Encoders
+// join them directly, as format() would, so that a container writing thousands
+// of values neither parses the format nor grows a buffer for each one.
+inline constexpr std::string_view kObjectArgument = "%@";
+static_assert(kTLDVTypedStringFormat.size() >= 2 * kObjectArgument.size() &&
+                  kTLDVTypedStringFormat.starts_with(kObjectArgument) &&
+                  kTLDVTypedStringFormat.ends_with(kObjectArgument),
+              "a typed string is a prefix and a body joined by literal text");
+inline constexpr std::string_view kTypedStringSeparator =
+    kTLDVTypedStringFormat.substr(kObjectArgument.size(), kTLDVTypedStringFormat.size() - 2 * kObjectArgument.size());
+static_assert(kTypedStringSeparator.find('%') == std::string_view::npos, "the separator is literal text");
+// What "%@" writes for a missing object.
+inline constexpr std::string_view kMissingBody = "(null)";
+
 Ref<String> typedString(std::string_view prefix, const std::optional<std::string>& body) {
-    if (!body) return str(format(kTLDVTypedStringFormat, prefix, nullptr));
-    return str(format(kTLDVTypedStringFormat, prefix, *body));
+    const std::string_view text = body ? std::string_view(*body) : kMissingBody;
+    std::string joined;
+    joined.reserve(prefix.size() + kTypedStringSeparator.size() + text.size());
+    joined.append(prefix).append(kTypedStringSeparator).append(text);
+    return str(std::move(joined));
 }
 
 // Parses a body with a formatter; a failure is logged with the body and the formatter's message.
