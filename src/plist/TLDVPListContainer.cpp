@@ -1,5 +1,7 @@
 #include "plist/TLDVPListContainer.h"
 
+#include <typeinfo>
+
 #include "base/TLLog.h"
 #include "dv/DVFrameCaptureDateTime.h"
 #include "dv/DVSystem.h"
@@ -75,6 +77,14 @@ Ref<Object> parseBody(const Formatter& formatter, std::string_view body, std::st
     return nullptr;
 }
 
+// The parsed value as the decoder's class, taking over the reference rather than
+// copying it: a shared count costs an atomic operation each way.
+template <class T>
+Ref<T> parsedAs(Ref<Object>&& parsed) {
+    if (!dynamic_cast<const T*>(parsed.get())) return nullptr;
+    return std::static_pointer_cast<T>(std::move(parsed));
+}
+
 template <class T>
 Ref<T> made(Ref<T>& slot) {
     if (!slot) slot = std::make_shared<T>();
@@ -136,7 +146,7 @@ Ref<String> TLDVPListContainer::encodeDVFrameCaptureDateTime(const DVFrameCaptur
 Ref<DVTimeCode> TLDVPListContainer::decodeTimeCode(std::string_view string) const {
     if (!string.starts_with(kTLDVTimeCodePrefix)) return nullptr;
     const auto body = bodyAfterPrefix(string, kTLDVTimeCodePrefix.size());
-    return kindCast<DVTimeCode>(parseBody(timeCodeFormatter(), body, "Error parsing timeCode in pList '%@' : %@"));
+    return parsedAs<DVTimeCode>(parseBody(timeCodeFormatter(), body, "Error parsing timeCode in pList '%@' : %@"));
 }
 
 Ref<DVClipId> TLDVPListContainer::decodeClipId(std::string_view string) const {
@@ -150,40 +160,42 @@ Ref<DVClipId> TLDVPListContainer::decodeClipId(std::string_view string) const {
         return nullptr;
     }
     const auto body = bodyAfterPrefix(string, prefixLength);
-    return kindCast<DVClipId>(parseBody(clipIdFormatterMade(), body, "Error parsing clipId in pList '%@' : %@"));
+    return parsedAs<DVClipId>(parseBody(clipIdFormatterMade(), body, "Error parsing clipId in pList '%@' : %@"));
 }
 
 Ref<TLDVClipSequenceId> TLDVPListContainer::decodeClipSequenceId(std::string_view string) const {
     if (!string.starts_with(kTLDVSequencePrefix)) return nullptr;
     const auto body = bodyAfterPrefix(string, kTLDVSequencePrefix.size());
-    return kindCast<TLDVClipSequenceId>(
+    return parsedAs<TLDVClipSequenceId>(
         parseBody(clipSequenceIdFormatterMade(), body, "Error parsing clipSequenceId in pList '%@' : %@"));
 }
 
 Ref<DVMovieSnapshotId> TLDVPListContainer::decodeSnapshotId(std::string_view string) const {
     if (!string.starts_with(kTLDVSnapshotPrefix)) return nullptr;
     const auto body = bodyAfterPrefix(string, kTLDVSnapshotPrefix.size());
-    return kindCast<DVMovieSnapshotId>(
+    return parsedAs<DVMovieSnapshotId>(
         parseBody(snapIdFormatterMade(), body, "Error parsing snapshotId in pList '%@' : %@"));
 }
 
 Ref<DVSystem> TLDVPListContainer::decodeDVSystem(std::string_view string) const {
     if (!string.starts_with(kTLDVSystemPrefix)) return nullptr;
     const auto body = bodyAfterPrefix(string, kTLDVSystemPrefix.size());
-    return kindCast<DVSystem>(parseBody(dvSystemFormatterMade(), body, "Error parsing DVSystem in pList '%@' : %@"));
+    return parsedAs<DVSystem>(parseBody(dvSystemFormatterMade(), body, "Error parsing DVSystem in pList '%@' : %@"));
 }
 
 Ref<DVFrameCaptureDateTime> TLDVPListContainer::decodeDVFrameCaptureDateTime(std::string_view string) const {
     if (!string.starts_with(kTLDVDateTimePrefix)) return nullptr;
     const auto body = bodyAfterPrefix(string, kTLDVDateTimePrefix.size());
     const auto date =
-        kindCast<Date>(parseBody(dateFormatterMade(), body, "Error parsing DVFrameCaptureDateTime in pList '%@' : %@"));
+        parsedAs<Date>(parseBody(dateFormatterMade(), body, "Error parsing DVFrameCaptureDateTime in pList '%@' : %@"));
     if (!date) return nullptr;
     return DVFrameCaptureDateTime::dateWithNSDate(date.get());
 }
 
 Ref<Object> TLDVPListContainer::decodeObject(const Ref<Object>& object) const {
-    const auto* string = dynamic_cast<const String*>(object.get());
+    // String is final: comparing the exact type asks the same question as a cast, without its search.
+    const Object* raw = object.get();
+    const auto* string = raw && typeid(*raw) == typeid(String) ? static_cast<const String*>(raw) : nullptr;
     if (!string || string->empty() || string->utf8().front() != kTLDVTypedStringMarker) return object;
     const std::string_view text = string->view();
     // The prefixes are distinct, so at most one decoder recognises the string.

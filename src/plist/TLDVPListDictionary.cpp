@@ -81,23 +81,23 @@ void TLDVPListDictionary::putFloat(float value, PListKey key) { store(Number::wi
 void TLDVPListDictionary::putDouble(double value, PListKey key) { store(Number::withDouble(value), key); }
 
 void TLDVPListDictionary::putTimeCode(const Ref<DVTimeCode>& value, PListKey key) {
-    if (value && key) putString(encodeTimeCode(value.get()), key);
+    if (value && key) store(encodeTimeCode(value.get()), key);
 }
 
 void TLDVPListDictionary::putClipId(const Ref<DVClipId>& value, PListKey key) {
-    if (value && key) putString(encodeClipId(value.get()), key);
+    if (value && key) store(encodeClipId(value.get()), key);
 }
 
 void TLDVPListDictionary::putClipSequenceId(const Ref<TLDVClipSequenceId>& value, PListKey key) {
-    if (value && key) putString(encodeClipSequenceId(value.get()), key);
+    if (value && key) store(encodeClipSequenceId(value.get()), key);
 }
 
 void TLDVPListDictionary::putSnapshotId(const Ref<DVMovieSnapshotId>& value, PListKey key) {
-    if (value && key) putString(encodeSnapshotId(value.get()), key);
+    if (value && key) store(encodeSnapshotId(value.get()), key);
 }
 
 void TLDVPListDictionary::putDVSystem(const Ref<DVSystem>& value, PListKey key) {
-    if (value && key) putString(encodeDVSystem(value.get()), key);
+    if (value && key) store(encodeDVSystem(value.get()), key);
 }
 
 void TLDVPListDictionary::putObject(const Ref<Object>& value, PListKey key) {
