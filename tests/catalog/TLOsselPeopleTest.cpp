@@ -2,19 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include "catalog/CatalogTestEnvironment.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Number.h"
 #include "foundation/PropertyList.h"
 #include "platform/ABMultiValue.h"
 #include "platform/VCardReader.h"
+#include "support/TestEnvironment.h"
 
 namespace ossel {
 namespace {
 
-using testing::CatalogTest;
+using testing::kRoundingNow;
+using testing::TestEnvironment;
 
-class PeopleTest : public CatalogTest {};
+class PeopleTest : public TestEnvironment {
+protected:
+    PeopleTest() { now_ = kRoundingNow; }
+};
 
 Ref<TLOsselPeople> personNamed(const char* first, const char* last, const char* nick) {
     auto people = std::make_shared<TLOsselPeople>(str("P"));
@@ -24,98 +28,72 @@ Ref<TLOsselPeople> personNamed(const char* first, const char* last, const char* 
     return people;
 }
 
-TEST_F(PeopleTest, DisplayNamePrefersNickNameThenFirstAndLast) {
-    EXPECT_EQ(personNamed("Ann", "Lee", "Bob")->name(), "Bob");
-    EXPECT_EQ(personNamed("Ann", "Lee", "")->name(), "") << "an empty nick name still wins";
-    EXPECT_EQ(personNamed("Ann", "Lee", nullptr)->name(), "Ann Lee");
-    EXPECT_EQ(personNamed(nullptr, "Lee", nullptr)->name(), "Lee");
-    EXPECT_EQ(personNamed("Ann", nullptr, nullptr)->name(), "Ann");
-    EXPECT_EQ(personNamed(nullptr, nullptr, nullptr)->name(), "No Name");
-    EXPECT_EQ(personNamed("Ann", "Lee", nullptr)->description(), "Ann Lee");
-}
-
-TEST_F(PeopleTest, ComparesNamesIgnoringCase) {
-    EXPECT_EQ(personNamed("ann", "lee", nullptr)->compare(*personNamed("Ann", "Lee", nullptr)), 0);
-    EXPECT_EQ(personNamed("Ann", nullptr, nullptr)->compare(*personNamed("bob", nullptr, nullptr)), -1);
-    EXPECT_EQ(personNamed("BOB", nullptr, nullptr)->compare(*personNamed("ann", nullptr, nullptr)), 1);
-    EXPECT_EQ(personNamed("Émile", nullptr, nullptr)->compare(*personNamed("éMILE", nullptr, nullptr)), 0);
-    EXPECT_EQ(personNamed("Ann", nullptr, nullptr)->compare(*personNamed("ann lee", nullptr, nullptr)), -1);
-}
-
-TEST_F(PeopleTest, IdsComeFromThePeopleGenerator) {
-    TLOsselPeople::resetPeopleId();
-    EXPECT_FALSE(storedInteger("com.tollendra.PeopleIdGenerator")) << "no generator yet: nothing to reset";
-
-    const auto first = TLOsselPeople::nextPeopleId();
-    const auto second = std::make_shared<TLOsselPeople>()->peopleId();
-    EXPECT_EQ(first->utf8(), "OsselPeople.studio_mac_local-1-1199145600.123457");
-    EXPECT_EQ(second->utf8(), "OsselPeople.studio_mac_local-2-1199145600.123457");
-    EXPECT_EQ(storedInteger("com.tollendra.PeopleIdGenerator"), 2);
-
-    TLOsselPeople::resetPeopleId();
-    EXPECT_EQ(storedInteger("com.tollendra.PeopleIdGenerator"), 0);
-    EXPECT_EQ(TLOsselPeople::nextPeopleId()->utf8(), first->utf8());
-}
-
 Ref<Dictionary> entry(std::initializer_list<std::pair<const char*, Ref<Object>>> items) {
     auto dictionary = Dictionary::make();
     for (const auto& [key, value] : items) dictionary->setObject(value, key);
     return dictionary;
 }
 
-Ref<Dictionary> data(std::initializer_list<std::pair<const char*, Ref<Object>>> items) { return entry(items); }
+TEST_F(PeopleTest, DisplayNamePrefersNickNameThenFirstAndLastAndComparesIgnoringCase) {
+    EXPECT_EQ(personNamed("Ann", "Lee", "Bob")->name(), "Bob");
+    EXPECT_EQ(personNamed("Ann", "Lee", "")->name(), "") << "an empty nick name still wins";
+    EXPECT_EQ(personNamed("Ann", "Lee", nullptr)->description(), "Ann Lee");
+    EXPECT_EQ(personNamed(nullptr, "Lee", nullptr)->name(), "Lee");
+    EXPECT_EQ(personNamed("Ann", nullptr, nullptr)->name(), "Ann");
+    EXPECT_EQ(personNamed(nullptr, nullptr, nullptr)->name(), "No Name");
+    const struct { const char *a, *b; int order; } cases[] = {
+        {"ann", "Ann", 0}, {"Ann", "bob", -1}, {"BOB", "ann", 1}, {"Émile", "éMILE", 0}, {"Ann", "ann lee", -1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(personNamed(c.a, nullptr, nullptr)->compare(*personNamed(c.b, nullptr, nullptr)), c.order) << c.a;
+}
 
-TEST_F(PeopleTest, ReadsACatalogEntry) {
-    const auto lastUse = Date::withTimeIntervalSince1970(now_ - 5);
+TEST_F(PeopleTest, IdsComeFromThePeopleGenerator) {
+    TLOsselPeople::resetPeopleId();
+    EXPECT_FALSE(storedInteger("com.tollendra.PeopleIdGenerator")) << "no generator yet: nothing to reset";
+    const auto first = TLOsselPeople::nextPeopleId();
+    EXPECT_EQ(first->utf8(), "OsselPeople.studio_mac_local-1-1199145600.123457");
+    EXPECT_EQ(std::make_shared<TLOsselPeople>()->peopleId()->utf8(), "OsselPeople.studio_mac_local-2-1199145600.123457");
+    EXPECT_EQ(storedInteger("com.tollendra.PeopleIdGenerator"), 2);
+    TLOsselPeople::resetPeopleId();
+    EXPECT_EQ(storedInteger("com.tollendra.PeopleIdGenerator"), 0);
+    EXPECT_EQ(TLOsselPeople::nextPeopleId()->utf8(), first->utf8());
+}
+
+TEST_F(PeopleTest, ReadsACatalogEntryWithTheNestedDataFallback) {
     const auto record = TLOsselPeople::initWithPList(
-        entry({{"peopleId", str("P7")},
-               {"isFavorite", Number::withBool(true)},
-               {"isDemo", Number::withBool(true)},
-               {"lastUse", lastUse},
-               {"adressBookId", str("AB:7")},
-               {"peopleData", data({{"firstName", str("Ann")}, {"eMail", str("ann@example.org")}})}})
+        entry({{"peopleId", str("P7")}, {"isFavorite", Number::withBool(true)}, {"isDemo", Number::withBool(true)},
+               {"lastUse", Date::withTimeIntervalSince1970(now_ - 5)}, {"adressBookId", str("AB:7")},
+               {"peopleData", entry({{"firstName", str("Ann")}, {"eMail", str("ann@example.org")}})}})
             .get());
     ASSERT_TRUE(record);
     EXPECT_EQ(record->peopleId()->utf8(), "P7");
-    EXPECT_TRUE(record->isFavorite());
-    EXPECT_TRUE(record->isDemo());
+    EXPECT_TRUE(record->isFavorite() && record->isDemo());
     EXPECT_EQ(record->abUniqueId()->utf8(), "AB:7");
-    EXPECT_EQ(record->name(), "Ann");
     EXPECT_EQ(record->valueForProperty("eMail")->description(), "ann@example.org");
     UserDefaults::standardUserDefaults().setObject(Number::withInt(10), "secondsForRecent");
     UserDefaults::standardUserDefaults().setObject(Number::withInt(1), "multiForRecent");
     EXPECT_TRUE(record->isRecent());
-}
 
-TEST_F(PeopleTest, FallsBackToTheNestedDataKey) {
-    const auto nested = data({{"lastName", str("Lee")}});
-    auto fromEmpty = TLOsselPeople::initWithPList(
-        entry({{"peopleId", str("P")}, {"peopleData", Dictionary::make()}, {"@dict:peopleData", nested}}).get());
-    ASSERT_TRUE(fromEmpty);
-    EXPECT_EQ(fromEmpty->name(), "Lee");
-    auto fromAbsent = TLOsselPeople::initWithPList(entry({{"peopleId", str("P")}, {"@dict:peopleData", nested}}).get());
-    EXPECT_EQ(fromAbsent->name(), "Lee");
-    auto plainWins = TLOsselPeople::initWithPList(entry(
-        {{"peopleId", str("P")}, {"peopleData", data({{"nickName", str("Bob")}})}, {"@dict:peopleData", nested}}).get());
-    EXPECT_EQ(plainWins->name(), "Bob");
-    EXPECT_FALSE(plainWins->valueForProperty("lastName"));
-    auto wrongKind = TLOsselPeople::initWithPList(
-        entry({{"peopleId", str("P")}, {"peopleData", str("not a dictionary")}, {"@dict:peopleData", nested}}).get());
-    EXPECT_EQ(wrongKind->name(), "Lee");
-    // The record's dictionary is its own, not the entry's.
-    fromAbsent->setValueForProperty(str("Kim"), "lastName");
+    // "@dict:peopleData" is read when the plain key is absent, empty or of the wrong kind.
+    const auto nested = entry({{"lastName", str("Lee")}});
+    for (const Ref<Object>& plain : {Ref<Object>(), Ref<Object>(Dictionary::make()), Ref<Object>(str("not a dictionary")),
+                                     Ref<Object>(entry({{"nickName", str("Bob")}}))}) {
+        auto e = entry({{"peopleId", str("P")}, {"@dict:peopleData", nested}});
+        if (plain) e->setObject(plain, "peopleData");
+        const auto read = TLOsselPeople::initWithPList(e.get());
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->name(), kindCast<Dictionary>(plain) && kindCast<Dictionary>(plain)->count() ? "Bob" : "Lee");
+        read->setValueForProperty(str("Kim"), "lastName");  // the record's dictionary is its own
+    }
     EXPECT_EQ(nested->objectForKey("lastName")->description(), "Lee");
 }
 
-TEST_F(PeopleTest, EntriesWithoutUsableIdGiveNoRecord) {
+TEST_F(PeopleTest, EntriesWithoutAUsableIdGiveNoRecordAndOtherWrongKindsAreAbsent) {
     EXPECT_FALSE(TLOsselPeople::initWithPList(nullptr));
     EXPECT_FALSE(TLOsselPeople::initWithPList(entry({{"placeId", str("P")}}).get()));
     EXPECT_FALSE(TLOsselPeople::initWithPList(entry({{"peopleId", Number::withInt(3)}}).get()));
-    // Wrong kinds elsewhere are tolerated as absent.
-    auto odd = TLOsselPeople::initWithPList(entry({{"peopleId", str("P")},
-                                                   {"isFavorite", str("YES")},
-                                                   {"lastUse", str("yesterday")},
-                                                   {"adressBookId", Number::withInt(4)}})
+    auto odd = TLOsselPeople::initWithPList(entry({{"peopleId", str("P")}, {"isFavorite", str("YES")},
+                                                   {"lastUse", str("yesterday")}, {"adressBookId", Number::withInt(4)}})
                                                 .get());
     ASSERT_TRUE(odd);
     EXPECT_TRUE(odd->isFavorite());
@@ -127,30 +105,20 @@ TEST_F(PeopleTest, EntryFormRoundTripsThroughAFile) {
     auto people = std::make_shared<TLOsselPeople>(str("P9"));
     people->setValueForProperty(str("Ann"), "firstName");
     people->setValueForProperty(Date::withTimeIntervalSince1970(86400.0 * 365), "birthday");
-    people->setIsDemo(true);
     const auto withoutAb = people->plist();
     EXPECT_FALSE(withoutAb->containsKey("adressBookId"));
     EXPECT_FALSE(withoutAb->containsKey("lastUse"));
-    EXPECT_EQ(withoutAb->objectForKey("peopleData"), people->properties()) << "the live dictionary, not a copy";
-    people->setValueForProperty(str("Lee"), "lastName");
-    EXPECT_TRUE(kindCast<Dictionary>(withoutAb->objectForKey("peopleData"))->containsKey("lastName"));
-
+    people->setIsDemo(true);
     people->setAbUniqueId(str("AB:9"));
     people->setIsFavorite(true);
     people->setLastUse(Date::withTimeIntervalSince1970(1e9));
-    const auto path = pathIn("People 2.xml");
-    const auto array = Array::make({people->plist()});
     std::string error;
-    ASSERT_TRUE(writePropertyListToFile(array.get(), path, true, &error)) << error;
-    const auto read = kindCast<Array>(readPropertyListFromFile(path, &error));
+    ASSERT_TRUE(writePropertyListToFile(Array::make({people->plist()}).get(), pathIn("People 2.xml"), true, &error)) << error;
+    const auto read = kindCast<Array>(readPropertyListFromFile(pathIn("People 2.xml"), &error));
     ASSERT_TRUE(read) << error;
     const auto back = TLOsselPeople::initWithPList(kindCast<Dictionary>(read->objectAtIndex(0)).get());
     ASSERT_TRUE(back);
-    EXPECT_TRUE(back->isEqual(people.get()));
-    EXPECT_TRUE(back->isFavorite());
-    EXPECT_TRUE(back->isDemo());
-    EXPECT_EQ(back->abUniqueId()->utf8(), "AB:9");
-    EXPECT_TRUE(back->properties()->isEqual(people->properties().get()));
+    EXPECT_TRUE(back->isFavorite() && back->isDemo());
     EXPECT_TRUE(back->plist()->isEqual(people->plist().get()));
 }
 
@@ -179,7 +147,7 @@ TEST_F(PeopleTest, AddressBookValuesArePickedByPrimaryIdentifierElseFirst) {
     EXPECT_FALSE(people->valueForProperty("eMail")) << "an empty multi-value removes the property";
 }
 
-TEST_F(PeopleTest, FillingFromAPersonReplacesOrKeepsOtherProperties) {
+TEST_F(PeopleTest, FillingFromAPersonReplacesOrKeepsOtherPropertiesAndAnnouncesEach) {
     auto people = std::make_shared<TLOsselPeople>(str("P"));
     people->setValueForProperty(str("met in Oslo"), "Notes");
     people->setValueForProperty(str("Bobby"), "nickName");
@@ -191,7 +159,6 @@ TEST_F(PeopleTest, FillingFromAPersonReplacesOrKeepsOtherProperties) {
     EXPECT_EQ(edits, 5) << "one announcement per Address Book property";
     EXPECT_EQ(people->valueForProperty("Notes")->description(), "met in Oslo");
     EXPECT_FALSE(people->valueForProperty("nickName")) << "the person has none, so it is removed";
-    EXPECT_EQ(people->name(), "Ann Lee");
     people->populateWithAbPersonData(*person, true);
     EXPECT_FALSE(people->valueForProperty("Notes"));
     NotificationCenter::defaultCenter().removeObserver(token);
@@ -203,11 +170,10 @@ TEST_F(PeopleTest, RecordFromAVCardPerson) {
         "EMAIL;TYPE=INTERNET:ann@home.example\r\nEMAIL;TYPE=INTERNET,pref:ann@work.example\r\nEND:VCARD\r\n");
     ASSERT_EQ(persons.size(), 1u);
     const auto people = TLOsselPeople::initWithABPerson(*persons[0]);
-    EXPECT_EQ(people->abUniqueId()->utf8(), "card-1");
     EXPECT_EQ(people->peopleId()->utf8(), "OsselPeople.studio_mac_local-1-1199145600.123457");
     EXPECT_EQ(people->name(), "Ann Lee");
     EXPECT_EQ(people->valueForProperty("eMail")->description(), "ann@work.example");
-    ASSERT_TRUE(kindCast<Date>(people->valueForProperty("birthday")));
+    EXPECT_TRUE(kindCast<Date>(people->valueForProperty("birthday")));
     EXPECT_EQ(people->plist()->objectForKey("adressBookId")->description(), "card-1");
 }
 
