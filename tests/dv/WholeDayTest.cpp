@@ -1,14 +1,14 @@
 // Every frame of a day, in both systems: labels from frame counts against an
-// independent closed form, counts back from labels, the stored text read back,
+// independent closed form, counts back from labels, the written text read back,
 // and one frame back from every label.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <sstream>
 #include <string>
 
 #include "dv/DVSystem.h"
+#include "dv/DVTestSupport.h"
 #include "dv/DVTimeCode.h"
 #include "dv/DVTimeCodeFormatter.h"
 #include "dv/DVTimeCodeUtils.h"
@@ -16,163 +16,78 @@
 namespace ossel {
 namespace {
 
-constexpr uint32_t kDropFrameDay = 2589408;   // 24 x 107892
-constexpr uint32_t kNonDropDay30 = 2592000;   // 24 x 3600 x 30
-constexpr uint32_t kPalDay = 2160000;         // 24 x 3600 x 25
+using U = DVTimeCodeUtils;
+using dvtest::show;
 
-struct Label {
-    int32_t h, m, s, f;
-};
+constexpr uint32_t kDropFrameDay = 2589408;  // 24 x 107892
+constexpr uint32_t kNonDropDay30 = 2592000;  // 24 x 3600 x 30
+constexpr uint32_t kPalDay = 2160000;        // 24 x 3600 x 25
 
-std::string text(const Label& l) {
-    std::ostringstream out;
-    out << l.h << ':' << l.m << ':' << l.s << ':' << l.f;
-    return out.str();
+std::string text(uint32_t label, uint32_t base) {
+    return std::to_string(label / (3600 * base)) + ":" + std::to_string(label / (60 * base) % 60) + ":" +
+           std::to_string(label / base % 60) + ":" + std::to_string(label % base);
 }
 
 // The textbook drop-frame layout: every ten minutes hold 17982 frames; within
 // them the first minute keeps all 1800 labels and each later one holds 1798.
-Label dropFrameLabel(uint32_t n) {
-    const uint32_t tens = n / 17982;
+std::string dropFrameLabel(uint32_t n) {
     const uint32_t within = n % 17982;
-    uint32_t skipped = 18 * tens;
-    if (within >= 2) skipped += 2 * ((within - 2) / 1798);
-    const uint32_t label = n + skipped;
-    return {static_cast<int32_t>(label / 108000), static_cast<int32_t>(label / 1800 % 60),
-            static_cast<int32_t>(label / 30 % 60), static_cast<int32_t>(label % 30)};
+    const uint32_t skipped = 18 * (n / 17982) + (within >= 2 ? 2 * ((within - 2) / 1798) : 0);
+    return text(n + skipped, 30);
 }
+std::string palLabel(uint32_t n) { return text(n, 25); }
 
-Label plainLabel(uint32_t n, uint32_t timebase) {
-    return {static_cast<int32_t>(n / (3600 * timebase)), static_cast<int32_t>(n / (60 * timebase) % 60),
-            static_cast<int32_t>(n / timebase % 60), static_cast<int32_t>(n % timebase)};
-}
-
-bool same(const DVTimeCode* t, const Label& l) {
-    return t && t->valid() && t->hours() == l.h && t->minutes() == l.m && t->seconds() == l.s && t->frames() == l.f;
-}
-
-// Counts mismatches over a range and keeps the first one for the message.
-class Mismatches {
-public:
-    void note(uint32_t n, const std::string& what) {
-        if (count_++ == 0) first_ = "frame " + std::to_string(n) + ": " + what;
+// Counts failures over a range and keeps the first one for the message.
+struct Mismatches {
+    uint64_t count = 0;
+    std::string first;
+    void check(bool ok, uint32_t n, const std::string& what) {
+        if (!ok && count++ == 0) first = "frame " + std::to_string(n) + ": " + what;
     }
-    uint64_t count() const { return count_; }
-    const std::string& first() const { return first_; }
-
-private:
-    uint64_t count_ = 0;
-    std::string first_;
 };
 
-// Every label of a day, built from its frame count, names that count again.
-void checkLabelsFromCounts(const Ref<DVSystem>& system, uint32_t dayFrames, Label (*expected)(uint32_t)) {
-    Mismatches bad;
-    for (uint32_t n = 0; n < dayFrames; ++n) {
-        const Ref<DVTimeCode> t = DVTimeCodeUtils::dropFrameTimeCodeFromFrames(n, system);
-        const Label want = expected(n);
-        if (!same(t.get(), want)) bad.note(n, "label is not " + text(want));
-        else if (t->asFrames(system) != n) bad.note(n, "asFrames gives " + std::to_string(t->asFrames(system)));
-    }
-    EXPECT_EQ(bad.count(), 0u) << bad.first();
-}
-
-// The stored text of every label reads back as an equal, valid timecode.
-void checkTextsReadBack(uint32_t dayFrames, Label (*expected)(uint32_t)) {
-    DVTimeCodeFormatter formatter;
+void checkWholeDay(const Ref<DVSystem>& system, uint32_t day, std::string (*expected)(uint32_t)) {
+    const DVTimeCodeFormatter formatter;
     Mismatches bad;
     Ref<Object> read;
-    for (uint32_t n = 0; n < dayFrames; ++n) {
-        const Label l = expected(n);
-        const DVTimeCode t(l.h, l.m, l.s, l.f);
-        const std::string written = formatter.stringForObjectValue(&t).value_or("");
-        if (!formatter.getObjectValue(&read, written, nullptr)) {
-            bad.note(n, "'" + written + "' does not read");
-            continue;
-        }
-        const auto* back = dynamic_cast<const DVTimeCode*>(read.get());
-        if (!same(back, l)) bad.note(n, "'" + written + "' reads back as another timecode");
+    for (uint32_t n = 0; n < day; ++n) {
+        const std::string want = expected(n);
+        const Ref<DVTimeCode> t = U::dropFrameTimeCodeFromFrames(n, system);
+        bad.check(show(t) == want, n, "label " + show(t) + ", not " + want);
+        bad.check(t->asFrames(system) == n, n, "asFrames gives " + std::to_string(t->asFrames(system)));
+        const std::string written = formatter.stringForObjectValue(t).value_or("");
+        const bool parsed = formatter.getObjectValue(&read, written, nullptr);
+        bad.check(parsed && show(kindCast<DVTimeCode>(read)) == want, n, "'" + written + "' does not read back");
+        const std::string before = expected(n == 0 ? day - 1 : n - 1);
+        bad.check(show(U::previousTimeCodeFromTimeCode(t, system)) == before, n, "does not step back to " + before);
+        // The plain layout of the count converts to the same label.
+        const auto plain = U::nonDropFrameDurationFromFrames(n, system);
+        bad.check(show(plain) == text(n, system->timebase()), n, "plain layout " + show(plain));
+        bad.check(show(U::dropFrameTimeCodeFromTimeCode(plain, system)) == want, n, "from plain " + show(plain));
     }
-    EXPECT_EQ(bad.count(), 0u) << bad.first();
+    EXPECT_EQ(bad.count, 0u) << bad.first;
 }
 
-// One frame back from every label is the label of the count before; from the
-// first label of the day it is the last one.
-void checkStepsBack(const Ref<DVSystem>& system, uint32_t dayFrames, Label (*expected)(uint32_t)) {
-    Mismatches bad;
-    for (uint32_t n = 0; n < dayFrames; ++n) {
-        const Label l = expected(n);
-        const DVTimeCode t(l.h, l.m, l.s, l.f);
-        const Label want = expected(n == 0 ? dayFrames - 1 : n - 1);
-        const Ref<DVTimeCode> back = DVTimeCodeUtils::previousTimeCodeFromTimeCode(&t, system);
-        if (!same(back.get(), want)) bad.note(n, "steps back to " + back->description() + ", not " + text(want));
-    }
-    EXPECT_EQ(bad.count(), 0u) << bad.first();
+TEST(WholeDay, EveryFrameOf525_60) { checkWholeDay(DVSystem::system525_60(), kDropFrameDay, dropFrameLabel); }
+
+TEST(WholeDay, EveryFrameOf625_50) {
+    checkWholeDay(DVSystem::system625_50(), kPalDay, palLabel);
+    EXPECT_FALSE(U::nonDropFrameDurationFromFrames(kPalDay, DVSystem::system625_50())->valid());
 }
 
-Label palLabel(uint32_t n) { return plainLabel(n, 25); }
-
-TEST(WholeDay525_60, EveryCountGivesTheClosedFormLabelAndBack) {
-    checkLabelsFromCounts(DVSystem::system525_60(), kDropFrameDay, dropFrameLabel);
-}
-
-TEST(WholeDay525_60, EveryLabelTextReadsBackEqual) {
-    checkTextsReadBack(kDropFrameDay, dropFrameLabel);
-}
-
-TEST(WholeDay525_60, EveryLabelStepsBackToTheCountBefore) {
-    checkStepsBack(DVSystem::system525_60(), kDropFrameDay, dropFrameLabel);
-}
-
-TEST(WholeDay525_60, CountsPastTheDayWrapUntilThePlainLayoutReaches24Hours) {
+// Counts past the drop-frame day wrap until the plain layout reaches 24 hours.
+TEST(WholeDay, CountsPastThe525_60DayWrapThenHaveNoLabel) {
     const auto& ntsc = DVSystem::system525_60();
     Mismatches bad;
     for (uint32_t n = kDropFrameDay; n < kNonDropDay30; ++n) {
-        const auto t = DVTimeCodeUtils::dropFrameTimeCodeFromFrames(n, ntsc);
-        if (!same(t.get(), dropFrameLabel(n - kDropFrameDay))) bad.note(n, "does not wrap to " + t->description());
+        bad.check(show(U::dropFrameTimeCodeFromFrames(n, ntsc)) == dropFrameLabel(n - kDropFrameDay), n, "no wrap");
     }
-    EXPECT_EQ(bad.count(), 0u) << bad.first();
+    EXPECT_EQ(bad.count, 0u) << bad.first;
     for (uint32_t n : {kNonDropDay30, kNonDropDay30 + 1, UINT32_MAX}) {
-        const auto t = DVTimeCodeUtils::dropFrameTimeCodeFromFrames(n, ntsc);
-        ASSERT_TRUE(t);
+        const auto t = U::dropFrameTimeCodeFromFrames(n, ntsc);
         EXPECT_FALSE(t->valid()) << n;
         EXPECT_EQ(t->hours(), TIMECODE_UNDEFINED_COMPONENT) << n;
     }
-}
-
-TEST(WholeDay525_60, NonDropLabelsOfEveryCountConvertToTheDropFrameLabel) {
-    const auto& ntsc = DVSystem::system525_60();
-    Mismatches bad;
-    for (uint32_t n = 0; n < kDropFrameDay; ++n) {
-        const auto plain = DVTimeCodeUtils::nonDropFrameDurationFromFrames(n, ntsc);
-        if (!same(plain.get(), plainLabel(n, 30))) {
-            bad.note(n, "plain layout " + plain->description());
-            continue;
-        }
-        if (!same(DVTimeCodeUtils::dropFrameTimeCodeFromTimeCode(plain, ntsc).get(), dropFrameLabel(n))) {
-            bad.note(n, "drop-frame label of " + plain->description());
-        }
-    }
-    EXPECT_EQ(bad.count(), 0u) << bad.first();
-}
-
-TEST(WholeDay625_50, EveryCountGivesThePlainLabelAndBack) {
-    checkLabelsFromCounts(DVSystem::system625_50(), kPalDay, palLabel);
-    const auto& pal = DVSystem::system625_50();
-    Mismatches bad;
-    for (uint32_t n = 0; n < kPalDay; ++n) {
-        if (!same(DVTimeCodeUtils::nonDropFrameDurationFromFrames(n, pal).get(), palLabel(n))) bad.note(n, "layout");
-    }
-    EXPECT_EQ(bad.count(), 0u) << bad.first();
-    EXPECT_FALSE(DVTimeCodeUtils::nonDropFrameDurationFromFrames(kPalDay, pal)->valid());
-}
-
-TEST(WholeDay625_50, EveryLabelTextReadsBackEqual) {
-    checkTextsReadBack(kPalDay, palLabel);
-}
-
-TEST(WholeDay625_50, EveryLabelStepsBackToTheCountBefore) {
-    checkStepsBack(DVSystem::system625_50(), kPalDay, palLabel);
 }
 
 }  // namespace
