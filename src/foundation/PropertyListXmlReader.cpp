@@ -346,7 +346,9 @@ private:
     bool failEnd(const Tag& open);
     size_t lineOf(const char* at) const;
     std::string opened(const Tag& tag) const {
-        return "<" + std::string(tag.name) + "> (opened on line " + std::to_string(lineOf(tag.start)) + ")";
+        std::string text(1, '<');
+        text.append(tag.name).append("> (opened on line ").append(std::to_string(lineOf(tag.start))).append(")");
+        return text;
     }
 
     const char* begin_;
