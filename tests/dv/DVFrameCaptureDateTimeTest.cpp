@@ -1,66 +1,42 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
-
-#include <unistd.h>
 
 #include "dv/DVFrameCaptureDateTime.h"
 #include "dv/DVUtils.h"
-#include "foundation/Archiver.h"
 #include "foundation/CalendarDate.h"
 #include "foundation/String.h"
 #include "foundation/StringTable.h"
 #include "foundation/TimeZone.h"
 #include "foundation/UserDefaults.h"
+#include "support/TestEnvironment.h"
 
 using namespace ossel;
+using namespace ossel::testing;
 
 namespace {
 
-// Each test gets its own defaults file, a system zone of Zurich (set through TZ)
-// and a process default zone of New York, so that a mix-up of the two zones
-// shows in every result that depends on one of them.
-class CaptureDateTime : public ::testing::Test {
+// A system zone of Zurich and a process default zone of New York, so that a
+// mix-up of the two zones shows in every result that depends on one of them.
+class CaptureDateTime : public TestEnvironment {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("ossel-capture-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-        for (auto& [name, saved] : saved_) saved = std::getenv(name) ? std::getenv(name) : "\x01";
-        ::setenv("OSSEL_DEFAULTS", (dir_ / "defaults.plist").c_str(), 1);
-        ::setenv("TZ", "Europe/Zurich", 1);
-        reset(TimeZone::timeZoneWithName("America/New_York"));
+        TestEnvironment::SetUp();
+        zone_.reset();
+        zone_ = std::make_unique<ZoneScope>("Europe/Zurich", TimeZone::timeZoneWithName("America/New_York"));
+        DVFrameCaptureDateTime::resetFormatOrderForTesting();
     }
     void TearDown() override {
-        for (const auto& [name, saved] : saved_) {
-            if (saved == "\x01") ::unsetenv(name);
-            else ::setenv(name, saved.c_str(), 1);
-        }
-        reset(nullptr);
-        std::filesystem::remove_all(dir_);
-    }
-    static void reset(Ref<TimeZone> defaultZone) {
-        UserDefaults::resetStandardUserDefaults();
-        TimeZone::resetSystemTimeZone();
-        TimeZone::setDefaultTimeZone(std::move(defaultZone));
         DVFrameCaptureDateTime::resetFormatOrderForTesting();
+        TestEnvironment::TearDown();
     }
     static void storeShortDateFormat(const std::string& text) {
         DVFrameCaptureDateTime::resetFormatOrderForTesting();
         UserDefaults::standardUserDefaults().setObject(str(text), "NSShortDateFormatString");
     }
-
-    std::filesystem::path dir_;
-    std::pair<const char*, std::string> saved_[2] = {{"OSSEL_DEFAULTS", ""}, {"TZ", ""}};
 };
-
-Ref<Object> archiveRoundTrip(const Object& value) {
-    return Decoder::unarchiveObjectWithData(Coder::archivedDataWithRootObject(&value));
-}
 
 Ref<DVFrameCaptureDateTime> full(int y, int mo, int d, int h, int mi, int s) {
     return DVFrameCaptureDateTime::dateWithYear(y, mo, d, h, mi, s);
