@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "ImporterTempDir.h"
+#include "ImporterTest.h"
 #include "foundation/Number.h"
 #include "importer/GetMetadataForFile.h"
 #include "importer/PathComponents.h"
-#include "importer/TLOsselGlobals.h"
 
 using namespace ossel;
 using namespace ossel::testing;
@@ -24,20 +23,17 @@ protected:
 
 }  // namespace
 
-TEST(PathComponents, DeletingTheLastComponentFollowsThePlatform) {
+TEST(PathComponents, DeletingAndAppendingFollowThePlatform) {
     const std::pair<const char*, const char*> cases[] = {
         {"/w/x/y/z/clip", "/w/x/y/z"}, {"/tmp/lock/", "/tmp"}, {"/tmp//lock", "/tmp"}, {"/tmp/", "/"},
         {"/tmp", "/"},                 {"/", "/"},             {"///", "/"},           {"clip", ""},
         {"a/b", "a"},                  {"", ""},               {"~/Movies", "~"},      {"~", ""},
     };
     for (const auto& [path, expected] : cases) EXPECT_EQ(stringByDeletingLastPathComponent(path), expected) << path;
-}
-
-TEST(PathComponents, AppendingAddsExactlyOneSlash) {
-    EXPECT_EQ(stringByAppendingPathComponent("", "People 2.xml"), "People 2.xml");
-    EXPECT_EQ(stringByAppendingPathComponent("/", "People 2.xml"), "/People 2.xml");
-    EXPECT_EQ(stringByAppendingPathComponent("/w/x", "People 2.xml"), "/w/x/People 2.xml");
-    EXPECT_EQ(stringByAppendingPathComponent("/w/x//", "People 2.xml"), "/w/x/People 2.xml");
+    for (const auto& [dir, expected] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"", "P.xml"}, {"/", "/P.xml"}, {"/w/x", "/w/x/P.xml"}, {"/w/x//", "/w/x/P.xml"}}) {
+        EXPECT_EQ(stringByAppendingPathComponent(dir, "P.xml"), expected) << dir;
+    }
 }
 
 TEST_F(CatalogDirectory, TildeExpandsToHomeOnlyAtTheStart) {
@@ -49,15 +45,10 @@ TEST_F(CatalogDirectory, TildeExpandsToHomeOnlyAtTheStart) {
     EXPECT_EQ(stringByExpandingTildeInPath("~no-such-user-here/x"), "~no-such-user-here/x");
 }
 
-TEST_F(CatalogDirectory, FirstCandidateIsThreeLevelsUp) {
-    const std::string catalog = makeCatalog("w/x");
-    EXPECT_EQ(findRelatedKeyWordsCatalogDir(clipIn("w/x/y/z/clip")), catalog);
+TEST_F(CatalogDirectory, OnlyThreeLevelsUpWithAPeopleFileQualifies) {
     // Two levels up is not a candidate, even with a catalog there.
-    makeCatalog("p/q/r", true);
+    makeCatalog("p/q/r");
     EXPECT_EQ(findRelatedKeyWordsCatalogDir(clipIn("p/q/r/s/clip")), std::nullopt);
-}
-
-TEST_F(CatalogDirectory, OnlyThePeopleFileQualifiesADirectory) {
     const std::string dir = makeCatalog("w/x", false);
     writeFile("w/x/Places 2.xml", plist("<array/>"));
     writeFile("w/x/Events 2.xml", plist("<array/>"));
@@ -65,6 +56,9 @@ TEST_F(CatalogDirectory, OnlyThePeopleFileQualifiesADirectory) {
     // A directory of that name is something that exists: the probe is an existence test.
     std::filesystem::create_directories(std::filesystem::path(dir) / "People 2.xml");
     EXPECT_EQ(findRelatedKeyWordsCatalogDir(clipIn("w/x/y/z/clip")), dir);
+    // Paths given from home are expanded after climbing.
+    const std::string fromHome = makeCatalog("home/Library/Catalog");
+    EXPECT_EQ(findRelatedKeyWordsCatalogDir("~/Library/Catalog/Clips/2006/clip"), fromHome);
 }
 
 TEST_F(CatalogDirectory, FallsBackToTheUsersMoviesFolder) {
@@ -72,78 +66,18 @@ TEST_F(CatalogDirectory, FallsBackToTheUsersMoviesFolder) {
     EXPECT_EQ(findRelatedKeyWordsCatalogDir(clip), std::nullopt);
     const std::string fallback = makeCatalog("home/Movies/Ossel");
     EXPECT_EQ(findRelatedKeyWordsCatalogDir(clip), fallback);
-    // The clip's own catalog wins over the fallback.
     const std::string own = makeCatalog("w/x");
-    EXPECT_EQ(findRelatedKeyWordsCatalogDir(clip), own);
+    EXPECT_EQ(findRelatedKeyWordsCatalogDir(clip), own) << "the clip's own catalog wins over the fallback";
 }
 
-TEST_F(CatalogDirectory, PathsGivenFromHomeAreExpandedAfterClimbing) {
-    const std::string catalog = makeCatalog("home/Library/Catalog");
-    EXPECT_EQ(findRelatedKeyWordsCatalogDir("~/Library/Catalog/Clips/2006/clip"), catalog);
-}
-
-TEST(Collectors, ContentTextJoinsWithSingleBlanks) {
-    Ref<String> text;
-    const Ref<String> first = str("a");
-    addToContentString(&text, first);
-    EXPECT_EQ(text, first);  // the value itself, not a copy
-    addToContentString(&text, str("b"));
-    EXPECT_EQ(text->utf8(), "a b");
-    addToContentString(&text, nullptr);
-    addToContentString(nullptr, str("c"));
-    EXPECT_EQ(text->utf8(), "a b");
-    addToContentString(&text, str(""));
-    addToContentString(&text, Number::withInt(7));
-    EXPECT_EQ(text->utf8(), "a b  7");
-}
-
-TEST(Collectors, ContentTextTakesANonTextValueAsItsDescription) {
+TEST(Collectors, ContentTextJoinsWithSingleBlanksAndTakesDescriptions) {
     Ref<String> text;
     addToContentString(&text, Number::withDouble(2.5));
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->utf8(), "2.5");
-}
-
-TEST(Collectors, KeywordsKeepOrderAndDuplicates) {
-    const auto keywords = Array::make();
-    const Ref<String> ilse = str("Ilse");
-    addToKeywordsArray(keywords.get(), ilse);
-    addToKeywordsArray(keywords.get(), ilse);
-    addToKeywordsArray(keywords.get(), nullptr);
-    addToKeywordsArray(nullptr, str("lost"));
-    addToKeywordsArray(keywords.get(), str("Varga"));
-    ASSERT_EQ(keywords->count(), 3u);
-    EXPECT_EQ(keywords->objectAtIndex(0), ilse);
-    EXPECT_EQ(keywords->objectAtIndex(1), ilse);
-    EXPECT_TRUE(objectsEqual(keywords->objectAtIndex(2), str("Varga")));
-}
-
-TEST(TLOsselGlobals, InstallationPathDiffersFromTheConstantInItsFourthComponent) {
-    const auto components = [](std::string_view path) {
-        std::vector<std::string> parts;
-        size_t start = 1;
-        for (size_t slash; (slash = path.find('/', start)) != std::string_view::npos; start = slash + 1) {
-            parts.emplace_back(path.substr(start, slash - start));
-        }
-        return parts;
-    };
-    const auto fromClass = components(TLOsselGlobals::installationPath());
-    const auto fromConstant = components(installationPath);
-    ASSERT_EQ(fromClass.size(), fromConstant.size());
-    for (size_t i = 0; i < fromClass.size(); ++i) {
-        if (i == 3) {
-            EXPECT_EQ(fromClass[i], "Quaymark");
-            EXPECT_EQ(fromConstant[i], "Ossel");
-        } else {
-            EXPECT_EQ(fromClass[i], fromConstant[i]);
-        }
-    }
-    EXPECT_TRUE(TLOsselGlobals::installationPath().ends_with('/'));
-    EXPECT_TRUE(installationPath.ends_with('/'));
-}
-
-TEST(TLOsselGlobals, FeedAddressIsTheExportedConstantItself) {
-    EXPECT_EQ(&TLOsselGlobals::ac3WebPagePath(), &ac3WebPagePath);
-    EXPECT_TRUE(ac3WebPagePath.starts_with("feed://"));
-    EXPECT_TRUE(ac3WebPagePath.ends_with("/utils/OsselExtending.xml"));
+    addToContentString(&text, str("b"));
+    addToContentString(&text, nullptr);
+    addToContentString(nullptr, str("c"));
+    addToContentString(&text, str(""));
+    addToContentString(&text, Number::withInt(7));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->utf8(), "2.5 b  7");
 }
