@@ -125,18 +125,7 @@ TEST_F(CatalogLookup, KeywordsFollowTheClipsIdOrderAndKeepDuplicates) {
     EXPECT_EQ(content(), "max@x ann@x fjord garden");
 }
 
-TEST_F(CatalogLookup, TheLaterOfTwoRecordsWithOneIdWins) {
-    writeCatalog("People 2.xml", {entry("peopleId", "P1", "peopleData", {{"firstName", "Old"}}),
-                                  entry("peopleId", "P2", "peopleData", {{"firstName", "Other"}}),
-                                  entry("peopleId", "P1", "peopleData", {{"firstName", "New"}})});
-    lookUp(*clip(ids({"P1"})));
-    EXPECT_EQ(keywords(), std::vector<std::string>{"New"});
-    auto table = Dictionary::make();
-    loadPeople(table.get(), catalog_);
-    EXPECT_EQ(table->allKeys(), (std::vector<std::string>{"P1", "P2"}));
-}
-
-TEST_F(CatalogLookup, BrokenEntriesAreSkippedAndTheRestStillMatch) {
+TEST_F(CatalogLookup, BrokenEntriesAreSkippedAndOfTwoRecordsWithOneIdTheLaterWins) {
     auto numericId = entry("peopleId", nullptr, "peopleData", {{"firstName", "Num"}});
     numericId->setObject(Number::withInt(7), "peopleId");
     auto nestedOnly = Dictionary::make();
@@ -147,7 +136,7 @@ TEST_F(CatalogLookup, BrokenEntriesAreSkippedAndTheRestStillMatch) {
     auto wrongData = entry("peopleId", "P8", "peopleData", {});
     wrongData->setObject(str("not a dictionary"), "peopleData");
     wrongData->setObject(Number::withInt(3), "lastUse");
-    writeCatalog("People 2.xml", {str("just text"), Array::make(), numericId,
+    writeCatalog("People 2.xml", {entry("peopleId", "P1", "peopleData", {{"firstName", "Old"}}), str("just text"), Array::make(), numericId,
                                   entry("peopleId", nullptr, "peopleData", {{"firstName", "NoId"}}),
                                   entry("placeId", "P1", "placeData", {{"placeName", "Wrong kind"}}), nestedOnly,
                                   wrongData, entry("peopleId", "P1", "peopleData", {{"firstName", "Ann"}})});

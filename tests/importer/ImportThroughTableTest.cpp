@@ -123,24 +123,6 @@ TEST_F(ImportThroughTable, ValuesPassThroughInTheirOwnTypesAndAnEmptyDictionaryG
     EXPECT_TRUE(imported);
 }
 
-TEST_F(ImportThroughTable, BinaryAnnotationFilesImportToo) {
-    // { clipName = "Bin"; } in the binary form: three objects, one-byte offsets and references.
-    const unsigned char bytes[] = {
-        'b', 'p', 'l', 'i', 's', 't', '0', '0',                // header
-        0xD1, 0x01, 0x02,                                      // dictionary: key 1, value 2
-        0x58, 'c', 'l', 'i', 'p', 'N', 'a', 'm', 'e',          // "clipName"
-        0x53, 'B', 'i', 'n',                                   // "Bin"
-        0x08, 0x0B, 0x14,                                      // offset table
-        0, 0, 0, 0, 0, 0, 1, 1,                                // trailer: sizes
-        0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0,        // object count, top object
-        0, 0, 0, 0, 0, 0, 0, 0x18,                             // offset table position
-    };
-    const auto path = writeFile("binary.plist", std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
-    Dictionary attributes;
-    ASSERT_TRUE(import(path, attributes));
-    EXPECT_TRUE(objectsEqual(attributes.objectForKey(kMDItemTitle), str("Bin")));
-}
-
 TEST_F(ImportThroughTable, UnreadableFilesAnswerFalseAndLeaveTheDictionaryUntouched) {
     const std::string cases[] = {
         (root_ / "missing.plist").string(),
