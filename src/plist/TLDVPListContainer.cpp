@@ -1,5 +1,6 @@
 #include "plist/TLDVPListContainer.h"
 
+#include <algorithm>
 #include <typeinfo>
 
 #include "base/TLLog.h"
@@ -48,7 +49,7 @@ std::string_view bodyAfterPrefix(std::string_view string, size_t prefixLength) {
 
 // The typed string format joins two "%@" arguments with literal text. Encoders
 // join them directly, as format() would, so that a container writing thousands
-// of values neither parses the format nor grows a buffer for each one.
+// of values does not parse the format for each one.
 inline constexpr std::string_view kObjectArgument = "%@";
 static_assert(kTLDVTypedStringFormat.size() >= 2 * kObjectArgument.size() &&
                   kTLDVTypedStringFormat.starts_with(kObjectArgument) &&
@@ -60,11 +61,13 @@ static_assert(kTypedStringSeparator.find('%') == std::string_view::npos, "the se
 // What "%@" writes for a missing object.
 inline constexpr std::string_view kMissingBody = "(null)";
 
-Ref<String> typedString(std::string_view prefix, const std::optional<std::string>& body) {
-    const std::string_view text = body ? std::string_view(*body) : kMissingBody;
-    std::string joined;
-    joined.reserve(prefix.size() + kTypedStringSeparator.size() + text.size());
-    joined.append(prefix).append(kTypedStringSeparator).append(text);
+// The formatter's text was made for this one string and mostly has room to
+// spare: the prefix goes in front of it in its own buffer, with no second allocation.
+Ref<String> typedString(std::string_view prefix, std::optional<std::string>&& body) {
+    std::string joined = body ? std::move(*body) : std::string(kMissingBody);
+    joined.insert(0, prefix.size() + kTypedStringSeparator.size(), ' ');
+    const auto separator = std::copy(prefix.begin(), prefix.end(), joined.begin());
+    std::copy(kTypedStringSeparator.begin(), kTypedStringSeparator.end(), separator);
     return str(std::move(joined));
 }
 
