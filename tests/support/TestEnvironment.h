@@ -4,6 +4,7 @@
 // zone, and a log sink that collects the lines the model writes.
 
 #include <gtest/gtest.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -22,13 +23,39 @@
 #include "foundation/Clock.h"
 #include "foundation/Host.h"
 #include "foundation/UserDefaults.h"
-#include "foundation/ZoneScope.h"
+#include "foundation/TimeZone.h"
 #include "ids/DVClipId.h"
 #include "ids/DVMovieSnapshotId.h"
 #include "ids/TLDVClipSequenceId.h"
 #include "ids/TLIdGenerator.h"
 
 namespace ossel::testing {
+
+// Sets TZ (and, optionally, the process default zone) for one test and puts
+// both back afterwards, so that no test depends on the machine's own zone.
+class ZoneScope {
+public:
+    // nullopt unsets TZ.
+    explicit ZoneScope(std::optional<std::string> tz, Ref<TimeZone> defaultZone = nullptr) {
+        if (const char* old = std::getenv("TZ")) saved_ = old;
+        set(tz);
+        TimeZone::setDefaultTimeZone(std::move(defaultZone));
+    }
+    ~ZoneScope() {
+        set(saved_);
+        TimeZone::setDefaultTimeZone(nullptr);
+    }
+    ZoneScope(const ZoneScope&) = delete;
+    ZoneScope& operator=(const ZoneScope&) = delete;
+
+private:
+    static void set(const std::optional<std::string>& tz) {
+        tz ? ::setenv("TZ", tz->c_str(), 1) : ::unsetenv("TZ");
+        TimeZone::resetSystemTimeZone();
+        ::tzset();  // the C library caches TZ too
+    }
+    std::optional<std::string> saved_;
+};
 
 inline constexpr double kTestNow = 1199145600.25;  // 2008-01-01 00:00:00.25 UTC
 // A clock whose fraction needs rounding where ids print six places.
