@@ -34,7 +34,8 @@ Dictionary::Dictionary(std::vector<Entry> entries, bool isMutable) : mutable_(is
 }
 
 namespace {
-size_t keyHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+uint64_t keyHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+uint64_t slotTag(uint64_t hash) { return hash & 0xffffffff00000000ULL; }
 }  // namespace
 
 size_t Dictionary::find(std::string_view key) const {
@@ -45,19 +46,24 @@ size_t Dictionary::find(std::string_view key) const {
         return npos;
     }
     if (slots_.empty()) rebuildIndex();
+    const uint64_t hash = keyHash(key);
+    const uint64_t tag = slotTag(hash);
     const size_t mask = slots_.size() - 1;
-    for (size_t slot = keyHash(key) & mask;; slot = (slot + 1) & mask) {
-        const uint32_t position = slots_[slot];
-        if (position == 0) return npos;
-        if (entries_[position - 1].first == key) return position - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const uint64_t value = slots_[slot];
+        if (value == 0) return npos;
+        if (slotTag(value) != tag) continue;
+        const size_t position = static_cast<uint32_t>(value) - 1;
+        if (entries_[position].first == key) return position;
     }
 }
 
 void Dictionary::indexEntry(size_t position) const {
+    const uint64_t hash = keyHash(entries_[position].first);
     const size_t mask = slots_.size() - 1;
-    size_t slot = keyHash(entries_[position].first) & mask;
+    size_t slot = hash & mask;
     while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = static_cast<uint32_t>(position + 1);
+    slots_[slot] = slotTag(hash) | static_cast<uint32_t>(position + 1);
 }
 
 void Dictionary::rebuildIndex() const {

@@ -68,11 +68,12 @@ private:
     void indexEntry(size_t position) const;
 
     std::vector<Entry> entries_;
-    // Open addressing over entry positions (slot value = position + 1, 0 = empty),
-    // sized to at least twice the entries: one probe run per look-up and no copy of
-    // any key. Built on the first look-up of a large dictionary, kept up to date by
+    // Open addressing over entry positions, sized to at least twice the entries: one
+    // probe run per look-up and no copy of any key. A slot holds the key's 32-bit hash
+    // above position + 1 (0 = empty), so that a probe reads a key only when its hash
+    // matches. Built on the first look-up of a large dictionary, kept up to date by
     // appends, dropped by removals (which shift positions).
-    mutable std::vector<uint32_t> slots_;
+    mutable std::vector<uint64_t> slots_;
     bool mutable_;
 };
 
