@@ -20,11 +20,9 @@ struct ToolRun {
 ToolRun plcat(const std::string& arguments) {
     const fs::path errFile = fs::temp_directory_path() / ("ossel-plcat-err-" + std::to_string(::getpid()));
     ToolRun run;
-    const std::string command = std::string(OSSEL_BINARY_DIR) + "/ossel-plcat " + arguments + " 2>" + errFile.string();
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    if (FILE* pipe = ::popen((OSSEL_BINARY_DIR "/ossel-plcat " + arguments + " 2>" + errFile.string()).c_str(), "r")) {
         char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
         const int status = ::pclose(pipe);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -39,7 +37,8 @@ ToolRun plcat(const std::string& arguments) {
 TEST(PropertyListTool, PrintsGoodFilesAndNamesEachBadOne) {
     const fs::path dir = fs::temp_directory_path() / ("ossel-plcat-" + std::to_string(::getpid()));
     fs::create_directories(dir / "sub");
-    std::ofstream(dir / "sub" / "good.plist") << "<plist><dict><key>name</key><string>Ann Lee</string></dict></plist>";
+    const std::string good = (dir / "sub" / "good.plist").string();
+    std::ofstream(good) << "<plist><dict><key>name</key><string>Ann Lee</string></dict></plist>";
     std::ofstream(dir / "bad.xml") << "<plist><integer>12abc</integer></plist>";
     std::ofstream(dir / "notes.txt") << "not a property list, and not looked at";
 
@@ -47,16 +46,13 @@ TEST(PropertyListTool, PrintsGoodFilesAndNamesEachBadOne) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("name = \"Ann Lee\";"), std::string::npos) << run.out;
     EXPECT_EQ(run.err, (dir / "bad.xml").string() + ": line 1: not an integer: <integer>12abc</integer>\n");
-
-    run = plcat("'" + (dir / "sub" / "good.plist").string() + "'");
+    run = plcat("'" + good + "'");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-
-    run = plcat("'" + (dir / "missing.plist").string() + "' '" + (dir / "sub" / "good.plist").string() + "'");
+    run = plcat("'" + (dir / "missing.plist").string() + "' '" + good + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("missing.plist: cannot open"), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("Ann Lee"), std::string::npos) << "keeps going after a bad file";
-
     EXPECT_EQ(plcat("").status, 2);
     fs::remove_all(dir);
 }
