@@ -4,6 +4,7 @@
 // and also assemble raw objects with a hand-made trailer, so that tests can
 // build exactly the malformed files they need.
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -77,9 +78,7 @@ public:
         count(root);
         refSize_ = bytesFor(total_);
         emit(root);
-        BinaryTrailer t;
-        t.refSize = refSize_;
-        return assembleBinary(objects_, t);
+        return assembleBinary(objects_, {.refSize = refSize_});
     }
 
 private:
@@ -88,10 +87,8 @@ private:
         if (const auto* a = dynamic_cast<const Array*>(o)) {
             for (const auto& item : *a) count(item.get());
         } else if (const auto* d = dynamic_cast<const Dictionary*>(o)) {
-            for (const auto& [key, value] : *d) {
-                ++total_;
-                count(value.get());
-            }
+            total_ += d->count();  // the keys
+            for (const auto& [key, value] : *d) count(value.get());
         }
     }
 
@@ -101,11 +98,8 @@ private:
     }
 
     size_t emitString(const std::string& s) {
-        const size_t index = reserve();
         std::vector<uint8_t> out;
-        bool ascii = true;
-        for (unsigned char c : s) ascii = ascii && c < 0x80;
-        if (ascii) {
+        if (std::all_of(s.begin(), s.end(), [](unsigned char c) { return c < 0x80; })) {
             appendMarker(out, 0x5, s.size());
             out.insert(out.end(), s.begin(), s.end());
         } else {
@@ -116,18 +110,14 @@ private:
                 uint32_t cp = len == 1 ? c : c & (0x7F >> len);
                 for (int k = 1; k < len; ++k) cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
                 i += static_cast<size_t>(len);
-                if (cp >= 0x10000) {
-                    units.push_back(static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-                    units.push_back(static_cast<uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-                } else {
-                    units.push_back(static_cast<uint16_t>(cp));
-                }
+                if (cp >= 0x10000) units.push_back(static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+                units.push_back(static_cast<uint16_t>(cp >= 0x10000 ? 0xDC00 + ((cp - 0x10000) & 0x3FF) : cp));
             }
             appendMarker(out, 0x6, units.size());
             for (uint16_t u : units) appendBigEndian(out, u, 2);
         }
-        objects_[index] = std::move(out);
-        return index;
+        objects_.push_back(std::move(out));
+        return objects_.size() - 1;
     }
 
     size_t emit(const Object* o) {
