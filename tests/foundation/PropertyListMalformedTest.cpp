@@ -106,20 +106,14 @@ TEST(PropertyListMalformedBinary, TrailerAndOffsetTable) {
     const std::vector<std::vector<uint8_t>> one{ascii("hi")};
     const auto good = assembleBinary(one);
     EXPECT_TRUE(readPropertyList(good));
-    auto withTrailer = [&](auto change) {
-        BinaryTrailer t;
-        change(t);
-        return errorOf(assembleBinary(one, t));
-    };
     const auto wide = assembleBinary(one, {.offsetSize = 9});  // the size byte is the trailer's seventh
     EXPECT_EQ(errorOf(wide), "offset " + std::to_string(wide.size() - 32 + 6) + ": offset size must be 1 to 8 bytes");
-    EXPECT_TRUE(contains(withTrailer([](auto& t) { t.refSize = 0; }), "reference size"));
-    EXPECT_TRUE(contains(withTrailer([](auto& t) { t.objectCount = 0; }), "no objects"));
-    EXPECT_TRUE(contains(withTrailer([](auto& t) { t.topObject = 1; }), "top object"));
-    EXPECT_TRUE(contains(withTrailer([](auto& t) { t.objectCount = UINT64_MAX - 1; }), "overruns"));
-    EXPECT_TRUE(contains(withTrailer([](auto& t) { t.objectCount = 2; }), "overruns"));
-    EXPECT_TRUE(contains(withTrailer([](auto& t) { t.tableOffset = 1u << 20; }), "outside the file"));
-    EXPECT_TRUE(contains(withTrailer([](auto& t) { t.tableOffset = 3; }), "outside the file"));
+    const std::pair<BinaryTrailer, const char*> trailers[] = {
+        {{.refSize = 0}, "reference size"}, {{.objectCount = 0}, "no objects"}, {{.topObject = 1}, "top object"},
+        {{.objectCount = UINT64_MAX - 1}, "overruns"}, {{.objectCount = 2}, "overruns"},
+        {{.tableOffset = 1u << 20}, "outside the file"}, {{.tableOffset = 3}, "outside the file"},
+    };
+    for (const auto& [trailer, what] : trailers) EXPECT_TRUE(contains(errorOf(assembleBinary(one, trailer)), what)) << what;
     auto bytes = good;
     bytes[good.size() - 33] = 0xF0;  // the offset table entry points past the objects
     EXPECT_TRUE(contains(errorOf(bytes), "outside the object area"));

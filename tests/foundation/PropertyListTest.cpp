@@ -292,11 +292,6 @@ TEST(PropertyListFiles, AtomicAndPlainWritesAndTheirFailures) {
     const fs::path dir = fs::temp_directory_path() / ("ossel-plist-" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
-    auto entries = [&] {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-        return names;
-    };
     const std::string path = (dir / "defaults.plist").string();
     std::ofstream(path) << "original";
     std::string error;
@@ -307,7 +302,7 @@ TEST(PropertyListFiles, AtomicAndPlainWritesAndTheirFailures) {
     // The atomic write replaces it and leaves no temporary behind.
     const auto value = everyKind();
     ASSERT_TRUE(writePropertyListToFile(value.get(), path, true, &error)) << error;
-    EXPECT_EQ(entries(), std::vector<std::string>{"defaults.plist"});
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
     EXPECT_TRUE(value->isEqual(readPropertyListFromFile(path, &error).get())) << error;
     ASSERT_TRUE(writePropertyListToFile(str("text").get(), path, false));
     EXPECT_TRUE(str("text")->isEqual(readPropertyListFromFile(path).get()));
