@@ -29,6 +29,9 @@ Ref<Object> readBinary(std::span<const uint8_t> bytes, std::string& error, const
 // A dictionary of the entries read; a key given twice keeps its later value.
 Ref<Dictionary> makeDictionary(std::vector<Dictionary::Entry> entries, bool isMutable);
 
+// Appends a Unicode code point (not a surrogate) as UTF-8.
+void appendUtf8(std::string& out, uint32_t cp);
+
 // Booleans are immutable and common; every read shares these two.
 const Ref<Number>& sharedBool(bool value);
 
