@@ -171,34 +171,36 @@ Ref<TLDVPListContainer> TLDVPListDictionary::pListValueForKey(PListKey key) cons
 
 Ref<Number> TLDVPListDictionary::rawNumber(PListKey key) const { return kindCast<Number>(rawValue(key)); }
 
-bool TLDVPListDictionary::boolValueForKey(PListKey key, bool defaultValue) const {
+// The number under a key in the requested kind, or the default when the entry is
+// absent or is not a number object.
+template <class T>
+T TLDVPListDictionary::numberValue(PListKey key, T defaultValue, T (Number::*read)() const) const {
     const auto number = rawNumber(key);
-    return number ? number->boolValue() : defaultValue;
+    return number ? ((*number).*read)() : defaultValue;
+}
+
+bool TLDVPListDictionary::boolValueForKey(PListKey key, bool defaultValue) const {
+    return numberValue(key, defaultValue, &Number::boolValue);
 }
 
 int32_t TLDVPListDictionary::intValueForKey(PListKey key, int32_t defaultValue) const {
-    const auto number = rawNumber(key);
-    return number ? number->intValue() : defaultValue;
+    return numberValue(key, defaultValue, &Number::intValue);
 }
 
 long TLDVPListDictionary::longValueForKey(PListKey key, long defaultValue) const {
-    const auto number = rawNumber(key);
-    return number ? number->longValue() : defaultValue;
+    return numberValue(key, defaultValue, &Number::longValue);
 }
 
 uint32_t TLDVPListDictionary::unsignedIntValueForKey(PListKey key, uint32_t defaultValue) const {
-    const auto number = rawNumber(key);
-    return number ? number->unsignedIntValue() : defaultValue;
+    return numberValue(key, defaultValue, &Number::unsignedIntValue);
 }
 
 float TLDVPListDictionary::floatValueForKey(PListKey key, float defaultValue) const {
-    const auto number = rawNumber(key);
-    return number ? number->floatValue() : defaultValue;
+    return numberValue(key, defaultValue, &Number::floatValue);
 }
 
 double TLDVPListDictionary::doubleValueForKey(PListKey key, double defaultValue) const {
-    const auto number = rawNumber(key);
-    return number ? number->doubleValue() : defaultValue;
+    return numberValue(key, defaultValue, &Number::doubleValue);
 }
 
 std::vector<std::string> TLDVPListDictionary::keyEnumerator() const {

@@ -115,6 +115,8 @@ private:
     void store(Ref<Object> value, PListKey key);
     Ref<Object> rawValue(PListKey key) const;
     Ref<Number> rawNumber(PListKey key) const;
+    template <class T>
+    T numberValue(PListKey key, T defaultValue, T (Number::*read)() const) const;
     Ref<Object> nestedValue(std::string_view key) const;
 
     Ref<Dictionary> containerData_;
