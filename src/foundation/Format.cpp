@@ -9,7 +9,7 @@
 namespace ossel {
 namespace {
 
-struct Spec {
+struct Conversion {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = -1;
     int precision = -1;
@@ -57,7 +57,7 @@ std::string asText(const FormatArg& a) {
     }
 }
 
-void pad(std::string& out, std::string_view body, const Spec& s, bool zeroAllowed) {
+void pad(std::string& out, std::string_view body, const Conversion& s, bool zeroAllowed) {
     const size_t width = s.width > 0 ? static_cast<size_t>(s.width) : 0;
     if (body.size() >= width) {
         out += body;
@@ -80,7 +80,7 @@ void pad(std::string& out, std::string_view body, const Spec& s, bool zeroAllowe
 }
 
 // Decimal integers without printf: the hot path of every timecode and id text.
-void formatInteger(std::string& out, const Spec& s, const FormatArg& a) {
+void formatInteger(std::string& out, const Conversion& s, const FormatArg& a) {
     char digits[32];
     char* p = digits;
     bool negative = false;
@@ -119,7 +119,7 @@ void formatInteger(std::string& out, const Spec& s, const FormatArg& a) {
     pad(out, body, s, s.precision < 0);
 }
 
-void formatReal(std::string& out, const Spec& s, double v) {
+void formatReal(std::string& out, const Conversion& s, double v) {
     // Plain "%f" and "%.Nf" are exact and fast through to_chars; the rest goes to printf.
     if (s.conversion == 'f' && !s.plus && !s.space && !s.alt && s.precision <= 60) {
         char buffer[400];
@@ -130,8 +130,8 @@ void formatReal(std::string& out, const Spec& s, double v) {
             return;
         }
     }
-    char spec[32];
-    char* q = spec;
+    char printfFormat[32];
+    char* q = printfFormat;
     *q++ = '%';
     if (s.left) *q++ = '-';
     if (s.plus) *q++ = '+';
@@ -147,8 +147,8 @@ void formatReal(std::string& out, const Spec& s, double v) {
     *q = 0;
     const int width = s.width < 0 ? 0 : s.width;
     auto print = [&](char* target, size_t size) {
-        return s.precision >= 0 ? std::snprintf(target, size, spec, width, s.precision, v)
-                                : std::snprintf(target, size, spec, width, v);
+        return s.precision >= 0 ? std::snprintf(target, size, printfFormat, width, s.precision, v)
+                                : std::snprintf(target, size, printfFormat, width, v);
     };
     const int n = print(nullptr, 0);
     if (n <= 0) return;
@@ -178,7 +178,7 @@ std::string formatArgs(std::string_view format, const FormatArg* args, size_t co
             i = j + 1;
             continue;
         }
-        Spec s;
+        Conversion s;
         for (; j < format.size(); ++j) {
             const char f = format[j];
             if (f == '-') s.left = true;
