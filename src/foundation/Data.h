@@ -22,6 +22,9 @@ public:
     std::string description() const override;
     std::string className() const override { return "Data"; }
 
+    // The bytes in base64 (standard alphabet, "=" padding, no line breaks).
+    std::string base64EncodedString() const;
+
 private:
     std::vector<uint8_t> bytes_;
 };

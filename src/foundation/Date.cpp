@@ -1,5 +1,6 @@
 #include "foundation/Date.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -83,6 +84,36 @@ double sinceReferenceDateOf(const UtcFields& f) {
     const int64_t days = daysFromCivil(f.year, static_cast<unsigned>(f.month), static_cast<unsigned>(f.day));
     return static_cast<double>(days) * 86400.0 + f.hour * 3600.0 + f.minute * 60.0 + f.second -
            kTimeIntervalBetween1970AndReferenceDate;
+}
+
+namespace {
+void appendPadded(std::string& out, int64_t value, int width) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value < 0 ? -value : value).ptr;
+    const auto count = static_cast<int>(end - digits);
+    if (value < 0) out += '-';
+    if (count < width) out.append(static_cast<size_t>(width - count), '0');
+    out.append(digits, end);
+}
+}  // namespace
+
+std::string iso8601UtcString(double sinceReferenceDate) {
+    const UtcFields f = utcFieldsOf(sinceReferenceDate);
+    std::string out;
+    out.reserve(24);
+    appendPadded(out, f.year, 4);
+    out += '-';
+    appendPadded(out, f.month, 2);
+    out += '-';
+    appendPadded(out, f.day, 2);
+    out += 'T';
+    appendPadded(out, f.hour, 2);
+    out += ':';
+    appendPadded(out, f.minute, 2);
+    out += ':';
+    appendPadded(out, f.second, 2);
+    out += 'Z';
+    return out;
 }
 
 std::string Date::description() const {

@@ -34,6 +34,8 @@ struct UtcFields {
     int month, day, hour, minute, second;
 };
 UtcFields utcFieldsOf(double sinceReferenceDate);
+// "2006-03-14T10:22:05Z" (ISO 8601 in UTC, whole seconds; a year before 1 has its sign).
+std::string iso8601UtcString(double sinceReferenceDate);
 double sinceReferenceDateOf(const UtcFields& fields);
 
 }  // namespace ossel

@@ -173,27 +173,11 @@ void XmlWriter::number(const Number& n, int level) {
 }
 
 void XmlWriter::date(const Date& d, int level) {
-    const UtcFields f = utcFieldsOf(d.timeIntervalSinceReferenceDate());
-    char buffer[64];
-    const long long year = f.year < 0 ? -f.year : f.year;
-    std::snprintf(buffer, sizeof buffer, "%s%04lld-%02d-%02dT%02d:%02d:%02dZ", f.year < 0 ? "-" : "", year, f.month,
-                  f.day, f.hour, f.minute, f.second);
-    element("date", buffer, level);
+    element("date", iso8601UtcString(d.timeIntervalSinceReferenceDate()), level);
 }
 
 void XmlWriter::data(const Data& d, int level) {
-    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const auto& bytes = d.bytes();
-    std::string encoded;
-    encoded.reserve((bytes.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const size_t n = std::min<size_t>(3, bytes.size() - i);
-        const uint32_t v = uint32_t(bytes[i]) << 16 | (n > 1 ? uint32_t(bytes[i + 1]) << 8 : 0) | (n > 2 ? bytes[i + 2] : 0);
-        encoded += kAlphabet[(v >> 18) & 63];
-        encoded += kAlphabet[(v >> 12) & 63];
-        encoded += n > 1 ? kAlphabet[(v >> 6) & 63] : '=';
-        encoded += n > 2 ? kAlphabet[v & 63] : '=';
-    }
+    const std::string encoded = d.base64EncodedString();
     indent(level);
     out_ += "<data>\n";
     for (size_t i = 0; i < encoded.size(); i += kBase64LineLength) {

@@ -16,26 +16,6 @@ namespace ossel {
 
 namespace {
 
-constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-void appendBase64(std::string& out, const std::vector<uint8_t>& bytes) {
-    out += '"';
-    size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const uint32_t group = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
-        for (int shift = 18; shift >= 0; shift -= 6) out += kBase64Alphabet[group >> shift & 0x3f];
-    }
-    const size_t rest = bytes.size() - i;
-    if (rest > 0) {
-        const uint32_t group = bytes[i] << 16 | (rest == 2 ? bytes[i + 1] << 8 : 0);
-        out += kBase64Alphabet[group >> 18 & 0x3f];
-        out += kBase64Alphabet[group >> 12 & 0x3f];
-        out += rest == 2 ? kBase64Alphabet[group >> 6 & 0x3f] : '=';
-        out += '=';
-    }
-    out += '"';
-}
-
 void appendNumber(std::string& out, const Number& number) {
     if (number.kind() == Number::Kind::Bool) {
         out += number.boolValue() ? "true" : "false";
@@ -47,32 +27,6 @@ void appendNumber(std::string& out, const Number& number) {
         return;
     }
     out += number.description();
-}
-
-void appendDigits(std::string& out, int64_t value, int width) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value < 0 ? -value : value).ptr;
-    const auto count = static_cast<int>(end - digits);
-    if (value < 0) out += '-';
-    if (count < width) out.append(static_cast<size_t>(width - count), '0');
-    out.append(digits, end);
-}
-
-void appendDate(std::string& out, const Date& date) {
-    const UtcFields f = utcFieldsOf(date.timeIntervalSinceReferenceDate());
-    out += '"';
-    appendDigits(out, f.year, 4);
-    out += '-';
-    appendDigits(out, f.month, 2);
-    out += '-';
-    appendDigits(out, f.day, 2);
-    out += 'T';
-    appendDigits(out, f.hour, 2);
-    out += ':';
-    appendDigits(out, f.minute, 2);
-    out += ':';
-    appendDigits(out, f.second, 2);
-    out += "Z\"";
 }
 
 void appendArray(std::string& out, const Array& array) {
@@ -136,13 +90,17 @@ void JsonLinesWriter::appendValue(std::string& out, const Object* value) {
     } else if (const auto* number = dynamic_cast<const Number*>(value)) {
         appendNumber(out, *number);
     } else if (const auto* date = dynamic_cast<const Date*>(value)) {
-        appendDate(out, *date);
+        out += '"';
+        out += iso8601UtcString(date->timeIntervalSinceReferenceDate());
+        out += '"';
     } else if (const auto* array = dynamic_cast<const Array*>(value)) {
         appendArray(out, *array);
     } else if (const auto* dictionary = dynamic_cast<const Dictionary*>(value)) {
         appendDictionary(out, *dictionary);
     } else if (const auto* data = dynamic_cast<const Data*>(value)) {
-        appendBase64(out, data->bytes());
+        out += '"';
+        out += data->base64EncodedString();
+        out += '"';
     } else if (!value || dynamic_cast<const Null*>(value)) {
         out += "null";
     } else {
