@@ -21,12 +21,6 @@ bool DVMovieSnapshotId::isOfReceiversKind(const Object* other) const { return is
 
 Ref<Object> DVMovieSnapshotId::copy() const { return std::make_shared<DVMovieSnapshotId>(hostId(), indexId(), dateId()); }
 
-Ref<DVMovieSnapshotId> DVMovieSnapshotId::initWithCoder(Decoder& decoder) {
-    std::string host;
-    int32_t index = 0;
-    double date = 0;
-    readFields(decoder, &host, &index, &date);
-    return std::make_shared<DVMovieSnapshotId>(Unarchived{}, std::move(host), index, date);
-}
+Ref<DVMovieSnapshotId> DVMovieSnapshotId::initWithCoder(Decoder& decoder) { return unarchive<DVMovieSnapshotId>(decoder); }
 
 }  // namespace ossel

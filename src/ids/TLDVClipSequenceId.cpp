@@ -116,12 +116,6 @@ void TLDVClipSequenceId::readFields(Decoder& decoder, std::string* host, int32_t
     *host = text ? text->utf8() : std::string();
 }
 
-Ref<TLDVClipSequenceId> TLDVClipSequenceId::initWithCoder(Decoder& decoder) {
-    std::string host;
-    int32_t index = 0;
-    double date = 0;
-    readFields(decoder, &host, &index, &date);
-    return std::make_shared<TLDVClipSequenceId>(Unarchived{}, std::move(host), index, date);
-}
+Ref<TLDVClipSequenceId> TLDVClipSequenceId::initWithCoder(Decoder& decoder) { return unarchive<TLDVClipSequenceId>(decoder); }
 
 }  // namespace ossel

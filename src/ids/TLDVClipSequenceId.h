@@ -66,6 +66,15 @@ protected:
     virtual bool isOfReceiversKind(const Object* other) const;
     // Reads the three fields written by encodeWithCoder into a value.
     static void readFields(Decoder& decoder, std::string* host, int32_t* index, double* date);
+    // A value of class T (this class or the snapshot id) from its archived fields.
+    template <class T>
+    static Ref<T> unarchive(Decoder& decoder) {
+        std::string host;
+        int32_t index = 0;
+        double date = 0;
+        readFields(decoder, &host, &index, &date);
+        return std::make_shared<T>(Unarchived{}, std::move(host), index, date);
+    }
     // The shared generator, obtained on first need (or anew after a registry reset).
     static TLIdGenerator& generator();
 
