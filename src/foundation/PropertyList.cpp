@@ -17,6 +17,7 @@
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
 #include "foundation/PropertyListFormats.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
 
 namespace ossel {
@@ -79,36 +80,6 @@ void appendUtf8(std::string& out, uint32_t cp) {
 namespace {
 
 std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
-
-// Reads the whole file; false with *error on failure.
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = systemError("cannot open");
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        error = "is a directory";
-        return false;
-    }
-    bytes.reserve(info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0);
-    uint8_t chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = systemError("cannot read");
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    }
-    ::close(fd);
-    return true;
-}
 
 bool writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
@@ -180,9 +151,9 @@ Ref<Object> readPropertyList(std::span<const uint8_t> bytes, std::string* error,
 
 Ref<Object> readPropertyListFromFile(const std::string& path, std::string* error, PropertyListReadOptions options) {
     std::vector<uint8_t> bytes;
-    std::string message;
-    if (!readWholeFile(path, bytes, message)) {
-        if (error) *error = message;
+    FileError failure;
+    if (!readRegularFile(path, options.sizeLimit ? options.sizeLimit : fileSizeLimit(), bytes, &failure)) {
+        if (error) *error = failure.message;
         return nullptr;
     }
     return readPropertyList(bytes, error, options);

@@ -16,6 +16,8 @@ namespace ossel {
 struct PropertyListReadOptions {
     // Arrays and dictionaries come back mutable (the top level and every nested one).
     bool mutableContainers = false;
+    // Files above this many bytes are refused unread; 0 means fileSizeLimit() (RegularFile.h).
+    uint64_t sizeLimit = 0;
 };
 
 // Reads XML (UTF-8, or UTF-16 with a byte-order mark) or binary property lists.

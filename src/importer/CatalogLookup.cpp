@@ -8,6 +8,7 @@
 #include "catalog/TLOsselPeople.h"
 #include "catalog/TLOsselPlace.h"
 #include "foundation/PropertyList.h"
+#include "foundation/RegularFile.h"
 #include "importer/GetMetadataForFile.h"
 #include "importer/PathComponents.h"
 #include "importer/TLDVClipAnnotationKeys.h"
@@ -44,7 +45,7 @@ bool readCatalog(OrgConceptRecordClass recordClass, const std::string& path, Dic
                  std::string_view recordIdKey = {}, const WantedIds* wanted = nullptr) {
     if (!table) return false;
     if (const auto& observer = readObserver()) observer(path);
-    const auto entries = kindCast<Array>(readPropertyListFromFile(path));
+    const auto entries = kindCast<Array>(readPropertyListFromFile(path, nullptr, {.sizeLimit = catalogSizeLimit()}));
     if (!entries || !recordClass) return true;
     for (const auto& item : *entries) {
         const auto* entry = dynamic_cast<const Dictionary*>(item.get());
