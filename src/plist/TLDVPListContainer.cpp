@@ -47,28 +47,10 @@ std::string_view bodyAfterPrefix(std::string_view string, size_t prefixLength) {
     return start >= string.size() ? std::string_view{} : string.substr(start);
 }
 
-// The typed string format joins two "%@" arguments with literal text. Encoders
-// join them directly, as format() would, so that a container writing thousands
-// of values does not parse the format for each one.
-inline constexpr std::string_view kObjectArgument = "%@";
-static_assert(kTLDVTypedStringFormat.size() >= 2 * kObjectArgument.size() &&
-                  kTLDVTypedStringFormat.starts_with(kObjectArgument) &&
-                  kTLDVTypedStringFormat.ends_with(kObjectArgument),
-              "a typed string is a prefix and a body joined by literal text");
-inline constexpr std::string_view kTypedStringSeparator =
-    kTLDVTypedStringFormat.substr(kObjectArgument.size(), kTLDVTypedStringFormat.size() - 2 * kObjectArgument.size());
-static_assert(kTypedStringSeparator.find('%') == std::string_view::npos, "the separator is literal text");
-// What "%@" writes for a missing object.
-inline constexpr std::string_view kMissingBody = "(null)";
-
-// The formatter's text was made for this one string and mostly has room to
-// spare: the prefix goes in front of it in its own buffer, with no second allocation.
-Ref<String> typedString(std::string_view prefix, std::optional<std::string>&& body) {
-    std::string joined = body ? std::move(*body) : std::string(kMissingBody);
-    joined.insert(0, prefix.size() + kTypedStringSeparator.size(), ' ');
-    const auto separator = std::copy(prefix.begin(), prefix.end(), joined.begin());
-    std::copy(kTypedStringSeparator.begin(), kTypedStringSeparator.end(), separator);
-    return str(std::move(joined));
+// Thousands of values are written per container: the format is read once.
+Ref<String> typedString(std::string_view prefix, const std::optional<std::string>& body) {
+    static const ParsedFormat typed(kTLDVTypedStringFormat);
+    return str(body ? typed(prefix, *body) : typed(prefix, nullptr));
 }
 
 // Parses a body with a formatter; a failure is logged with the body and the formatter's message.

@@ -30,8 +30,8 @@ TEST(DVTimeCode, OutOfRangeComponentsAreUndefinedForGood) {
     EXPECT_FALSE(t->valid());
 }
 
-// The texts are written without the generic formatter; they must still be
-// exactly what the format strings give, for any component an archive can hold.
+// Label texts take a short way for two-digit fields; any component an archive
+// can hold must still give exactly what format() gives.
 TEST(DVTimeCode, TextFormsMatchTheirFormatStringsForAnyComponent) {
     EXPECT_EQ(DVTimeCode::undefinedTimeCode()->description(), "--:--:--.--");
     EXPECT_EQ(DVTimeCode::undefinedTimeCode()->asSmpteString(), "--:--:--.--");
