@@ -1,7 +1,7 @@
 #include "catalog/TLOsselEvent.h"
 
 #include "base/TLLog.h"
-#include "catalog/CaseInsensitiveCompare.h"
+#include "foundation/Unicode.h"
 #include "catalog/ClassIdGenerator.h"
 #include "foundation/Archiver.h"
 
@@ -64,7 +64,7 @@ std::string TLOsselEvent::name() const {
     return mainBundleLocalizedString("Unnamed event");
 }
 
-int TLOsselEvent::compare(const TLOsselEvent& other) const { return caseInsensitiveCompare(name(), other.name()); }
+int TLOsselEvent::compare(const TLOsselEvent& other) const { return unicode::compareFolded(name(), other.name()); }
 
 Ref<Dictionary> TLOsselEvent::plist() const {
     auto entry = entryWithId(kTLOsselEventIdProperty);

@@ -1,7 +1,7 @@
 #include "catalog/TLOsselPeople.h"
 
 #include "base/TLLog.h"
-#include "catalog/CaseInsensitiveCompare.h"
+#include "foundation/Unicode.h"
 #include "foundation/Archiver.h"
 #include "foundation/Format.h"
 #include "catalog/ClassIdGenerator.h"
@@ -80,7 +80,7 @@ std::string TLOsselPeople::name() const {
     return mainBundleLocalizedString("No Name");
 }
 
-int TLOsselPeople::compare(const TLOsselPeople& other) const { return caseInsensitiveCompare(name(), other.name()); }
+int TLOsselPeople::compare(const TLOsselPeople& other) const { return unicode::compareFolded(name(), other.name()); }
 
 void TLOsselPeople::populateWithAbPersonData(const ABPerson& person, bool clearExistingData) {
     if (clearExistingData) removeAllValues();

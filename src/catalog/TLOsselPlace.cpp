@@ -1,7 +1,7 @@
 #include "catalog/TLOsselPlace.h"
 
 #include "base/TLLog.h"
-#include "catalog/CaseInsensitiveCompare.h"
+#include "foundation/Unicode.h"
 #include "catalog/ClassIdGenerator.h"
 #include "foundation/Archiver.h"
 
@@ -64,7 +64,7 @@ std::string TLOsselPlace::name() const {
     return mainBundleLocalizedString("Unnamed place");
 }
 
-int TLOsselPlace::compare(const TLOsselPlace& other) const { return caseInsensitiveCompare(name(), other.name()); }
+int TLOsselPlace::compare(const TLOsselPlace& other) const { return unicode::compareFolded(name(), other.name()); }
 
 Ref<Dictionary> TLOsselPlace::plist() const {
     auto entry = entryWithId(kTLOsselPlaceIdProperty);

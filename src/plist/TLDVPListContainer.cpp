@@ -1,6 +1,5 @@
 #include "plist/TLDVPListContainer.h"
 
-#include <algorithm>
 #include <typeinfo>
 
 #include "base/TLLog.h"
@@ -13,6 +12,7 @@
 #include "foundation/CalendarDate.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Format.h"
+#include "foundation/Unicode.h"
 #include "ids/DVClipId.h"
 #include "ids/DVMovieSnapshotId.h"
 #include "ids/DVMovieSnapshotIdFormatter.h"
@@ -29,22 +29,15 @@ namespace {
     return true;
 }();
 
-// Bytes taken by the UTF-8 character that starts with this byte (1 for a stray continuation byte).
-size_t utf8CharacterLength(unsigned char lead) {
-    if (lead >= 0xF0 && lead <= 0xF7) return 4;
-    if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
-    if (lead >= 0xC0) return 2;
-    return 1;
-}
-
 // The body of a typed string: what follows the prefix and the one character
 // after it, which the encoders always write as ":" and the decoders never
 // examine. A string that ends within that character has an empty body, which
 // no formatter accepts, so that it fails like any other unreadable body.
 std::string_view bodyAfterPrefix(std::string_view string, size_t prefixLength) {
     if (string.size() <= prefixLength) return {};
-    const size_t start = prefixLength + utf8CharacterLength(static_cast<unsigned char>(string[prefixLength]));
-    return start >= string.size() ? std::string_view{} : string.substr(start);
+    size_t start = prefixLength;
+    unicode::decodeNext(string, start);
+    return string.substr(start);
 }
 
 // Thousands of values are written per container: the format is read once.
