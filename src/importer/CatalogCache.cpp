@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 
 #include "importer/CatalogLookup.h"
 #include "importer/PathComponents.h"
@@ -17,7 +16,7 @@ bool settledWhenRead(const FileIdentity& identity) {
     const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
-    return std::llabs(now - identity.modifiedNanoseconds) >= kTwoSeconds;
+    return identity.modifiedNanoseconds <= now - kTwoSeconds || identity.modifiedNanoseconds >= now + kTwoSeconds;
 }
 
 }  // namespace
