@@ -5,6 +5,7 @@
 // where it is (line for XML, byte offset for binary).
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +19,13 @@ struct PropertyListReadOptions {
     bool mutableContainers = false;
     // Files above this many bytes are refused unread; 0 means fileSizeLimit() (RegularFile.h).
     uint64_t sizeLimit = 0;
+    // When set and the top level of an XML list is an array, each of its items is handed
+    // here as soon as it is read instead of being kept, and the array comes back empty: a
+    // reader that keeps only a little of each item of a large array never holds the whole
+    // document. Items handed over before a failure further on are not taken back; the
+    // caller drops them. A binary list, whose objects refer to each other by number, is
+    // read whole and keeps its items.
+    std::function<void(Ref<Object>)> arrayItemSink = {};
 };
 
 // Reads XML (UTF-8, or UTF-16 with a byte-order mark) or binary property lists.

@@ -650,6 +650,10 @@ Ref<Object> XmlScanner::array(const Tag& tag, int depth) {
             if (!startTag(itemTag)) return nullptr;
             Ref<Object> item = value(itemTag, depth + 1);
             if (!item) return nullptr;
+            if (depth == 0 && options_.arrayItemSink) {
+                options_.arrayItemSink(std::move(item));
+                continue;
+            }
             scratch.push_back(std::move(item));
         }
     }
