@@ -16,7 +16,12 @@ constexpr uint64_t kMiB = uint64_t(1) << 20;
 constexpr uint64_t kDefaultFileLimitMiB = 64;
 constexpr uint64_t kDefaultCatalogLimitMiB = 512;
 
-int64_t nanoseconds(const timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+// Wrapping arithmetic: a time stamp outside 1678-2262 (a file touched to the
+// year 2400) must not overflow. Identities are compared for equality, which
+// the wrapped value still serves.
+int64_t nanoseconds(const timespec& t) {
+    return static_cast<int64_t>(static_cast<uint64_t>(t.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(t.tv_nsec));
+}
 
 // A limit from the environment in MiB; a missing or malformed setting keeps the default.
 uint64_t limitFromEnvironment(const char* name, uint64_t defaultMiB) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -99,6 +100,9 @@ TEST_F(RegularFileTest, SizeLimitAndIdentityFollowTheFile) {
     fs::rename(path("next"), path("big"));
     EXPECT_NE(fileIdentityAtPath(path("big")), before);
     EXPECT_EQ(fileIdentityAtPath(path("absent")), std::nullopt);
+    const timespec farOff[2] = {{0, UTIME_OMIT}, {int64_t(14200000000), 0}};  // the year 2420
+    ASSERT_EQ(::utimensat(AT_FDCWD, path("big").c_str(), farOff, 0), 0);
+    EXPECT_NE(fileIdentityAtPath(path("big")), before);
 
     if (::geteuid() != 0) {  // root reads anything
         ::chmod(path("big").c_str(), 0);
