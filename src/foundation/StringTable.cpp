@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -13,7 +11,10 @@
 #include <vector>
 
 #include "foundation/Dictionary.h"
+#include "foundation/ErrorLog.h"
+#include "foundation/Format.h"
 #include "foundation/PropertyList.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
 
 namespace ossel {
@@ -225,25 +226,42 @@ private:
     bool failed_ = false;
 };
 
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+void noteUnusable(const std::string& path, std::string_view reason) {
+    writeErrorLine(format("%@: not used as a string table (%@)", path, reason));
+}
+
+// Nothing when the file is absent; an empty table (and a note) when it is there but unusable.
+std::optional<std::vector<uint8_t>> tableFile(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    FileError error;
+    if (readRegularFile(path, fileSizeLimit(), bytes, &error)) return bytes;
+    if (error.kind == FileErrorKind::notFound) return std::nullopt;
+    noteUnusable(path, error.message);
+    return std::vector<uint8_t>{};
 }
 
 std::optional<Table> loadStringsTable(const std::string& path) {
-    const auto bytes = readFile(path);
+    const auto bytes = tableFile(path);
     if (!bytes) return std::nullopt;
-    const std::string text = decodeTableText(*bytes);
-    return StringsParser(text).parse().value_or(Table{});
+    if (bytes->empty()) return Table{};
+    auto table = StringsParser(decodeTableText(std::string(bytes->begin(), bytes->end()))).parse();
+    if (!table) noteUnusable(path, "malformed");
+    return std::move(table).value_or(Table{});
 }
 
 // A dictionary property list; entries whose value is not a text are not translations.
 std::optional<Table> loadPropertyListTable(const std::string& path) {
-    if (!std::filesystem::exists(path)) return std::nullopt;
+    const auto bytes = tableFile(path);
+    if (!bytes) return std::nullopt;
     Table table;
-    const auto dictionary = kindCast<Dictionary>(readPropertyListFromFile(path));
-    if (!dictionary) return table;
+    if (bytes->empty()) return table;
+    std::string error;
+    const auto root = readPropertyList(*bytes, &error);
+    const auto dictionary = kindCast<Dictionary>(root);
+    if (!dictionary) {
+        noteUnusable(path, root ? "not a dictionary" : error);
+        return table;
+    }
     for (const auto& [key, value] : *dictionary) {
         if (const auto text = kindCast<String>(value)) table.emplace(key, text->utf8());
     }

@@ -65,8 +65,7 @@ std::unique_ptr<PlugInBundle> PlugInBundle::load(const std::string& bundlePath, 
     std::string readError;
     const auto info = kindCast<Dictionary>(readPropertyListFromFile(infoPath, &readError));
     if (!info) {
-        setError(error, format("%@: cannot read the bundle's information property list (%@)", infoPath,
-                               readError.empty() ? std::string("not a dictionary") : readError));
+        setError(error, format("%@: %@", infoPath, readError.empty() ? std::string("not a dictionary") : readError));
         return nullptr;
     }
     const auto executable = info->objectForKeyAs<String>("CFBundleExecutable");

@@ -6,6 +6,7 @@
 
 #include "platform/MDImporter.h"
 #include "platform/PlugInBundle.h"
+#include "support/SpecialFiles.h"
 
 using namespace ossel;
 namespace fs = std::filesystem;
@@ -59,6 +60,16 @@ TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
             EXPECT_EQ(loaded->createInstanceForType(kMDImporterTypeID, &error), nullptr) << c.why;
         }
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.why << ": " << error;
+    }
+    // An Info.plist that is no regular file: refused at once, with the reason.
+    const fs::path info = root / "type without factory.mdimporter/Contents/Info.plist";
+    for (const auto& special : ossel::testing::specialFiles()) {
+        ossel::testing::makeSpecialFile(special, info);
+        ossel::testing::withinSeconds(5, special.name + " as Info.plist", [&] {
+            std::string error;
+            EXPECT_EQ(PlugInBundle::load(info.parent_path().parent_path().string(), &error), nullptr);
+            EXPECT_EQ(error, info.string() + ": " + special.reason);
+        });
     }
     fs::remove_all(root);
 }
