@@ -3,6 +3,11 @@
 // libplist for XML, libplist for binary. After the timings it prints the ratios
 // and the memory the parsed catalog holds and the read's peak, counted by a
 // replacement operator new and pugixml's allocation hooks.
+//
+// Also binary files that share containers: one dictionary referred to 5,000
+// times (5 million objects once expanded), read immutably (shared) and mutably
+// (copied), beside libplist; and a crafted file that would expand to 2^40
+// objects, which must be refused quickly and cheaply.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -98,6 +103,44 @@ const Inputs& inputs() {
     return in;
 }
 
+// [{"a": [0, 1, ..., 999]}] * 5000, as a writer that shares containers lays it out.
+std::vector<uint8_t> makeSharedFile() {
+    std::vector<std::vector<uint8_t>> objects(4);
+    const auto refs = [](std::vector<uint8_t>& out, uint64_t from, uint64_t count, uint64_t step) {
+        for (uint64_t i = 0; i < count; ++i) testing::appendBigEndian(out, from + i * step, 2);
+    };
+    testing::appendMarker(objects[0], 0xA, 5000);
+    refs(objects[0], 1, 5000, 0);
+    objects[1] = {0xD1, 0, 2, 0, 3};
+    objects[2] = {0x51, 'a'};
+    testing::appendMarker(objects[3], 0xA, 1000);
+    refs(objects[3], 4, 1000, 1);
+    for (uint64_t i = 0; i < 1000; ++i) {
+        std::vector<uint8_t> number{0x11};
+        testing::appendBigEndian(number, i, 2);
+        objects.push_back(number);
+    }
+    return testing::assembleBinary(objects, {.refSize = 2});
+}
+
+// Forty arrays, each holding the next one twice.
+std::vector<uint8_t> makeBombFile() {
+    std::vector<std::vector<uint8_t>> objects;
+    for (uint8_t i = 0; i < 40; ++i) objects.push_back({0xA2, uint8_t(i + 1), uint8_t(i + 1)});
+    objects.push_back({0x54, 'l', 'e', 'a', 'f'});
+    return testing::assembleBinary(objects);
+}
+
+const std::vector<uint8_t>& sharedFile() {
+    static const auto bytes = makeSharedFile();
+    return bytes;
+}
+
+const std::vector<uint8_t>& bombFile() {
+    static const auto bytes = makeBombFile();
+    return bytes;
+}
+
 std::span<const uint8_t> xmlBytes() {
     const auto& x = inputs().xml;
     return {reinterpret_cast<const uint8_t*>(x.data()), x.size()};
@@ -155,7 +198,44 @@ void BM_BinaryRead_Ossel(benchmark::State& state) {
     setBytes(state, inputs().binary.size());
 }
 
+// Argument: 0 immutable (shared containers), 1 mutable (a copy per reference).
+void BM_SharedRead_Ossel(benchmark::State& state) {
+    for (auto _ : state) {
+        Ref<Object> root = readPropertyList(sharedFile(), nullptr, {.mutableContainers = state.range(0) != 0});
+        if (!root) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(root);
+        state.PauseTiming();
+        root.reset();
+        settleHeap();
+        state.ResumeTiming();
+    }
+}
+
+void BM_BombRefused_Ossel(benchmark::State& state) {
+    for (auto _ : state) {
+        Ref<Object> root = readPropertyList(bombFile(), nullptr, {.mutableContainers = state.range(0) != 0});
+        if (root) state.SkipWithError("the crafted file was read");
+    }
+}
+
+BENCHMARK(BM_SharedRead_Ossel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BombRefused_Ossel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 #ifdef OSSEL_HAVE_LIBPLIST
+void BM_SharedRead_Libplist(benchmark::State& state) {
+    const auto& b = sharedFile();
+    for (auto _ : state) {
+        plist_t root = nullptr;
+        plist_from_bin(reinterpret_cast<const char*>(b.data()), static_cast<uint32_t>(b.size()), &root);
+        if (!root) state.SkipWithError("parse failed");
+        state.PauseTiming();
+        plist_free(root);
+        settleHeap();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SharedRead_Libplist)->Unit(benchmark::kMillisecond);
+
 void BM_XmlRead_Libplist(benchmark::State& state) {
     for (auto _ : state) {
         plist_t root = nullptr;
@@ -262,6 +342,17 @@ int main(int argc, char** argv) {
     std::printf("  binary catalog held:             %7.1f MB = %.2f x the XML file\n", bin.held / 1e6,
                 double(bin.held) / double(in.xml.size()));
     std::printf("  binary read peak:                %7.1f MB\n", bin.peak / 1e6);
+
+    std::printf("\nshared containers (file of %.1f kB, 5 million objects expanded; crafted file of %zu bytes):\n",
+                sharedFile().size() / 1e3, bombFile().size());
+    for (const bool copies : {false, true}) {
+        const MemoryFigures shared = measure([&] { return readPropertyList(sharedFile(), nullptr, {.mutableContainers = copies}); });
+        const MemoryFigures bomb = measure([&] { return readPropertyList(bombFile(), nullptr, {.mutableContainers = copies}); });
+        std::printf("  %-9s shared read held %7.1f MB, peak %7.1f MB; crafted file refused with a peak of %7.1f MB\n",
+                    copies ? "mutable" : "immutable", shared.held / 1e6, shared.peak / 1e6, bomb.peak / 1e6);
+    }
+    printRatio(reporter, "immutable shared read vs libplist", "BM_SharedRead_Ossel/0", "BM_SharedRead_Libplist", "");
+    printRatio(reporter, "mutable shared read vs libplist", "BM_SharedRead_Ossel/1", "BM_SharedRead_Libplist", "");
     benchmark::Shutdown();
     return 0;
 }

@@ -88,11 +88,12 @@ FileContent readContent(const std::string& path) {
         return content;
     }
     content.identity = identity;
-    std::string error;
-    auto dictionary = kindCast<Dictionary>(readPropertyList(bytes, &error));
+    PropertyListError error;
+    const auto root = readPropertyList(bytes, &error);
+    auto dictionary = kindCast<Dictionary>(root);
     if (!dictionary) {
         content.status = FileContent::Status::damaged;
-        content.error = error.empty() ? "not a dictionary" : error;
+        content.error = root ? "not a dictionary" : error.description();
         return content;
     }
     content.status = FileContent::Status::dictionary;

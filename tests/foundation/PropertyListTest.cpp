@@ -25,7 +25,7 @@ using ossel::testing::encodeBinaryPlist;
 
 namespace {
 
-Ref<Object> readText(std::string_view text, std::string* error = nullptr, PropertyListReadOptions options = {}) {
+Ref<Object> readText(std::string_view text, PropertyListError* error = nullptr, PropertyListReadOptions options = {}) {
     return readPropertyList({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, error, options);
 }
 
@@ -34,17 +34,17 @@ std::string wrap(std::string_view body) {
 }
 
 Ref<Object> xmlRoundTrip(const Object* value) {
-    std::string error;
-    const std::string xml = xmlPropertyListData(value, &error);
+    const std::string xml = xmlPropertyListData(value);
+    PropertyListError error;
     Ref<Object> back = readText(xml, &error);
-    EXPECT_TRUE(back) << error << "\n" << xml;
+    EXPECT_TRUE(back) << error.description() << "\n" << xml;
     return back;
 }
 
 Ref<Object> binaryRoundTrip(const Object* value) {
-    std::string error;
+    PropertyListError error;
     Ref<Object> back = readPropertyList(encodeBinaryPlist(value), &error);
-    EXPECT_TRUE(back) << error;
+    EXPECT_TRUE(back) << error.description();
     return back;
 }
 
@@ -193,11 +193,11 @@ TEST(PropertyListRoundTrip, DeepNestingUpToTheLimit) {
     for (int i = 0; i < 512; ++i) value = Array::make({value});
     EXPECT_TRUE(value->isEqual(xmlRoundTrip(value.get()).get()));
     EXPECT_TRUE(value->isEqual(binaryRoundTrip(value.get()).get()));
-    std::string error;
     const Ref<Object> tooDeep = Array::make({value});
-    EXPECT_EQ(xmlPropertyListData(tooDeep.get(), &error), "");
+    EXPECT_EQ(xmlPropertyListData(tooDeep.get()), "");
+    PropertyListError error;
     EXPECT_FALSE(readPropertyList(encodeBinaryPlist(tooDeep.get()), &error));
-    EXPECT_NE(error.find("512"), std::string::npos);
+    EXPECT_EQ(error.kind, PropertyListErrorKind::tooDeep);
 }
 
 TEST(PropertyListReader, TextFeatures) {
@@ -212,9 +212,9 @@ TEST(PropertyListReader, TextFeatures) {
         "  <key>data</key><data>\n  AAEC\n  Aw==\n  </data>\n"
         "  <key>crlf</key><string>a\r\nb</string>\n"
         "</dict>";
-    std::string error;
+    PropertyListError error;
     const auto d = kindCast<Dictionary>(readText(wrap(body), &error));
-    ASSERT_TRUE(d) << error;
+    ASSERT_TRUE(d) << error.description();
     EXPECT_EQ(d->objectForKeyAs<String>("refs")->utf8(), "{😀é<>&\"'");
     EXPECT_EQ(d->objectForKeyAs<String>("cdata")->utf8(), "a<b> & c");
     EXPECT_EQ(d->objectForKeyAs<String>("blank")->utf8(), "   ");
@@ -237,9 +237,9 @@ TEST(PropertyListReader, Utf16WithEitherByteOrder) {
             const uint8_t hi = static_cast<uint8_t>(c >> 8), lo = static_cast<uint8_t>(c & 0xFF);
             bytes.insert(bytes.end(), {big ? hi : lo, big ? lo : hi});
         }
-        std::string error;
+        PropertyListError error;
         const auto a = kindCast<Array>(readPropertyList(bytes, &error));
-        ASSERT_TRUE(a) << error;
+        ASSERT_TRUE(a) << error.description();
         EXPECT_EQ(kindCast<String>(a->objectAtIndex(0))->utf8(), "héllo 😀");
         EXPECT_EQ(numberOf(a->objectAtIndex(1))->longLongValue(), -5);
     }
