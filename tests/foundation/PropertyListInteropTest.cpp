@@ -31,6 +31,7 @@ value = {
     "real": 0.1, "huge": 1.7976931348623157e308, "yes": True, "no": False,
     "old": datetime.datetime(1850, 1, 1), "future": datetime.datetime(2150, 12, 31, 23, 59, 59),
     "data": bytes(range(256)), "array": [1, "two", [3.5, {}], []], "dict": {"k": "v", "nested": {"deeper": [True]}},
+    "Beta": "upper case sorts first", "_": "", "\u00e9": "non-ASCII sorts last",
 }
 )";
     std::string output;
@@ -60,7 +61,7 @@ Ref<Object> ourValue() {
         {"future", Date::withTimeIntervalSinceReferenceDate(4733510399.0)}, {"data", Data::make(bytes)},
         {"array", Array::make({Number::withInt(1), str("two"), Array::make({Number::withDouble(3.5), Dictionary::make()}),
                                Array::make()})},
-        {"dict", inner},
+        {"dict", inner}, {"Beta", str("upper case sorts first")}, {"_", str("")}, {"\u00e9", str("non-ASCII sorts last")},
     };
     for (const auto& [key, value] : entries) d->setObject(value, key);
     return d;

@@ -102,6 +102,15 @@ TEST(PropertyListMalformed, NestingDeeperThan512) {
     EXPECT_TRUE(readPropertyList(bytesOf(deep(512))));
     expectRefusal(bytesOf(deep(513)), {Kind::tooDeep, 1}, "513 levels");
     errorOf(bytesOf(deep(200000)));  // far deeper than any stack would survive by recursion
+    // The writer and the binary reader hold the same limit.
+    Ref<Object> value = str("bottom");
+    for (int i = 0; i < 512; ++i) value = Array::make({value});
+    EXPECT_TRUE(value->isEqual(readPropertyList(ossel::testing::encodeBinaryPlist(value.get())).get()));
+    const std::string xml = xmlPropertyListData(value.get());
+    EXPECT_TRUE(value->isEqual(readPropertyList(bytesOf(xml)).get()));
+    value = Array::make({value});
+    EXPECT_EQ(xmlPropertyListData(value.get()), "");
+    EXPECT_EQ(errorOf(ossel::testing::encodeBinaryPlist(value.get())).kind, Kind::tooDeep);
 }
 
 TEST(PropertyListMalformed, BinaryTrailersAndOffsetTables) {
