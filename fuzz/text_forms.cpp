@@ -77,8 +77,11 @@ void codecRoundTrip(std::string_view text) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Date-time texts are written in the system zone and read into the default
-    // zone; only with the two equal is a text its own normal form.
-    ::setenv("TZ", "Europe/Paris", 1);
+    // zone; only with the two equal is a text its own normal form. The offset is
+    // written in hours and minutes, so the zone is a rule with summer time whose
+    // offsets are whole minutes in every year: a database zone's local mean time
+    // before 1900 (Paris: +0:09:21) would not survive the text.
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
     ::setenv("OSSEL_DEFAULTS", "/nonexistent/ossel-fuzz/defaults.plist", 1);
     TimeZone::resetSystemTimeZone();
     TimeZone::setDefaultTimeZone(TimeZone::systemTimeZone());

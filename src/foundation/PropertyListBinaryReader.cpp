@@ -5,13 +5,15 @@
 //
 // Writers store a value once and refer to it from everywhere it appears, so a
 // small file can stand for a large tree, and a crafted one for an endless one.
-// Each container is built once and shared. Building it costs what its bytes in
-// the file hold; each further reference to it is charged the size of its whole
-// tree against a budget (the larger of 8 million and four times the objects the
-// file holds), and a file that passes the budget is refused. Only once the
-// whole file has been read within it do mutable reads copy what is shared, as
-// each reference must be changeable on its own: so the refusal of a crafted
-// file costs no more than its shared form.
+// Reading a container the first time costs what its bytes in the file hold.
+// Each further reference is charged the size of the container's whole tree
+// against a budget (the larger of 8 million and four times the objects the
+// file holds), and a file that passes the budget is refused. The second
+// reference builds the container once more and every later one shares that
+// copy, so a crafted file costs no more than twice its own objects before it is
+// refused. Mutable reads, where each reference must be changeable on its own,
+// copy what is shared only once the whole file has passed. Files without
+// sharing, the common case, pay for none of this but a byte per object.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -66,7 +68,7 @@ public:
 private:
     bool readTrailer();
     Ref<Object> object(uint64_t index, size_t referencedAt, int depth);
-    Ref<Object> shared(uint64_t index, size_t referencedAt, int depth);
+    Ref<Object> again(uint64_t index, size_t offset, int depth);
     Ref<Object> scalar(uint64_t index, size_t offset, uint8_t marker);
     Ref<Object> array(uint64_t index, size_t offset, uint8_t marker, int depth);
     Ref<Object> dictionary(uint64_t index, size_t offset, uint8_t marker, int depth);
@@ -80,9 +82,12 @@ private:
     bool fits(size_t start, uint64_t count, uint64_t size) const;
     uint64_t bigEndian(size_t at, unsigned size) const;
     bool objectOffset(uint64_t index, size_t referencedAt, size_t& offset);
-    // Adds a child's tree to its container's size and height.
-    void measure(uint64_t child, uint64_t& size, uint16_t& height) const;
-    void finish(uint64_t index, uint64_t size, uint16_t height, const Ref<Object>& built);
+    // The objects of a container's tree as the file has it, and its height in containers.
+    struct Tree {
+        uint64_t size = 0;
+        uint16_t height = 0;
+    };
+    Tree tree(uint64_t index);
     void unshare(Object& container, std::unordered_set<const Object*>& seen);
 
     Ref<Object> fail(size_t offset, Kind kind, std::string message);
@@ -94,11 +99,13 @@ private:
     uint64_t objectCount_ = 0;
     uint64_t topObject_ = 0;
     size_t tableOffset_ = 0;
-    std::vector<Ref<Object>> built_;  // each object read once however often referenced
-    std::vector<uint8_t> open_;  // containers being read: a reference to one is a cycle
-    // Per container read once: the objects of its tree and its height (0: not read yet).
-    std::vector<uint64_t> treeSize_;
-    std::vector<uint16_t> treeHeight_;
+    std::vector<Ref<Object>> scalars_;  // each read once however often referenced
+    enum State : uint8_t { kUnread, kOpen, kRead };
+    std::vector<uint8_t> state_;  // a reference to an open container is a cycle
+    // Made when the first container is met again: its tree, and the copy later references share.
+    std::vector<Tree> trees_;
+    std::vector<Ref<Object>> copies_;
+    int copying_ = 0;             // inside a copy whose whole tree is paid for already
     uint64_t budget_ = 0;
     uint64_t charged_ = 0;
     PropertyListError error_;
@@ -142,10 +149,8 @@ bool BinaryReader::readTrailer() {
     if (objectCount_ > (t - tableOffset_) / offsetSize_) {
         return bad(t + 8, "offset table of " + std::to_string(objectCount_) + " entries overruns the trailer");
     }
-    built_.resize(objectCount_);
-    open_.resize(objectCount_);
-    treeSize_.resize(objectCount_);
-    treeHeight_.resize(objectCount_);
+    scalars_.resize(objectCount_);
+    state_.resize(objectCount_);
     budget_ = std::max(kMinObjectBudget, kObjectBudgetPerObject * objectCount_);
     return true;
 }
@@ -276,26 +281,34 @@ Ref<Object> BinaryReader::scalar(uint64_t index, size_t offset, uint8_t marker) 
         case kSet: return fail(offset, Kind::unsupported, "sets are not supported");
         default: return fail(offset, Kind::unsupported, "unknown object type (marker " + hexByte(marker) + ")");
     }
-    if (result) built_[index] = result;
+    if (result) scalars_[index] = result;
     return result;
 }
 
-// Heights count containers only, as the nesting limit does. Sizes stay far
-// below overflow: what was built once is bounded by the file, the rest by the budget.
-void BinaryReader::measure(uint64_t child, uint64_t& size, uint16_t& height) const {
-    if (!treeSize_[child]) {
-        ++size;
-        return;
+// Walks the references of a container that has been read, so that its counts and
+// offsets are known to be sound. Sizes stop growing past the budget.
+BinaryReader::Tree BinaryReader::tree(uint64_t index) {
+    if (trees_.empty()) trees_.resize(objectCount_);
+    if (trees_[index].size) return trees_[index];
+    const size_t offset = static_cast<size_t>(bigEndian(tableOffset_ + index * offsetSize_, offsetSize_));
+    const bool isArray = bytes_[offset] >> 4 == kArray;
+    uint64_t count;
+    size_t start;
+    countAt(offset, bytes_[offset] & 0xF, count, start);
+    Tree result{1 + (isArray ? 0 : count), 0};  // a dictionary's entries each hold a copy of their key
+    const size_t valuesAt = isArray ? start : start + count * refSize_;
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint64_t child = bigEndian(valuesAt + i * refSize_, refSize_);
+        const uint8_t type = bytes_[bigEndian(tableOffset_ + child * offsetSize_, offsetSize_)] >> 4;
+        if (type != kArray && type != kDict) {
+            ++result.size;
+            continue;
+        }
+        const Tree inner = tree(child);
+        result.size = std::min(result.size + inner.size, budget_ + 1);
+        result.height = std::max<uint16_t>(result.height, inner.height + 1);
     }
-    size += treeSize_[child];
-    height = std::max<uint16_t>(height, treeHeight_[child] + 1);
-}
-
-void BinaryReader::finish(uint64_t index, uint64_t size, uint16_t height, const Ref<Object>& built) {
-    open_[index] = 0;
-    treeSize_[index] = size;
-    treeHeight_[index] = height;
-    built_[index] = built;
+    return trees_[index] = result;
 }
 
 Ref<Object> BinaryReader::array(uint64_t index, size_t offset, uint8_t marker, int depth) {
@@ -307,19 +320,14 @@ Ref<Object> BinaryReader::array(uint64_t index, size_t offset, uint8_t marker, i
     }
     std::vector<Ref<Object>> items;
     items.reserve(count);
-    uint64_t size = 1;
-    uint16_t height = 0;
-    open_[index] = 1;
+    state_[index] = kOpen;
     for (uint64_t i = 0; i < count; ++i) {
-        const uint64_t child = bigEndian(start + i * refSize_, refSize_);
-        Ref<Object> item = object(child, start + i * refSize_, depth + 1);
+        Ref<Object> item = object(bigEndian(start + i * refSize_, refSize_), start + i * refSize_, depth + 1);
         if (!item) return nullptr;
-        measure(child, size, height);
         items.push_back(std::move(item));
     }
-    auto result = Array::make(std::move(items), options_.mutableContainers);
-    finish(index, size, height, result);
-    return result;
+    state_[index] = kRead;
+    return Array::make(std::move(items), options_.mutableContainers);
 }
 
 Ref<Object> BinaryReader::dictionary(uint64_t index, size_t offset, uint8_t marker, int depth) {
@@ -332,9 +340,7 @@ Ref<Object> BinaryReader::dictionary(uint64_t index, size_t offset, uint8_t mark
     }
     std::vector<Dictionary::Entry> entries;
     entries.reserve(count);
-    uint64_t size = 1;
-    uint16_t height = 0;
-    open_[index] = 1;
+    state_[index] = kOpen;
     const size_t valuesAt = start + count * refSize_;
     for (uint64_t i = 0; i < count; ++i) {
         const size_t keyRef = start + i * refSize_;
@@ -349,42 +355,48 @@ Ref<Object> BinaryReader::dictionary(uint64_t index, size_t offset, uint8_t mark
         if (!key) return nullptr;
         const auto* keyString = static_cast<const String*>(key.get());
         const size_t valueRef = valuesAt + i * refSize_;
-        const uint64_t child = bigEndian(valueRef, refSize_);
-        Ref<Object> value = object(child, valueRef, depth + 1);
+        Ref<Object> value = object(bigEndian(valueRef, refSize_), valueRef, depth + 1);
         if (!value) return nullptr;
-        measure(child, size, height);
-        ++size;  // each entry holds its own copy of the key
         entries.emplace_back(keyString->utf8(), std::move(value));
     }
-    auto result = makeDictionary(std::move(entries), options_.mutableContainers);
-    finish(index, size, height, result);
-    return result;
+    state_[index] = kRead;
+    return makeDictionary(std::move(entries), options_.mutableContainers);
 }
 
-// A container met again: shared, and its whole tree charged against the budget.
-Ref<Object> BinaryReader::shared(uint64_t index, size_t referencedAt, int depth) {
-    size_t offset;
-    if (!objectOffset(index, referencedAt, offset)) return nullptr;
-    if (depth + treeHeight_[index] >= kMaxNestingDepth) {
-        return fail(offset, Kind::tooDeep, "containers nested deeper than 512 levels");
+// A container met again: its whole tree is charged against the budget, then
+// the copy made for the second reference serves every later one.
+Ref<Object> BinaryReader::again(uint64_t index, size_t offset, int depth) {
+    if (copying_ == 0) {
+        charged_ += tree(index).size;
+        if (charged_ > budget_) {
+            return fail(offset, Kind::tooManyObjects,
+                        "shared containers would expand to more than " + std::to_string(budget_) + " objects");
+        }
     }
-    charged_ += treeSize_[index];
-    if (charged_ > budget_) {
-        return fail(offset, Kind::tooManyObjects,
-                    "shared containers would expand to more than " + std::to_string(budget_) + " objects");
+    if (copies_.empty()) copies_.resize(objectCount_);
+    if (copies_[index]) {
+        if (depth + tree(index).height >= kMaxNestingDepth) {
+            return fail(offset, Kind::tooDeep, "containers nested deeper than 512 levels");
+        }
+        return copies_[index];
     }
-    return built_[index];
+    ++copying_;
+    copies_[index] = bytes_[offset] >> 4 == kArray ? array(index, offset, bytes_[offset], depth)
+                                                   : dictionary(index, offset, bytes_[offset], depth);
+    --copying_;
+    return copies_[index];
 }
 
 Ref<Object> BinaryReader::object(uint64_t index, size_t referencedAt, int depth) {
-    if (index < objectCount_ && built_[index]) return treeSize_[index] ? shared(index, referencedAt, depth) : built_[index];
+    if (index < objectCount_ && scalars_[index]) return scalars_[index];
     size_t offset;
     if (!objectOffset(index, referencedAt, offset)) return nullptr;
     const uint8_t marker = bytes_[offset];
     const uint8_t type = marker >> 4;
     if (type != kArray && type != kDict) return scalar(index, offset, marker);
-    if (open_[index]) return fail(offset, Kind::cycle, "object " + std::to_string(index) + " contains itself");
+    if (state_[index] == kOpen) return fail(offset, Kind::cycle, "object " + std::to_string(index) + " contains itself");
     if (depth >= kMaxNestingDepth) return fail(offset, Kind::tooDeep, "containers nested deeper than 512 levels");
+    if (state_[index] == kRead) return again(index, offset, depth);
     return type == kArray ? array(index, offset, marker, depth) : dictionary(index, offset, marker, depth);
 }
 
@@ -420,8 +432,8 @@ void BinaryReader::unshare(Object& container, std::unordered_set<const Object*>&
         }
     } else if (auto* dictionary = dynamic_cast<Dictionary*>(&container)) {
         for (size_t i = 0; i < dictionary->count(); ++i) {
-            const auto& [key, value] = dictionary->entries()[i];
-            visit(value, [&](Ref<Object> copy) { dictionary->setObject(std::move(copy), key); });
+            const auto& entry = dictionary->entries()[i];
+            visit(entry.second, [&](Ref<Object> copy) { dictionary->setObject(std::move(copy), entry.first); });
         }
     }
 }

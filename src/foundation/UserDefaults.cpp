@@ -283,14 +283,13 @@ Standard& standard() {
 
 struct UserDefaults::State {
     std::mutex mutex;
-    bool cacheValid = false;
-    std::optional<FileIdentity> cachedIdentity;  // of the store the cache was read from
+    std::optional<FileIdentity> cachedIdentity;  // of the store the cache was read from, when there was one
     Ref<Dictionary> cached = Dictionary::make(false);
 
     // The store's current dictionary; a stat when nothing changed since the last read.
     Ref<Dictionary> current(const StoreFiles& files) {
         const auto identity = fileIdentityAtPath(files.store);
-        if (identity && cacheValid && identity == cachedIdentity) return cached;
+        if (identity && identity == cachedIdentity) return cached;
         FileContent content = readContent(files.store);
         if (content.status == FileContent::Status::damaged) content = recoverDamagedStore(files, WriteLock(files.lock));
         remember(content.status == FileContent::Status::dictionary ? content.dictionary : Dictionary::make(false),
@@ -301,7 +300,6 @@ struct UserDefaults::State {
     void remember(Ref<Dictionary> dictionary, const std::optional<FileIdentity>& identity) {
         cached = std::move(dictionary);
         cachedIdentity = identity;
-        cacheValid = true;
     }
 };
 
