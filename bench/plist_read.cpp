@@ -158,16 +158,22 @@ void settleHeap() {
 
 void setBytes(benchmark::State& state, size_t n) { state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n)); }
 
-void BM_XmlRead_Ossel(benchmark::State& state) {
+// Times one read per iteration; freeing its result is not part of reading it.
+template <class Read>
+void timeReads(benchmark::State& state, Read read) {
     for (auto _ : state) {
-        Ref<Object> root = readPropertyList(xmlBytes());
+        Ref<Object> root = read();
         if (!root) state.SkipWithError("read failed");
         benchmark::DoNotOptimize(root);
-        state.PauseTiming();  // freeing the result is not part of reading it
+        state.PauseTiming();
         root.reset();
         settleHeap();
         state.ResumeTiming();
     }
+}
+
+void BM_XmlRead_Ossel(benchmark::State& state) {
+    timeReads(state, [] { return readPropertyList(xmlBytes()); });
     setBytes(state, inputs().xml.size());
 }
 
@@ -186,89 +192,66 @@ void BM_XmlRead_PugixmlDom(benchmark::State& state) {
 }
 
 void BM_BinaryRead_Ossel(benchmark::State& state) {
-    for (auto _ : state) {
-        Ref<Object> root = readPropertyList(inputs().binary);
-        if (!root) state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(root);
-        state.PauseTiming();
-        root.reset();
-        settleHeap();
-        state.ResumeTiming();
-    }
+    timeReads(state, [] { return readPropertyList(inputs().binary); });
     setBytes(state, inputs().binary.size());
 }
 
 // Argument: 0 immutable (shared containers), 1 mutable (a copy per reference).
 void BM_SharedRead_Ossel(benchmark::State& state) {
-    for (auto _ : state) {
-        Ref<Object> root = readPropertyList(sharedFile(), nullptr, {.mutableContainers = state.range(0) != 0});
-        if (!root) state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(root);
-        state.PauseTiming();
-        root.reset();
-        settleHeap();
-        state.ResumeTiming();
-    }
+    const PropertyListReadOptions options{.mutableContainers = state.range(0) != 0};
+    timeReads(state, [&] { return readPropertyList(sharedFile(), nullptr, options); });
 }
 
 void BM_BombRefused_Ossel(benchmark::State& state) {
+    const PropertyListReadOptions options{.mutableContainers = state.range(0) != 0};
     for (auto _ : state) {
-        Ref<Object> root = readPropertyList(bombFile(), nullptr, {.mutableContainers = state.range(0) != 0});
-        if (root) state.SkipWithError("the crafted file was read");
+        if (readPropertyList(bombFile(), nullptr, options)) state.SkipWithError("the crafted file was read");
     }
 }
-
-BENCHMARK(BM_SharedRead_Ossel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BombRefused_Ossel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-#ifdef OSSEL_HAVE_LIBPLIST
-void BM_SharedRead_Libplist(benchmark::State& state) {
-    const auto& b = sharedFile();
-    for (auto _ : state) {
-        plist_t root = nullptr;
-        plist_from_bin(reinterpret_cast<const char*>(b.data()), static_cast<uint32_t>(b.size()), &root);
-        if (!root) state.SkipWithError("parse failed");
-        state.PauseTiming();
-        plist_free(root);
-        settleHeap();
-        state.ResumeTiming();
-    }
-}
-BENCHMARK(BM_SharedRead_Libplist)->Unit(benchmark::kMillisecond);
-
-void BM_XmlRead_Libplist(benchmark::State& state) {
-    for (auto _ : state) {
-        plist_t root = nullptr;
-        plist_from_xml(inputs().xml.data(), static_cast<uint32_t>(inputs().xml.size()), &root);
-        if (!root) state.SkipWithError("parse failed");
-        state.PauseTiming();
-        plist_free(root);
-        settleHeap();
-        state.ResumeTiming();
-    }
-    setBytes(state, inputs().xml.size());
-}
-
-void BM_BinaryRead_Libplist(benchmark::State& state) {
-    const auto& b = inputs().binary;
-    for (auto _ : state) {
-        plist_t root = nullptr;
-        plist_from_bin(reinterpret_cast<const char*>(b.data()), static_cast<uint32_t>(b.size()), &root);
-        if (!root) state.SkipWithError("parse failed");
-        state.PauseTiming();
-        plist_free(root);
-        settleHeap();
-        state.ResumeTiming();
-    }
-    setBytes(state, b.size());
-}
-BENCHMARK(BM_XmlRead_Libplist)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BinaryRead_Libplist)->Unit(benchmark::kMillisecond);
-#endif
 
 BENCHMARK(BM_XmlRead_Ossel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_XmlRead_PugixmlDom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BinaryRead_Ossel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharedRead_Ossel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BombRefused_Ossel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+#ifdef OSSEL_HAVE_LIBPLIST
+template <class Parse>
+void timeLibplist(benchmark::State& state, Parse parse) {
+    for (auto _ : state) {
+        plist_t root = nullptr;
+        parse(&root);
+        if (!root) state.SkipWithError("parse failed");
+        state.PauseTiming();
+        plist_free(root);
+        settleHeap();
+        state.ResumeTiming();
+    }
+}
+
+void fromBinary(const std::vector<uint8_t>& bytes, plist_t* root) {
+    plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), root);
+}
+
+void BM_XmlRead_Libplist(benchmark::State& state) {
+    const auto& xml = inputs().xml;
+    timeLibplist(state, [&](plist_t* root) { plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), root); });
+    setBytes(state, xml.size());
+}
+
+void BM_BinaryRead_Libplist(benchmark::State& state) {
+    timeLibplist(state, [](plist_t* root) { fromBinary(inputs().binary, root); });
+    setBytes(state, inputs().binary.size());
+}
+
+void BM_SharedRead_Libplist(benchmark::State& state) {
+    timeLibplist(state, [](plist_t* root) { fromBinary(sharedFile(), root); });
+}
+
+BENCHMARK(BM_XmlRead_Libplist)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BinaryRead_Libplist)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharedRead_Libplist)->Unit(benchmark::kMillisecond);
+#endif
 
 // Keeps every run's time so that the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
