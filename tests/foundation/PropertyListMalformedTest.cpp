@@ -2,7 +2,6 @@
 // where it is, and nothing may crash.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <set>
 
 #include "foundation/Array.h"
@@ -203,7 +202,8 @@ TEST(PropertyListMalformed, SharedContainersAreChargedAgainstABudget) {
     }
 }
 
-TEST(PropertyListMalformed, EveryTruncationAndRandomDamageFailsCleanly) {
+// Every cut of a file in either format is refused; damaged bytes are the property-list fuzzer's.
+TEST(PropertyListMalformed, EveryTruncationFailsCleanly) {
     auto root = Dictionary::make();
     root->setObject(Array::make({str("a"), str("é😀"), Number::withInt(-3), Number::withDouble(2.5)}), "list");
     root->setObject(Dictionary::make(), "inner");
@@ -212,13 +212,4 @@ TEST(PropertyListMalformed, EveryTruncationAndRandomDamageFailsCleanly) {
     const auto binary = ossel::testing::encodeBinaryPlist(root.get());
     for (size_t n = 0; n < binary.size(); ++n) errorOf(std::span(binary.data(), n));
     for (size_t n = 0; n + 1 < xml.size(); ++n) errorOf(bytesOf(std::string_view(xml).substr(0, n)));
-    // Random bytes changed: anything may happen except a crash, and success gives a writable value.
-    std::mt19937 random(1403);
-    for (int round = 0; round < 1000; ++round) {
-        auto damaged = binary;
-        for (int k = 0; k < 3; ++k) damaged[random() % damaged.size()] = static_cast<uint8_t>(random());
-        PropertyListError error;
-        const auto value = readPropertyList(damaged, &error);
-        EXPECT_TRUE(value ? !xmlPropertyListData(value.get()).empty() : !error.message.empty());
-    }
 }
