@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -199,20 +198,18 @@ void noteUnusable(const std::string& path, std::string_view reason) {
     writeErrorLine(format("%@: not used as a string table (%@)", path, reason));
 }
 
-// Nothing when the file is absent; an empty table (and a note) when it is there but unusable.
+// Nothing when the file is absent, or there but no regular file to read (with a note).
 std::optional<std::vector<uint8_t>> tableFile(const std::string& path) {
     std::vector<uint8_t> bytes;
     FileError error;
     if (readRegularFile(path, fileSizeLimit(), bytes, &error)) return bytes;
-    if (error.kind == FileErrorKind::notFound) return std::nullopt;
-    noteUnusable(path, error.message);
-    return std::vector<uint8_t>{};
+    if (error.kind != FileErrorKind::notFound) noteUnusable(path, error.message);
+    return std::nullopt;
 }
 
 std::optional<Table> loadStringsTable(const std::string& path) {
     const auto bytes = tableFile(path);
     if (!bytes) return std::nullopt;
-    if (bytes->empty()) return Table{};
     const auto text = decodeTableText(*bytes);
     if (!text) {
         noteUnusable(path, "broken UTF-16");
@@ -228,7 +225,6 @@ std::optional<Table> loadPropertyListTable(const std::string& path) {
     const auto bytes = tableFile(path);
     if (!bytes) return std::nullopt;
     Table table;
-    if (bytes->empty()) return table;
     PropertyListError error;
     const auto root = readPropertyList(*bytes, &error);
     const auto dictionary = kindCast<Dictionary>(root);
