@@ -84,7 +84,8 @@ TEST_F(RegularFileTest, EveryReaderRefusesSpecialFilesWithoutBlocking) {
         });
         fs::remove_all(defaultsPath());
 
-        // Its lock and temporary files: only a lock that is not a file stops a write.
+        // Its lock and temporary files: a lock that is no regular file stops a write, and so
+        // does a directory where the temporary file goes; anything else there is replaced.
         for (const char* suffix : {".lock", ".tmp"}) {
             const bool refused = std::string(suffix) == ".lock" ? special.kind != FileErrorKind::tooLarge && !absent
                                                                 : special.name == "directory";
