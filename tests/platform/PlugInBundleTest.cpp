@@ -61,15 +61,26 @@ TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
         }
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.why << ": " << error;
     }
-    // An Info.plist that is no regular file: refused at once, with the reason.
-    const fs::path info = root / "type without factory.mdimporter/Contents/Info.plist";
+    // An Info.plist or a module that is no regular file: refused at once. (The module is
+    // one the process never loaded: the loader would answer a loaded one from memory.)
+    const fs::path bundle = root / "type without factory.mdimporter";
+    const fs::path info = bundle / "Contents/Info.plist", module = bundle / "Contents/MacOS/Special.so";
+    const std::string infoText = "<plist><dict><key>CFBundleExecutable</key><string>Special</string></dict></plist>";
     for (const auto& special : ossel::testing::specialFiles()) {
-        ossel::testing::makeSpecialFile(special, info);
-        ossel::testing::withinSeconds(5, special.name + " as Info.plist", [&] {
-            std::string error;
-            EXPECT_EQ(PlugInBundle::load(info.parent_path().parent_path().string(), &error), nullptr);
-            EXPECT_EQ(error, info.string() + ": " + special.reason);
-        });
+        for (const fs::path& file : {info, module}) {
+            ossel::testing::makeSpecialFile(special, file);
+            ossel::testing::withinSeconds(5, special.name + " as " + file.filename().string(), [&] {
+                std::string error;
+                EXPECT_EQ(PlugInBundle::load(bundle.string(), &error), nullptr);
+                if (file == info || special.kind == FileErrorKind::notRegularFile) {
+                    EXPECT_EQ(error, file.string() + ": " + special.reason);
+                } else {
+                    EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+                }
+            });
+            fs::remove_all(file);
+            std::ofstream(info) << infoText;
+        }
     }
     fs::remove_all(root);
 }
