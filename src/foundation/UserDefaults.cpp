@@ -282,12 +282,14 @@ Standard& standard() {
 }  // namespace
 
 struct UserDefaults::State {
+    explicit State(const std::string& path) : files(path) {}
+    const StoreFiles files;  // named once: every read would otherwise build five paths
     std::mutex mutex;
     std::optional<FileIdentity> cachedIdentity;  // of the store the cache was read from, when there was one
     Ref<Dictionary> cached = Dictionary::make(false);
 
     // The store's current dictionary; a stat when nothing changed since the last read.
-    Ref<Dictionary> current(const StoreFiles& files) {
+    Ref<Dictionary> current() {
         const auto identity = fileIdentityAtPath(files.store);
         if (identity && identity == cachedIdentity) return cached;
         FileContent content = readContent(files.store);
@@ -324,12 +326,12 @@ std::string UserDefaults::defaultPath() {
     return homeDirectory() + "/.config/ossel/defaults.plist";
 }
 
-UserDefaults::UserDefaults(std::string path) : path_(std::move(path)), state_(std::make_unique<State>()) {}
+UserDefaults::UserDefaults(std::string path) : path_(std::move(path)), state_(std::make_unique<State>(path_)) {}
 UserDefaults::~UserDefaults() = default;
 
 Ref<Object> UserDefaults::objectForKey(std::string_view key) {
     const std::lock_guard lock(state_->mutex);
-    return state_->current(StoreFiles(path_))->objectForKey(key);
+    return state_->current()->objectForKey(key);
 }
 
 int64_t UserDefaults::integerForKey(std::string_view key) {
@@ -375,7 +377,7 @@ bool UserDefaults::setObject(Ref<Object> value, std::string_view key) {
         return false;
     }
     const std::lock_guard threadLock(state_->mutex);
-    const StoreFiles files(path_);
+    const StoreFiles& files = state_->files;
     const WriteLock lock(files.lock);
     if (!lock.locked()) {
         writeErrorLine(format("User defaults: %@: %@; \"%@\" is not stored", files.lock, lock.error(), key));
