@@ -36,7 +36,7 @@ fuzz:
 	@scripts/setup.sh --fuzz
 	cmake -S . -B $(BUILD_DIR)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DOSSEL_FUZZ=ON
-	cmake --build $(BUILD_DIR)/fuzz -j $(JOBS) --target fuzz-plist
+	cmake --build $(BUILD_DIR)/fuzz -j $(JOBS) --target fuzzers
 	@scripts/fuzz.sh $(BUILD_DIR)/fuzz $(FUZZ_SECONDS)
 
 clean:
