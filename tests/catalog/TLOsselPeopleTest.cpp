@@ -50,18 +50,6 @@ TEST_F(PeopleTest, DisplayNamePrefersNickNameThenFirstAndLastAndComparesIgnoring
         EXPECT_EQ(personNamed(c.a, nullptr, nullptr)->compare(*personNamed(c.b, nullptr, nullptr)), c.order) << c.a;
 }
 
-TEST_F(PeopleTest, IdsComeFromThePeopleGenerator) {
-    TLOsselPeople::resetPeopleId();
-    EXPECT_FALSE(storedInteger("com.tollendra.PeopleIdGenerator")) << "no generator yet: nothing to reset";
-    const auto first = TLOsselPeople::nextPeopleId();
-    EXPECT_EQ(first->utf8(), "OsselPeople.studio_mac_local-1-1199145600.123457");
-    EXPECT_EQ(std::make_shared<TLOsselPeople>()->peopleId()->utf8(), "OsselPeople.studio_mac_local-2-1199145600.123457");
-    EXPECT_EQ(storedInteger("com.tollendra.PeopleIdGenerator"), 2);
-    TLOsselPeople::resetPeopleId();
-    EXPECT_EQ(storedInteger("com.tollendra.PeopleIdGenerator"), 0);
-    EXPECT_EQ(TLOsselPeople::nextPeopleId()->utf8(), first->utf8());
-}
-
 TEST_F(PeopleTest, ReadsACatalogEntryWithTheNestedDataFallback) {
     const auto record = TLOsselPeople::initWithPList(
         entry({{"peopleId", str("P7")}, {"isFavorite", Number::withBool(true)}, {"isDemo", Number::withBool(true)},
