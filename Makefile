@@ -24,7 +24,12 @@ check: $(BUILD_DIR)/check/build.ninja
 	cmake --build $(BUILD_DIR)/check -j $(JOBS)
 	cd $(BUILD_DIR)/check && ctest --output-on-failure -j $(JOBS)
 
-bench: release
+# The benchmarks need Google Benchmark and their reference libraries, which
+# only this command installs; configuring again finds them once installed.
+bench:
+	@scripts/setup.sh --bench
+	cmake -S . -B $(BUILD_DIR)/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR)/release -j $(JOBS)
 	@scripts/bench.sh $(BUILD_DIR)/release
 
 fuzz:
