@@ -1,0 +1,162 @@
+#include "WorkerProcess.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define OSSEL_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OSSEL_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+extern char** environ;
+
+namespace ossel {
+
+namespace {
+
+// The worker's environment: the host's, and under AddressSanitizer the memory
+// cap, which only the sanitizer can enforce there and reads only at start.
+std::vector<std::string> workerEnvironment([[maybe_unused]] const WorkerSettings& settings) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
+#ifdef OSSEL_ADDRESS_SANITIZER
+    const std::string cap = "hard_rss_limit_mb=" + std::to_string(settings.maxMemoryMiB);
+    bool found = false;
+    for (auto& entry : environment) {
+        if (!entry.starts_with("ASAN_OPTIONS=")) continue;
+        entry += ":" + cap;
+        found = true;
+    }
+    if (!found) environment.push_back("ASAN_OPTIONS=" + cap);
+#endif
+    return environment;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (auto& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+void closeQuietly(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
+}  // namespace
+
+std::unique_ptr<WorkerProcess> WorkerProcess::start(const std::string& program, const WorkerSettings& settings,
+                                                    std::string* error) {
+    int commands[2] = {-1, -1};
+    int results[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, commands) != 0 ||
+        ::pipe2(results, O_CLOEXEC) != 0) {
+        *error = std::string("cannot start a worker: ") + std::strerror(errno);
+        for (const int fd : {commands[0], commands[1], results[0], results[1]}) closeQuietly(fd);
+        return nullptr;
+    }
+    // Room for many results, so that a worker seldom waits for the host to read.
+    ::fcntl(results[0], F_SETPIPE_SZ, 1 << 20);
+    ::fcntl(results[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(commands[0], F_SETFL, O_NONBLOCK);
+
+    std::vector<std::string> arguments = settings.arguments(::getpid());
+    arguments.insert(arguments.begin(), program);
+    std::vector<std::string> environment = workerEnvironment(settings);
+    auto argv = pointersTo(arguments);
+    auto envp = pointersTo(environment);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Whatever the plug-in prints must not mix into the host's records.
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, commands[1], kWorkerCommandFd);
+    posix_spawn_file_actions_adddup2(&actions, results[1], kWorkerResultFd);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    closeQuietly(commands[1]);
+    closeQuietly(results[1]);
+    if (spawned != 0) {
+        *error = "cannot start a worker (" + program + "): " + std::strerror(spawned);
+        closeQuietly(commands[0]);
+        closeQuietly(results[0]);
+        return nullptr;
+    }
+    return std::unique_ptr<WorkerProcess>(new WorkerProcess(pid, commands[0], results[0]));
+}
+
+WorkerProcess::~WorkerProcess() {
+    if (!reaped_) {
+        kill();
+        wait();
+    }
+    closeQuietly(commandFd_);
+    closeQuietly(resultFd_);
+}
+
+void WorkerProcess::sendCommands() {
+    while (!outbox_.empty()) {
+        // MSG_NOSIGNAL: a worker that died must not take the host with it.
+        const ssize_t n = ::send(commandFd_, outbox_.data(), outbox_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            // Full: the rest goes when the worker reads. Broken: its end shows on the result channel.
+            if (errno != EAGAIN) outbox_.clear();
+            return;
+        }
+        outbox_.erase(0, static_cast<size_t>(n));
+    }
+}
+
+bool WorkerProcess::receive() {
+    char buffer[128 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(resultFd_, buffer, sizeof buffer);
+        if (n > 0) {
+            inbox_.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 && errno == EAGAIN;
+    }
+}
+
+void WorkerProcess::finish() { ::shutdown(commandFd_, SHUT_WR); }
+
+void WorkerProcess::kill() {
+    if (!reaped_) ::kill(pid_, SIGKILL);
+}
+
+int WorkerProcess::wait() {
+    if (reaped_) return status_;
+    // A closed channel normally means the process is ending; one that closed its
+    // channel and lives on gets a moment, then is killed.
+    for (int attempt = 0; attempt < 200 && !reaped_; ++attempt) {
+        reaped_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
+        if (!reaped_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!reaped_) {
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+        }
+        reaped_ = true;
+    }
+    return status_;
+}
+
+}  // namespace ossel
