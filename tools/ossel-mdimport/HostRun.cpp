@@ -56,7 +56,7 @@ int HostRun::run(const std::string& bundlePath) {
     return anyFailed_ ? kExitSomeFailed : kExitSuccess;
 }
 
-void HostRun::imported(const std::string&, FileResult& result) {
+void HostRun::imported(const std::string&, const FileResult& result) {
     out_.add(result.text);
     progress_.fileDone();
 }

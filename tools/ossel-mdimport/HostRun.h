@@ -22,7 +22,7 @@ public:
     // Imports every input with workers running `bundlePath`: the exit status.
     int run(const std::string& bundlePath);
 
-    void imported(const std::string& path, FileResult& result) override;
+    void imported(const std::string& path, const FileResult& result) override;
     void skipped(const std::string& path, const std::string& reason) override;
     void failed(const std::string& path, const std::string& reason) override;
     void note(const std::string& text) override;

@@ -18,8 +18,9 @@ namespace {
 // between batches, few enough that the last batches spread over every worker.
 constexpr size_t kMaxBatch = 128;
 // The host reads results at most this often while workers are busy: waking for
-// every result would cost it about as much as the import of a small file.
-constexpr auto kReadInterval = std::chrono::milliseconds(1);
+// every result would cost it about as much as the import of a small file. A
+// worker holds more than this much work, so it never waits for the host.
+constexpr auto kReadInterval = std::chrono::milliseconds(2);
 // A worker that dies before it is ready this many times in a row means workers
 // cannot run here at all.
 constexpr int kMaxFailedStarts = 3;
@@ -143,14 +144,22 @@ void ImportScheduler::emit() {
     // Nothing goes out before a worker has loaded the bundle: a bundle that does not
     // load makes the whole run a usage error, with no output.
     while (bundleConfirmed_ && !window_.empty() && window_.front().state != State::waiting && !sink_.stopped()) {
-        Slot slot = std::move(window_.front());
+        Slot& slot = window_.front();
+        deliver(slot, slot.result);
         window_.pop_front();
         ++firstSequence_;
-        switch (slot.state) {
-            case State::imported: sink_.imported(slot.path, slot.result); break;
-            case State::skipped: sink_.skipped(slot.path, slot.reason); break;
-            default: sink_.failed(slot.path, slot.reason); break;
+    }
+}
+
+void ImportScheduler::deliver(Slot& slot, std::string_view body) {
+    switch (slot.state) {
+        case State::imported: {
+            MessageReader reader(body);
+            sink_.imported(slot.path, *reader.result());
+            break;
         }
+        case State::skipped: sink_.skipped(slot.path, slot.reason); break;
+        default: sink_.failed(slot.path, slot.reason); break;
     }
 }
 
@@ -159,18 +168,21 @@ void ImportScheduler::waitForWorkers() {
     const bool busy = std::any_of(workers_.begin(), workers_.end(), [](const auto& w) { return !w->inFlight.empty(); });
     if (busy && now - lastWake_ < kReadInterval) std::this_thread::sleep_for(kReadInterval - (now - lastWake_));
 
+    // Results published meanwhile are read without waiting; only when there are none
+    // does the host sleep, until a worker wakes it, ends, or a deadline passes.
+    bool published = std::any_of(workers_.begin(), workers_.end(),
+                                 [](const auto& worker) { return worker->process->hasUnreadResults(); });
     std::vector<pollfd> fds;
     for (const auto& worker : workers_) {
-        fds.push_back({worker->process->resultFd(), POLLIN, 0});
-        const short commands = worker->process->hasUnsentCommands() ? POLLOUT : 0;
-        fds.push_back({worker->process->commandFd(), commands, 0});
+        if (!published) published = !worker->process->requestWakeUp();
+        const short events = POLLIN | (worker->process->hasUnsentCommands() ? POLLOUT : 0);
+        fds.push_back({worker->process->channelFd(), events, 0});
     }
-    if (::poll(fds.data(), fds.size(), millisecondsToNextDeadline()) < 0) return;
+    if (::poll(fds.data(), fds.size(), published ? 0 : millisecondsToNextDeadline()) < 0) return;
     lastWake_ = Clock::now();
     for (size_t i = 0; i < workers_.size(); ++i) {
-        Worker& worker = *workers_[i];
-        if (fds[2 * i + 1].revents & POLLOUT) worker.process->sendCommands();
-        if (fds[2 * i].revents) receive(worker);
+        if (fds[i].revents & POLLOUT) workers_[i]->process->sendCommands();
+        receive(*workers_[i], (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0);
     }
     std::erase_if(workers_, [](const auto& worker) { return worker->ended; });
 }
@@ -186,25 +198,27 @@ int ImportScheduler::millisecondsToNextDeadline() const {
     return static_cast<int>(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
 }
 
-void ImportScheduler::receive(Worker& worker) {
+void ImportScheduler::receive(Worker& worker, bool channelReadable) {
     if (worker.ended) return;
-    const bool open = worker.process->receive();
+    const auto received = worker.process->receive(channelReadable);
+    const uint64_t resultsBefore = worker.results;
     std::string& inbox = worker.process->inbox();
     std::string_view pending = inbox;
-    bool malformed = false;
-    while (const auto frame = takeFrame(pending, &malformed)) {
-        if (!handle(worker, frame->kind, frame->body)) {
-            malformed = true;
-            break;
-        }
+    bool malformed = received == WorkerProcess::Received::broken;
+    while (!malformed) {
+        const auto frame = takeFrame(pending, &malformed);
+        if (!frame) break;
+        if (!handle(worker, frame->kind, frame->body)) malformed = true;
     }
     inbox.erase(0, inbox.size() - pending.size());
+    // The file in hand began when the last result was published, which the host sees now.
+    if (worker.results != resultsBefore) worker.since = Clock::now();
     if (malformed) {
         // Not our worker any more: whatever it says from here on cannot be trusted.
         worker.malformed = true;
         worker.process->kill();
     }
-    if (!open || malformed) ended(worker);
+    if (malformed || received != WorkerProcess::Received::open) ended(worker);
 }
 
 bool ImportScheduler::handle(Worker& worker, MessageKind kind, std::string_view body) {
@@ -229,14 +243,13 @@ bool ImportScheduler::handle(Worker& worker, MessageKind kind, std::string_view 
             return reader.ok();
         }
         case MessageKind::result: {
-            auto result = reader.result();
+            const auto result = reader.result();
             if (!result || worker.inFlight.empty()) return false;
             const uint64_t sequence = worker.inFlight.front();
             worker.inFlight.pop_front();
             worker.catalog.clear();
-            worker.since = Clock::now();
             ++worker.results;
-            resolve(sequence, std::move(*result));
+            resolve(sequence, *result, body);
             return true;
         }
         default: return false;
@@ -294,12 +307,19 @@ void ImportScheduler::requeue(Worker& worker) {
     worker.inFlight.clear();
 }
 
-void ImportScheduler::resolve(uint64_t sequence, FileResult&& result) {
+void ImportScheduler::resolve(uint64_t sequence, const FileResult& result, std::string_view body) {
     Slot& target = slot(sequence);
     switch (result.outcome) {
         case FileOutcome::imported:
             target.state = State::imported;
-            target.result = std::move(result);
+            // The next record due goes out straight from the message; others wait in a copy.
+            if (sequence == firstSequence_ && bundleConfirmed_ && !sink_.stopped()) {
+                deliver(target, body);
+                window_.pop_front();
+                ++firstSequence_;
+            } else {
+                target.result = body;
+            }
             return;
         case FileOutcome::notAClip:
             // Skipped when a walk came upon it; a file the user named is a failure.
@@ -307,7 +327,7 @@ void ImportScheduler::resolve(uint64_t sequence, FileResult&& result) {
             break;
         case FileOutcome::failed: target.state = State::failed; break;
     }
-    target.reason = std::move(result.text);
+    target.reason = result.text;
 }
 
 void ImportScheduler::fail(uint64_t sequence, std::string reason) {
@@ -345,7 +365,7 @@ std::string ImportScheduler::causeOfEnd(const Worker& worker, int status) const 
             case kWorkerOutOfMemoryStatus:
                 return "ran out of memory (the limit is " + std::to_string(settings_.maxMemoryMiB) + " MiB)";
             case kWorkerSanitizerStatus: return "crashed (stopped by the sanitizer; its report is on standard error)";
-            default: return format("exited with status %d during the import", WEXITSTATUS(status));
+            default: return format("exited with status %d", WEXITSTATUS(status));
         }
     }
     return "ended";

@@ -48,7 +48,7 @@ private:
         std::string path;
         bool walked = false;
         State state = State::waiting;
-        FileResult result;   // when imported
+        std::string result;  // the result message's body, when imported
         std::string reason;  // when skipped or failed
     };
     struct Worker {
@@ -70,14 +70,15 @@ private:
     void sendBatch(Worker& worker, size_t count);
     void emit();
     void waitForWorkers();
-    void receive(Worker& worker);
+    void receive(Worker& worker, bool channelReadable = true);
     bool handle(Worker& worker, MessageKind kind, std::string_view body);
     void checkDeadlines();
     int millisecondsToNextDeadline() const;
     std::chrono::duration<double> timeout() const { return std::chrono::duration<double>(limits_.timeoutSeconds); }
     void ended(Worker& worker);
     void requeue(Worker& worker);
-    void resolve(uint64_t sequence, FileResult&& result);
+    void resolve(uint64_t sequence, const FileResult& result, std::string_view body);
+    void deliver(Slot& slot, std::string_view body);
     void fail(uint64_t sequence, std::string reason);
     void declareUnreadable(const std::string& catalog, const std::string& cause);
     std::string causeOfEnd(const Worker& worker, int status) const;

@@ -20,6 +20,7 @@
 #include "ImporterSession.h"
 #include "JsonRecord.h"
 #include "ListingRecord.h"
+#include "ResultRing.h"
 #include "WorkerProtocol.h"
 #include "foundation/Archiver.h"
 #include "foundation/PropertyList.h"
@@ -81,16 +82,6 @@ void applyMemoryCap(uint64_t mib) {
 #endif
     // A catalog that passes its size limit must also fit in memory once parsed.
     ::setenv("OSSEL_MAX_CATALOG_MIB", std::to_string(std::max<uint64_t>(1, mib / 4)).c_str(), 0);
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 // The indexer hands importers full paths. A relative path is put under the
@@ -160,8 +151,8 @@ Refusal refusalOf(const std::string& path) {
 
 class ImportWorker {
 public:
-    ImportWorker(const WorkerSettings& settings, std::unique_ptr<ImporterSession> session)
-        : settings_(settings), session_(std::move(session)), attributes_(Dictionary::make()) {
+    ImportWorker(const WorkerSettings& settings, ResultRing& results, std::unique_ptr<ImporterSession> session)
+        : settings_(settings), results_(results), session_(std::move(session)), attributes_(Dictionary::make()) {
         session_->setCatalogReadHook(&ImportWorker::catalogReadHook, this);
     }
     ~ImportWorker() { session_->setCatalogReadHook(nullptr, nullptr); }
@@ -246,10 +237,7 @@ private:
         }
     }
 
-    void send() {
-        // Nobody is left to tell when the host is gone.
-        if (!writeAll(kWorkerResultFd, message_)) ::_exit(0);
-    }
+    void send() { results_.publish(message_, kWorkerCommandFd); }
 
     // Reads commands; with `wait`, blocks until at least one arrives. False at the
     // end of the host's commands.
@@ -288,6 +276,7 @@ private:
     }
 
     const WorkerSettings& settings_;
+    ResultRing& results_;
     std::unique_ptr<ImporterSession> session_;
     const Ref<Dictionary> attributes_;
     const AbsolutePaths paths_;
@@ -297,14 +286,14 @@ private:
     std::set<std::string, std::less<>> unreadableCatalogs_;
 };
 
-void sendReady(const std::string& error) {
+void sendReady(ResultRing& results, const std::string& error) {
     std::string message;
     MessageWriter writer(message);
     writer.begin(MessageKind::ready);
     writer.putU8(error.empty() ? 1 : 0);
     writer.putText(error);
     writer.end();
-    writeAll(kWorkerResultFd, message);
+    results.publish(message, kWorkerCommandFd);
 }
 
 }  // namespace
@@ -317,15 +306,17 @@ int runImportWorker(int argc, char** argv) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != hostPid) return 0;
     applyMemoryCap(settings->maxMemoryMiB);
+    const auto results = ResultRing::attach(kWorkerResultFd);
+    if (!results) return 2;
 
     std::string error;
     auto session = ImporterSession::open(settings->bundlePath, &error);
     if (!session) {
-        sendReady(error);
+        sendReady(*results, error);
         return 2;
     }
-    sendReady({});
-    return ImportWorker(*settings, std::move(session)).run();
+    sendReady(*results, {});
+    return ImportWorker(*settings, *results, std::move(session)).run();
 }
 
 }  // namespace ossel

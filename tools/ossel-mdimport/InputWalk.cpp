@@ -38,7 +38,12 @@ std::optional<WalkItem> InputWalk::next() {
             continue;
         }
         const Entry& found = directory.entries[directory.next++];
-        if (auto item = entry(directory.path + found.name, found.type)) return item;
+        std::string path;
+        path.reserve(directory.path.size() + found.length);
+        path += directory.path;
+        path += directory.name(found);
+        const unsigned char type = found.type;
+        if (auto item = entry(std::move(path), type)) return item;
     }
 }
 
@@ -55,8 +60,8 @@ std::optional<WalkItem> InputWalk::named(const std::string& input) {
     return WalkItem{WalkItem::Kind::file, input, false, {}};
 }
 
-std::optional<WalkItem> InputWalk::entry(const std::string& path, unsigned char type) {
-    if (type == DT_REG) return WalkItem{WalkItem::Kind::file, path, true, {}};
+std::optional<WalkItem> InputWalk::entry(std::string path, unsigned char type) {
+    if (type == DT_REG) return WalkItem{WalkItem::Kind::file, std::move(path), true, {}};
     if (type == DT_DIR) return enter(path, true);
     struct stat info {};
     if (type == DT_UNKNOWN) {
@@ -73,7 +78,7 @@ std::optional<WalkItem> InputWalk::entry(const std::string& path, unsigned char 
         if (errno == ELOOP) return skipped(path, "a symbolic link loop");
         return failed(path, true, std::strerror(errno));
     }
-    if (S_ISREG(info.st_mode)) return WalkItem{WalkItem::Kind::file, path, true, {}};
+    if (S_ISREG(info.st_mode)) return WalkItem{WalkItem::Kind::file, std::move(path), true, {}};
     return skipped(path, std::string("a symbolic link to ") + fileTypeName(info.st_mode));
 }
 
@@ -85,14 +90,18 @@ std::optional<WalkItem> InputWalk::enter(const std::string& path, bool walked) {
     errno = 0;
     while (const dirent* found = ::readdir(stream)) {
         const std::string_view name = found->d_name;
-        if (name != "." && name != "..") directory.entries.push_back({std::string(name), found->d_type});
+        if (name != "." && name != "..") {
+            directory.entries.push_back({static_cast<uint32_t>(directory.names.size()),
+                                         static_cast<uint32_t>(name.size()), found->d_type});
+            directory.names += name;
+        }
         errno = 0;
     }
     const int readError = errno;
     ::closedir(stream);
     if (readError != 0) return failed(path, walked, std::strerror(readError));
     std::sort(directory.entries.begin(), directory.entries.end(),
-              [](const Entry& a, const Entry& b) { return a.name < b.name; });
+              [&](const Entry& a, const Entry& b) { return directory.name(a) < directory.name(b); });
     stack_.push_back(std::move(directory));
     return std::nullopt;
 }

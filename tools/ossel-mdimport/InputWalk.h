@@ -11,8 +11,10 @@
 
 #include <dirent.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ossel {
@@ -32,18 +34,23 @@ public:
     std::optional<WalkItem> next();
 
 private:
+    // A directory's names share one buffer: a tree is mostly names, and one
+    // allocation per name would cost more than reading it.
     struct Entry {
-        std::string name;
+        uint32_t offset;
+        uint32_t length;
         unsigned char type;  // d_type
     };
     struct Directory {
         std::string path;  // ends with '/'
+        std::string names;
         std::vector<Entry> entries;
         size_t next = 0;
+        std::string_view name(const Entry& entry) const { return std::string_view(names).substr(entry.offset, entry.length); }
     };
 
     std::optional<WalkItem> named(const std::string& input);
-    std::optional<WalkItem> entry(const std::string& path, unsigned char type);
+    std::optional<WalkItem> entry(std::string path, unsigned char type);
     // Opens a directory for the walk; a failure when it cannot be read.
     std::optional<WalkItem> enter(const std::string& path, bool walked);
 

@@ -12,7 +12,7 @@ namespace ossel {
 class ResultSink {
 public:
     virtual ~ResultSink() = default;
-    virtual void imported(const std::string& path, FileResult& result) = 0;
+    virtual void imported(const std::string& path, const FileResult& result) = 0;
     // A walked file that is not a clip annotation.
     virtual void skipped(const std::string& path, const std::string& reason) = 0;
     virtual void failed(const std::string& path, const std::string& reason) = 0;

@@ -56,22 +56,30 @@ void closeQuietly(int fd) {
     if (fd >= 0) ::close(fd);
 }
 
+// A copy above the descriptors a worker is given: they are put in place one after
+// another, and a source that is also a target would be overwritten before its turn.
+int copyAboveWorkerDescriptors(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, kWorkerResultFd + 1); }
+
 }  // namespace
 
 std::unique_ptr<WorkerProcess> WorkerProcess::start(const std::string& program, const WorkerSettings& settings,
                                                     std::string* error) {
-    int commands[2] = {-1, -1};
-    int results[2] = {-1, -1};
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, commands) != 0 ||
-        ::pipe2(results, O_CLOEXEC) != 0) {
+    auto results = ResultRing::create(error);
+    if (!results) return nullptr;
+    int channel[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channel) != 0) {
         *error = std::string("cannot start a worker: ") + std::strerror(errno);
-        for (const int fd : {commands[0], commands[1], results[0], results[1]}) closeQuietly(fd);
         return nullptr;
     }
-    // Room for many results, so that a worker seldom waits for the host to read.
-    ::fcntl(results[0], F_SETPIPE_SZ, 1 << 20);
-    ::fcntl(results[0], F_SETFL, O_NONBLOCK);
-    ::fcntl(commands[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(channel[0], F_SETFL, O_NONBLOCK);
+    const int workerChannel = copyAboveWorkerDescriptors(channel[1]);
+    const int workerResults = copyAboveWorkerDescriptors(results->fd());
+    closeQuietly(channel[1]);
+    if (workerChannel < 0 || workerResults < 0) {
+        *error = std::string("cannot start a worker: ") + std::strerror(errno);
+        for (const int fd : {channel[0], workerChannel, workerResults}) closeQuietly(fd);
+        return nullptr;
+    }
 
     std::vector<std::string> arguments = settings.arguments(::getpid());
     arguments.insert(arguments.begin(), program);
@@ -84,20 +92,20 @@ std::unique_ptr<WorkerProcess> WorkerProcess::start(const std::string& program, 
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     // Whatever the plug-in prints must not mix into the host's records.
     posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, commands[1], kWorkerCommandFd);
-    posix_spawn_file_actions_adddup2(&actions, results[1], kWorkerResultFd);
+    posix_spawn_file_actions_adddup2(&actions, workerChannel, kWorkerCommandFd);
+    posix_spawn_file_actions_adddup2(&actions, workerResults, kWorkerResultFd);
+    static_assert(kWorkerResultFd > kWorkerCommandFd);
     pid_t pid = 0;
     const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    closeQuietly(commands[1]);
-    closeQuietly(results[1]);
+    closeQuietly(workerChannel);
+    closeQuietly(workerResults);
     if (spawned != 0) {
         *error = "cannot start a worker (" + program + "): " + std::strerror(spawned);
-        closeQuietly(commands[0]);
-        closeQuietly(results[0]);
+        closeQuietly(channel[0]);
         return nullptr;
     }
-    return std::unique_ptr<WorkerProcess>(new WorkerProcess(pid, commands[0], results[0]));
+    return std::unique_ptr<WorkerProcess>(new WorkerProcess(pid, channel[0], std::move(results)));
 }
 
 WorkerProcess::~WorkerProcess() {
@@ -105,17 +113,16 @@ WorkerProcess::~WorkerProcess() {
         kill();
         wait();
     }
-    closeQuietly(commandFd_);
-    closeQuietly(resultFd_);
+    closeQuietly(channel_);
 }
 
 void WorkerProcess::sendCommands() {
     while (!outbox_.empty()) {
         // MSG_NOSIGNAL: a worker that died must not take the host with it.
-        const ssize_t n = ::send(commandFd_, outbox_.data(), outbox_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n = ::send(channel_, outbox_.data(), outbox_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            // Full: the rest goes when the worker reads. Broken: its end shows on the result channel.
+            // Full: the rest goes when the worker reads. Broken: its end shows on receive.
             if (errno != EAGAIN) outbox_.clear();
             return;
         }
@@ -123,20 +130,23 @@ void WorkerProcess::sendCommands() {
     }
 }
 
-bool WorkerProcess::receive() {
-    char buffer[128 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(resultFd_, buffer, sizeof buffer);
-        if (n > 0) {
-            inbox_.append(buffer, static_cast<size_t>(n));
-            continue;
-        }
+WorkerProcess::Received WorkerProcess::receive(bool channelReadable) {
+    // Wake-up bytes carry nothing; the end of the stream is the end of the worker.
+    bool closed = false;
+    char bytes[256];
+    while (channelReadable) {
+        const ssize_t n = ::recv(channel_, bytes, sizeof bytes, MSG_DONTWAIT);
+        if (n > 0) continue;
         if (n < 0 && errno == EINTR) continue;
-        return n < 0 && errno == EAGAIN;
+        closed = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        break;
     }
+    // Read after the end is seen, so that everything the worker published is there.
+    if (!results_->take(inbox_)) return Received::broken;
+    return closed ? Received::closed : Received::open;
 }
 
-void WorkerProcess::finish() { ::shutdown(commandFd_, SHUT_WR); }
+void WorkerProcess::finish() { ::shutdown(channel_, SHUT_WR); }
 
 void WorkerProcess::kill() {
     if (!reaped_) ::kill(pid_, SIGKILL);

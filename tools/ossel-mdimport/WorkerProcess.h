@@ -1,7 +1,8 @@
 #pragma once
-// The host's handle on one worker process: starting it, its two channels, and
-// how it ended. Commands go out without ever blocking the host, since a worker
-// that hangs in an import stops reading them; results are read as they come.
+// The host's handle on one worker process: starting it, its channel (commands
+// out, wake-ups and the end of the process in), the shared memory its results
+// come through, and how it ended. Commands go out without ever blocking the
+// host, since a worker that hangs in an import stops reading them.
 
 #include <sys/types.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "ResultRing.h"
 #include "WorkerProtocol.h"
 
 namespace ossel {
@@ -22,17 +24,23 @@ public:
     WorkerProcess(const WorkerProcess&) = delete;
     WorkerProcess& operator=(const WorkerProcess&) = delete;
 
-    int resultFd() const { return resultFd_; }
-    int commandFd() const { return commandFd_; }
+    int channelFd() const { return channel_; }
 
     // Commands wait in the outbox until the worker's channel takes them.
     std::string& outbox() { return outbox_; }
     bool hasUnsentCommands() const { return !outbox_.empty(); }
     void sendCommands();
 
-    // Appends what has arrived to the inbox; false once the channel has closed.
-    bool receive();
+    enum class Received { open, closed, broken };
+    // Appends what has been published to the inbox; `closed` once the worker's end
+    // of the channel has, `broken` when its results cannot be read. The channel is
+    // read only when it has something (poll said so).
+    Received receive(bool channelReadable);
     std::string& inbox() { return inbox_; }
+    // Asks to be woken (the channel becomes readable) at the worker's next result;
+    // false when a result is already waiting.
+    bool requestWakeUp() { return results_->requestWakeUp(); }
+    bool hasUnreadResults() const { return results_->hasUnread(); }
 
     // Tells the worker there is no more work: it finishes what it has and ends.
     void finish();
@@ -42,11 +50,12 @@ public:
     int wait();
 
 private:
-    WorkerProcess(pid_t pid, int commandFd, int resultFd) : pid_(pid), commandFd_(commandFd), resultFd_(resultFd) {}
+    WorkerProcess(pid_t pid, int channel, std::unique_ptr<ResultRing> results)
+        : pid_(pid), channel_(channel), results_(std::move(results)) {}
 
     pid_t pid_;
-    int commandFd_;
-    int resultFd_;
+    int channel_;
+    std::unique_ptr<ResultRing> results_;
     bool reaped_ = false;
     int status_ = 0;
     std::string outbox_;

@@ -73,19 +73,6 @@ void MessageWriter::end() {
     std::memcpy(out_.data() + start_, &length, sizeof length);
 }
 
-template <class T>
-T MessageReader::raw() {
-    T value{};
-    if (rest_.size() < sizeof value) {
-        ok_ = false;
-        rest_ = {};
-        return value;
-    }
-    std::memcpy(&value, rest_.data(), sizeof value);
-    rest_.remove_prefix(sizeof value);
-    return value;
-}
-
 std::string_view MessageReader::text() {
     const uint32_t length = u32();
     if (!ok_ || rest_.size() < length) {
@@ -108,7 +95,7 @@ std::optional<FileResult> MessageReader::result() {
     const uint32_t count = u32();
     for (uint32_t i = 0; ok_ && i < count; ++i) {
         CatalogDependency dependency;
-        dependency.path = text();
+        dependency.path = std::string(text());
         dependency.exists = u8() != 0;
         dependency.device = u64();
         dependency.inode = u64();

@@ -1,7 +1,7 @@
 #pragma once
 // What the host and its import workers say to each other. A worker is this
-// same program started again in a hidden mode; it reads commands on one
-// descriptor and writes results on another. Every message is a frame: a 4-byte
+// same program started again in a hidden mode; it reads commands from a socket
+// and publishes results in memory it shares with the host (ResultRing). Every message is a frame: a 4-byte
 // length (of what follows), a 1-byte kind, then its fields in order: numbers as
 // the machine holds them (both ends are one program), texts as a 4-byte length
 // and their bytes.
@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,7 +23,7 @@ namespace ossel {
 
 // The hidden first argument that makes the program a worker.
 inline constexpr std::string_view kWorkerModeArgument = "--import-worker";
-// Where a worker finds its channels.
+// Where a worker finds its channel to the host and the shared memory for its results.
 inline constexpr int kWorkerCommandFd = 3;
 inline constexpr int kWorkerResultFd = 4;
 // How a worker ends when it runs out of memory, or when a sanitizer stops it
@@ -57,11 +58,12 @@ struct CatalogDependency {
     int64_t changedNanoseconds = 0;
 };
 
-// One file's result. `text` is the rendered record when imported, the reason otherwise.
+// One file's result, as it stands in a message: `text` is the rendered record
+// when imported, the reason otherwise. The views last as long as the message.
 struct FileResult {
     FileOutcome outcome = FileOutcome::failed;
-    std::string text;
-    std::string attributesArchive;  // the attribute dictionary archived, when the host asked for it
+    std::string_view text;
+    std::string_view attributesArchive;  // the attribute dictionary archived, when the host asked for it
     std::vector<CatalogDependency> dependencies;  // when the host asked and the plug-in tells
 };
 
@@ -120,7 +122,17 @@ public:
 
 private:
     template <class T>
-    T raw();
+    T raw() {
+        T value{};
+        if (rest_.size() < sizeof value) {
+            ok_ = false;
+            rest_ = {};
+            return value;
+        }
+        std::memcpy(&value, rest_.data(), sizeof value);
+        rest_.remove_prefix(sizeof value);
+        return value;
+    }
     std::string_view rest_;
     bool ok_ = true;
 };
