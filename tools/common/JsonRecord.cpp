@@ -96,6 +96,12 @@ struct Writer {
         }
     }
 
+    void date(const Date& date) {
+        out += '"';
+        out += iso8601UtcString(date.timeIntervalSinceReferenceDate());
+        out += '"';
+    }
+
     void array(const Array& array) {
         out += '[';
         for (size_t i = 0; i < array.count(); ++i) {
@@ -130,6 +136,8 @@ struct Writer {
             string(static_cast<const String*>(value)->utf8());
         } else if (type == typeid(Number).name()) {
             number(*static_cast<const Number*>(value));
+        } else if (type == typeid(Date).name()) {
+            date(*static_cast<const Date*>(value));
         } else if (type == typeid(Array).name()) {
             array(*static_cast<const Array*>(value));
         } else {
@@ -143,10 +151,8 @@ struct Writer {
             string(text->utf8());
         } else if (const auto* number = dynamic_cast<const Number*>(value)) {
             this->number(*number);
-        } else if (const auto* date = dynamic_cast<const Date*>(value)) {
-            out += '"';
-            out += iso8601UtcString(date->timeIntervalSinceReferenceDate());
-            out += '"';
+        } else if (const auto* moment = dynamic_cast<const Date*>(value)) {
+            date(*moment);
         } else if (const auto* list = dynamic_cast<const Array*>(value)) {
             array(*list);
         } else if (const auto* map = dynamic_cast<const Dictionary*>(value)) {

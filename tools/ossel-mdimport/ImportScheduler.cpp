@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <thread>
 
 #include "foundation/Format.h"
 
@@ -115,6 +114,7 @@ ImportScheduler::Worker* ImportScheduler::startWorker() {
     }
     auto worker = std::make_unique<Worker>();
     worker->process = std::move(process);
+    worker->since = Clock::now();
     MessageWriter writer(worker->process->outbox());
     for (const auto& catalog : unreadableCatalogs_) {
         writer.begin(MessageKind::unreadableCatalog);
@@ -126,7 +126,7 @@ ImportScheduler::Worker* ImportScheduler::startWorker() {
 }
 
 void ImportScheduler::sendBatch(Worker& worker, size_t count) {
-    if (worker.inFlight.empty()) worker.since = Clock::now();
+    if (worker.ready && worker.inFlight.empty()) worker.since = Clock::now();
     MessageWriter writer(worker.process->outbox());
     writer.begin(MessageKind::batch);
     writer.putU32(static_cast<uint32_t>(count));
@@ -164,21 +164,26 @@ void ImportScheduler::deliver(Slot& slot, std::string_view body) {
 }
 
 void ImportScheduler::waitForWorkers() {
-    const auto now = Clock::now();
-    const bool busy = std::any_of(workers_.begin(), workers_.end(), [](const auto& w) { return !w->inFlight.empty(); });
-    if (busy && now - lastWake_ < kReadInterval) std::this_thread::sleep_for(kReadInterval - (now - lastWake_));
-
-    // Results published meanwhile are read without waiting; only when there are none
-    // does the host sleep, until a worker wakes it, ends, or a deadline passes.
-    bool published = std::any_of(workers_.begin(), workers_.end(),
-                                 [](const auto& worker) { return worker->process->hasUnreadResults(); });
+    int timeout = 0;
+    if (std::any_of(workers_.begin(), workers_.end(), [](const auto& w) { return !w->inFlight.empty(); })) {
+        // While workers are busy the host reads their results every kReadInterval,
+        // woken earlier only by a worker that ends.
+        const auto untilRead = std::chrono::ceil<std::chrono::milliseconds>(lastWake_ + kReadInterval - Clock::now());
+        const int deadline = millisecondsToNextDeadline();
+        timeout = static_cast<int>(std::max<int64_t>(0, untilRead.count()));
+        if (deadline >= 0) timeout = std::min(timeout, deadline);
+    } else {
+        // Idle workers are asked to wake the host when they publish anything.
+        bool published = false;
+        for (const auto& worker : workers_) published |= !worker->process->requestWakeUp();
+        timeout = published ? 0 : millisecondsToNextDeadline();
+    }
     std::vector<pollfd> fds;
     for (const auto& worker : workers_) {
-        if (!published) published = !worker->process->requestWakeUp();
         const short events = POLLIN | (worker->process->hasUnsentCommands() ? POLLOUT : 0);
         fds.push_back({worker->process->channelFd(), events, 0});
     }
-    if (::poll(fds.data(), fds.size(), published ? 0 : millisecondsToNextDeadline()) < 0) return;
+    if (::poll(fds.data(), fds.size(), timeout) < 0) return;
     lastWake_ = Clock::now();
     for (size_t i = 0; i < workers_.size(); ++i) {
         if (fds[i].revents & POLLOUT) workers_[i]->process->sendCommands();
@@ -190,7 +195,8 @@ void ImportScheduler::waitForWorkers() {
 int ImportScheduler::millisecondsToNextDeadline() const {
     std::optional<Clock::time_point> next;
     for (const auto& worker : workers_) {
-        if (!worker->ready || worker->inFlight.empty()) continue;
+        // A worker still loading the bundle is held to the same deadline.
+        if (worker->ready && worker->inFlight.empty()) continue;
         if (!next || worker->since < *next) next = worker->since;
     }
     if (!next) return -1;
@@ -259,11 +265,13 @@ bool ImportScheduler::handle(Worker& worker, MessageKind kind, std::string_view 
 void ImportScheduler::checkDeadlines() {
     const auto limit = timeout();
     for (auto& worker : workers_) {
-        if (worker->ended || !worker->ready || worker->inFlight.empty()) continue;
+        if (worker->ended || (worker->ready && worker->inFlight.empty())) continue;
         if (Clock::now() - worker->since <= limit) continue;
         // Results the host has not read yet may show that the worker has moved on.
         receive(*worker);
-        if (worker->ended || worker->inFlight.empty() || Clock::now() - worker->since <= limit) continue;
+        if (worker->ended || (worker->ready && worker->inFlight.empty()) || Clock::now() - worker->since <= limit) {
+            continue;
+        }
         worker->timedOut = true;
         worker->resultsAtKill = worker->results;
         worker->process->kill();
@@ -278,7 +286,9 @@ void ImportScheduler::ended(Worker& worker) {
     const int status = worker.process->wait();
     if (!worker.ready) {
         // It never began a file: the files it had go to another worker.
-        if (fatal_.empty() && !bundleConfirmed_) fatal_ = "the importer worker " + causeOfEnd(worker, status) + " while loading the bundle";
+        if (fatal_.empty() && !bundleConfirmed_) {
+            fatal_ = "the importer worker " + causeOfEnd(worker, status) + " while loading the bundle";
+        }
         if (fatal_.empty() && ++failedStarts_ >= kMaxFailedStarts) {
             fatal_ = "the importer workers keep ending before they are ready (" + causeOfEnd(worker, status) + ")";
         }

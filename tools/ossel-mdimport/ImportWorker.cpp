@@ -26,13 +26,6 @@
 #include "foundation/PropertyList.h"
 #include "foundation/RegularFile.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define OSSEL_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OSSEL_ADDRESS_SANITIZER 1
-#endif
-#endif
 #ifdef OSSEL_ADDRESS_SANITIZER
 #include <sanitizer/common_interface_defs.h>
 #endif
@@ -92,11 +85,12 @@ public:
     AbsolutePaths() {
         std::error_code error;
         const auto cwd = std::filesystem::current_path(error);
-        if (!error) workingDirectory_ = cwd.string();
-        if (workingDirectory_ != "/") workingDirectory_ += '/';
+        if (error) return;
+        workingDirectory_ = cwd.string();
+        if (!workingDirectory_.ends_with('/')) workingDirectory_ += '/';
     }
     std::string of(std::string_view path) const {
-        if (path.starts_with('/') || workingDirectory_.size() <= 1) return std::string(path);
+        if (path.starts_with('/') || workingDirectory_.empty()) return std::string(path);
         std::string out;
         out.reserve(workingDirectory_.size() + path.size());
         out += workingDirectory_;
@@ -105,7 +99,7 @@ public:
     }
 
 private:
-    std::string workingDirectory_;
+    std::string workingDirectory_;  // with its final '/'; empty when unknown
 };
 
 std::string articleFor(const std::string& className) {
@@ -190,10 +184,15 @@ private:
     void importFile(const std::string& path) {
         attributes_->removeAllObjects();
         const std::string fullPath = paths_.of(path);
-        const auto start = std::chrono::steady_clock::now();
-        const bool imported = session_->importFile(fullPath, *attributes_);
         std::optional<double> seconds;
-        if (settings_.timings) seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        bool imported = false;
+        if (settings_.timings) {
+            const auto start = std::chrono::steady_clock::now();
+            imported = session_->importFile(fullPath, *attributes_);
+            seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        } else {
+            imported = session_->importFile(fullPath, *attributes_);
+        }
 
         message_.clear();
         MessageWriter writer(message_);
@@ -263,7 +262,12 @@ private:
             if (frame->kind == MessageKind::unreadableCatalog) {
                 unreadableCatalogs_.emplace(reader.text());
             } else if (frame->kind == MessageKind::batch) {
-                std::vector<std::string> batch(reader.u32());
+                const uint32_t count = reader.u32();
+                if (count > frame->body.size() / sizeof(uint32_t)) {
+                    malformed = true;
+                    break;
+                }
+                std::vector<std::string> batch(count);
                 for (auto& path : batch) path = reader.text();
                 batches_.push_back(std::move(batch));
                 batchArrived = true;

@@ -38,8 +38,6 @@ public:
     // Host: appends what has been published to `out`. False when the worker wrote
     // positions that cannot be (it has run wild).
     bool take(std::string& out);
-    // Host: whether anything has been published since the last take.
-    bool hasUnread() const { return header_->written.load(std::memory_order_acquire) != position_; }
     // Host: asks for a wake-up at the next publication. False when something was
     // published meanwhile, so that the host must not wait.
     bool requestWakeUp();

@@ -13,14 +13,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define OSSEL_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OSSEL_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 extern char** environ;
 
 namespace ossel {

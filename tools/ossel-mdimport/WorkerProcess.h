@@ -40,7 +40,6 @@ public:
     // Asks to be woken (the channel becomes readable) at the worker's next result;
     // false when a result is already waiting.
     bool requestWakeUp() { return results_->requestWakeUp(); }
-    bool hasUnreadResults() const { return results_->hasUnread(); }
 
     // Tells the worker there is no more work: it finishes what it has and ends.
     void finish();

@@ -26,10 +26,19 @@ inline constexpr std::string_view kWorkerModeArgument = "--import-worker";
 // Where a worker finds its channel to the host and the shared memory for its results.
 inline constexpr int kWorkerCommandFd = 3;
 inline constexpr int kWorkerResultFd = 4;
-// How a worker ends when it runs out of memory, or when a sanitizer stops it
-// (under AddressSanitizer the memory cap is enforced by the sanitizer).
+// How a worker ends when it runs out of memory, or when a sanitizer stops it.
 inline constexpr int kWorkerOutOfMemoryStatus = 97;
 inline constexpr int kWorkerSanitizerStatus = 98;
+
+// Under AddressSanitizer, which reserves terabytes of address space at start, the
+// memory cap cannot be an address-space limit: the sanitizer enforces it instead.
+#if defined(__SANITIZE_ADDRESS__)
+#define OSSEL_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OSSEL_ADDRESS_SANITIZER 1
+#endif
+#endif
 
 enum class MessageKind : uint8_t {
     // host to worker
