@@ -53,6 +53,14 @@ bool takeValue(std::string_view option, std::string_view value, HostOptions& opt
     return true;
 }
 
+// An option's value: attached to it ("-j2", "--timeout=5"), or the next argument.
+std::optional<std::string_view> valueOf(std::optional<std::string_view> attached, int& i, int argc,
+                                        const char* const* argv) {
+    if (attached) return attached;
+    if (i + 1 < argc) return argv[++i];
+    return std::nullopt;
+}
+
 bool takesValue(std::string_view option) {
     return option == "--timeout" || option == "--max-memory" || option == "--failed";
 }
@@ -80,31 +88,26 @@ std::optional<HostOptions> HostOptions::parse(int argc, const char* const* argv,
                 *error = "unknown option " + std::string(arg);
                 return std::nullopt;
             }
-            std::string_view value;
-            if (equals != std::string_view::npos) {
-                value = arg.substr(equals + 1);
-            } else if (i + 1 < argc) {
-                value = argv[++i];
-            } else {
+            const auto value = valueOf(equals == std::string_view::npos ? std::nullopt
+                                                                          : std::optional(arg.substr(equals + 1)),
+                                       i, argc, argv);
+            if (!value) {
                 *error = std::string(name) + " needs a value";
                 return std::nullopt;
             }
-            if (!takeValue(name, value, options, error)) return std::nullopt;
+            if (!takeValue(name, *value, options, error)) return std::nullopt;
         } else {
             // Grouped short flags ("-rt"); -g and -j take the rest of the word or the next argument.
             for (size_t k = 1; k < arg.size(); ++k) {
                 if (arg[k] == 'g' || arg[k] == 'j') {
                     const std::string option = {'-', arg[k]};
-                    std::string_view value;
-                    if (k + 1 < arg.size()) {
-                        value = arg.substr(k + 1);
-                    } else if (i + 1 < argc) {
-                        value = argv[++i];
-                    } else {
-                        *error = option + (arg[k] == 'g' ? " needs a bundle path" : " needs a number of workers");
+                    const auto value =
+                        valueOf(k + 1 < arg.size() ? std::optional(arg.substr(k + 1)) : std::nullopt, i, argc, argv);
+                    if (!value) {
+                        *error = option + " needs a value";
                         return std::nullopt;
                     }
-                    if (!takeValue(option, value, options, error)) return std::nullopt;
+                    if (!takeValue(option, *value, options, error)) return std::nullopt;
                     break;
                 }
                 if (!takeFlag(arg[k], options)) {
