@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <thread>
 
 #include "ExitStatus.h"
@@ -11,16 +10,6 @@
 #include "JsonRecord.h"
 
 namespace ossel {
-
-namespace {
-
-std::string ownExecutable() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string("/proc/self/exe") : self.string();
-}
-
-}  // namespace
 
 HostRun::HostRun(const HostOptions& options, int failedFd)
     : options_(options), out_(STDOUT_FILENO, "standard output"), progress_(isatty(STDERR_FILENO) == 1) {
@@ -38,7 +27,7 @@ int HostRun::run(const std::string& bundlePath) {
     limits.timeoutSeconds = options_.timeoutSeconds;
 
     InputWalk walk(options_.inputs, options_.recursive);
-    ImportScheduler scheduler(ownExecutable(), settings, limits, walk, *this);
+    ImportScheduler scheduler(settings, limits, walk, *this);
     std::string fatal;
     const bool ran = scheduler.run(&fatal);
     progress_.finish();

@@ -26,9 +26,8 @@ constexpr int kMaxFailedStarts = 3;
 
 }  // namespace
 
-ImportScheduler::ImportScheduler(std::string program, WorkerSettings settings, Limits limits, InputWalk& walk,
-                                 ResultSink& sink)
-    : program_(std::move(program)), settings_(std::move(settings)), limits_(limits), walk_(walk), sink_(sink) {
+ImportScheduler::ImportScheduler(WorkerSettings settings, Limits limits, InputWalk& walk, ResultSink& sink)
+    : settings_(std::move(settings)), limits_(limits), walk_(walk), sink_(sink) {
     limits_.jobs = std::max(1u, limits_.jobs);
 }
 
@@ -55,7 +54,9 @@ bool ImportScheduler::run(std::string* fatal) {
             worker->process->kill();
         }
     }
-    for (auto& worker : workers_) worker->process->wait();
+    // Workers told there is no more work finish as they please, within a deadline.
+    const auto grace = std::chrono::duration_cast<std::chrono::milliseconds>(timeout());
+    for (auto& worker : workers_) worker->process->wait(complete ? grace : WorkerProcess::kLingering);
     workers_.clear();
     if (!fatal_.empty()) {
         *fatal = fatal_;
@@ -107,7 +108,7 @@ void ImportScheduler::dispatch() {
 
 ImportScheduler::Worker* ImportScheduler::startWorker() {
     std::string error;
-    auto process = WorkerProcess::start(program_, settings_, &error);
+    auto process = WorkerProcess::start(settings_, &error);
     if (!process) {
         fatal_ = error;
         return nullptr;

@@ -30,8 +30,7 @@ public:
         double timeoutSeconds = 30;
     };
 
-    // `program` is this program's own executable, started again as each worker.
-    ImportScheduler(std::string program, WorkerSettings settings, Limits limits, InputWalk& walk, ResultSink& sink);
+    ImportScheduler(WorkerSettings settings, Limits limits, InputWalk& walk, ResultSink& sink);
     ~ImportScheduler();
 
     // Delivers every input to the sink, or stops when the sink does. False with
@@ -84,7 +83,6 @@ private:
     std::string causeOfEnd(const Worker& worker, int status) const;
     Slot& slot(uint64_t sequence) { return window_[sequence - firstSequence_]; }
 
-    std::string program_;
     WorkerSettings settings_;
     Limits limits_;
     InputWalk& walk_;

@@ -54,8 +54,9 @@ int copyAboveWorkerDescriptors(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, kWo
 
 }  // namespace
 
-std::unique_ptr<WorkerProcess> WorkerProcess::start(const std::string& program, const WorkerSettings& settings,
-                                                    std::string* error) {
+std::unique_ptr<WorkerProcess> WorkerProcess::start(const WorkerSettings& settings, std::string* error) {
+    // The very file this process runs, even if a newer build has replaced it on disk since.
+    static constexpr const char* kSelf = "/proc/self/exe";
     auto results = ResultRing::create(error);
     if (!results) return nullptr;
     int channel[2] = {-1, -1};
@@ -74,7 +75,7 @@ std::unique_ptr<WorkerProcess> WorkerProcess::start(const std::string& program, 
     }
 
     std::vector<std::string> arguments = settings.arguments(::getpid());
-    arguments.insert(arguments.begin(), program);
+    arguments.insert(arguments.begin(), program_invocation_name);
     std::vector<std::string> environment = workerEnvironment(settings);
     auto argv = pointersTo(arguments);
     auto envp = pointersTo(environment);
@@ -88,12 +89,12 @@ std::unique_ptr<WorkerProcess> WorkerProcess::start(const std::string& program, 
     posix_spawn_file_actions_adddup2(&actions, workerResults, kWorkerResultFd);
     static_assert(kWorkerResultFd > kWorkerCommandFd);
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int spawned = ::posix_spawn(&pid, kSelf, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     closeQuietly(workerChannel);
     closeQuietly(workerResults);
     if (spawned != 0) {
-        *error = "cannot start a worker (" + program + "): " + std::strerror(spawned);
+        *error = std::string("cannot start a worker: ") + std::strerror(spawned);
         closeQuietly(channel[0]);
         return nullptr;
     }
@@ -101,10 +102,7 @@ std::unique_ptr<WorkerProcess> WorkerProcess::start(const std::string& program, 
 }
 
 WorkerProcess::~WorkerProcess() {
-    if (!reaped_) {
-        kill();
-        wait();
-    }
+    if (!reaped_) wait(std::chrono::milliseconds(0));
     closeQuietly(channel_);
 }
 
@@ -144,11 +142,9 @@ void WorkerProcess::kill() {
     if (!reaped_) ::kill(pid_, SIGKILL);
 }
 
-int WorkerProcess::wait() {
-    if (reaped_) return status_;
-    // A closed channel normally means the process is ending; one that closed its
-    // channel and lives on gets a moment, then is killed.
-    for (int attempt = 0; attempt < 200 && !reaped_; ++attempt) {
+int WorkerProcess::wait(std::chrono::milliseconds grace) {
+    const auto until = std::chrono::steady_clock::now() + grace;
+    while (!reaped_ && std::chrono::steady_clock::now() < until) {
         reaped_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
         if (!reaped_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

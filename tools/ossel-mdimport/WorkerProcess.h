@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,9 +18,8 @@ namespace ossel {
 
 class WorkerProcess {
 public:
-    // Starts `program` in worker mode; null with *error when the system gives no process.
-    static std::unique_ptr<WorkerProcess> start(const std::string& program, const WorkerSettings& settings,
-                                                std::string* error);
+    // Starts this program again in worker mode; null with *error when the system gives no process.
+    static std::unique_ptr<WorkerProcess> start(const WorkerSettings& settings, std::string* error);
     ~WorkerProcess();  // a worker still running is killed
     WorkerProcess(const WorkerProcess&) = delete;
     WorkerProcess& operator=(const WorkerProcess&) = delete;
@@ -44,9 +44,11 @@ public:
     // Tells the worker there is no more work: it finishes what it has and ends.
     void finish();
     void kill();
-    // Waits for the process to end (killing it if it lingers after closing its
-    // channel) and gives its wait status.
-    int wait();
+    // Waits for the process to end, killing it if it lingers longer than `grace`, and
+    // gives its wait status.
+    int wait(std::chrono::milliseconds grace = kLingering);
+    // How long a worker that closed its channel may take to end.
+    static constexpr std::chrono::milliseconds kLingering{200};
 
 private:
     WorkerProcess(pid_t pid, int channel, std::unique_ptr<ResultRing> results)
