@@ -1,5 +1,6 @@
 #include "HostRun.h"
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <thread>
@@ -10,6 +11,17 @@
 #include "JsonRecord.h"
 
 namespace ossel {
+
+namespace {
+
+// The processors this process may run on (taskset and cpusets narrow them), not all the machine has.
+unsigned usableProcessors() {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+}  // namespace
 
 HostRun::HostRun(const HostOptions& options, int failedFd)
     : options_(options), out_(STDOUT_FILENO, "standard output"), progress_(isatty(STDERR_FILENO) == 1) {
@@ -23,7 +35,7 @@ int HostRun::run(const std::string& bundlePath) {
     settings.timings = options_.timings;
     settings.maxMemoryMiB = options_.maxMemoryMiB;
     ImportScheduler::Limits limits;
-    limits.jobs = options_.jobs ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
+    limits.jobs = options_.jobs ? options_.jobs : usableProcessors();
     limits.timeoutSeconds = options_.timeoutSeconds;
 
     InputWalk walk(options_.inputs, options_.recursive);
