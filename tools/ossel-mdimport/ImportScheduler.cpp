@@ -154,11 +154,7 @@ void ImportScheduler::emit() {
 
 void ImportScheduler::deliver(Slot& slot, std::string_view body) {
     switch (slot.state) {
-        case State::imported: {
-            MessageReader reader(body);
-            sink_.imported(slot.path, *reader.result());
-            break;
-        }
+        case State::imported: sink_.imported(slot.path, *MessageReader(body).result()); break;
         case State::skipped: sink_.skipped(slot.path, slot.reason); break;
         default: sink_.failed(slot.path, slot.reason); break;
     }

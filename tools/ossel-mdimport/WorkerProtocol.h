@@ -1,10 +1,10 @@
 #pragma once
 // What the host and its import workers say to each other. A worker is this
 // same program started again in a hidden mode; it reads commands from a socket
-// and publishes results in memory it shares with the host (ResultRing). Every message is a frame: a 4-byte
-// length (of what follows), a 1-byte kind, then its fields in order: numbers as
-// the machine holds them (both ends are one program), texts as a 4-byte length
-// and their bytes.
+// and publishes results in memory it shares with the host (ResultRing). Every
+// message is a frame: a 4-byte length (of what follows), a 1-byte kind, then
+// its fields in order: numbers as the machine holds them (both ends are one
+// program), texts as a 4-byte length and their bytes.
 //
 // Files go out in batches, since a message per file would cost more than many
 // imports; results come back one per file, in batch order, as soon as each is
@@ -47,7 +47,8 @@ enum class MessageKind : uint8_t {
     // worker to host
     ready = 'H',              // u8 loaded, text: why the bundle did not load
     catalogRead = 'C',        // text: the catalog the worker is about to read for the file in hand
-    result = 'R',             // the file in hand is done (see FileResult)
+    result = 'R',             // the file in hand is done: u8 outcome, text record or reason, text attribute
+                              // archive, u32 count and that many catalog dependencies (see FileResult)
 };
 
 enum class FileOutcome : uint8_t {
