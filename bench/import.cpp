@@ -123,7 +123,9 @@ struct DirectImporter {
     bool import(const std::string& path, std::string* record = nullptr) const {
         const Ref<Dictionary> attributes = Dictionary::make();
         const Ref<String> file = str(path);
-        if ((*importer)->ImporterImportData(importer, attributes.get(), contentType.get(), file.get()) == 0) return false;
+        const Boolean imported =
+            (*importer)->ImporterImportData(importer, attributes.get(), contentType.get(), file.get());
+        if (!imported) return false;
         if (record) JsonRecord::appendImported(*record, path, *attributes, std::nullopt);
         return true;
     }

@@ -146,10 +146,13 @@ TEST_F(Host, WorkerFailuresCostOneFileEach) {
             {"run/t/x/y/trouble-hang.plist", "timed out after 2 s"},
             {"run/cat/p/q/c1.plist", "crashed"},
         };
-        for (const auto& [path, cause] : expected) EXPECT_TRUE(errors[path].starts_with(cause)) << path << ": " << errors[path];
+        for (const auto& [path, cause] : expected) {
+            EXPECT_TRUE(errors[path].starts_with(cause)) << path << ": " << errors[path];
+        }
         // Each worker that was reading the catalog when it crashed costs one clip; after that nobody reads it.
+        const std::string catalogCause = "while reading the catalog " + (scratch_ / "run/cat/People 2.xml").string();
         size_t catalogFailures = 0;
-        for (const auto& [path, error] : errors) catalogFailures += error.ends_with("while reading the catalog " + (scratch_ / "run/cat/People 2.xml").string());
+        for (const auto& [path, error] : errors) catalogFailures += error.ends_with(catalogCause);
         EXPECT_GE(catalogFailures, 1u);
         EXPECT_LE(catalogFailures, static_cast<size_t>(jobs));
         EXPECT_EQ(errors.size(), 4 + catalogFailures) << result.out;
@@ -215,7 +218,8 @@ TEST_F(Host, WalkSkipsOrFailsEveryKindOfFile) {
 
     const auto start = std::chrono::steady_clock::now();
     const RunResult result =
-        shell("OSSEL_MAX_FILE_MIB=1 timeout 30 \"$HOST\" -g " + quote(kTroubleBundle) + " --json -j 1 -r kinds", scratch_);
+        shell("OSSEL_MAX_FILE_MIB=1 timeout 30 \"$HOST\" -g " + quote(kTroubleBundle) + " --json -j 1 -r kinds",
+              scratch_);
     ::close(sock);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(result.status, 1) << result.err;
@@ -227,7 +231,9 @@ TEST_F(Host, WalkSkipsOrFailsEveryKindOfFile) {
         if (at != std::string::npos) seen[note.substr(0, at)] = note.substr(at + 2);
     }
     ASSERT_EQ(seen.size(), expected.size()) << result.out << result.err;
-    for (const auto& [path, outcome] : expected) EXPECT_TRUE(seen[path].starts_with(outcome)) << path << ": " << seen[path];
+    for (const auto& [path, outcome] : expected) {
+        EXPECT_TRUE(seen[path].starts_with(outcome)) << path << ": " << seen[path];
+    }
 }
 
 // A full disk, a closed pipe (with SIGPIPE ignored, as some shells run programs) and a
@@ -259,9 +265,13 @@ TEST_F(Host, OutputThatCannotBeWrittenStopsTheRunWithStatusThree) {
 // Hosts appending to one file never cut into each other's records.
 TEST_F(Host, ConcurrentAppendersKeepEveryLineWhole) {
     std::string clips;
-    for (int i = 0; i < 150; ++i) clips += " " + quote(writeClip("many/a/b/clip-" + std::to_string(i) + ".plist", "Clip number " + std::to_string(i)).string());
+    for (int i = 0; i < 150; ++i) {
+        const std::string n = std::to_string(i);
+        clips += " " + quote(writeClip("many/a/b/clip-" + n + ".plist", "Clip number " + n).string());
+    }
     const std::string oneHost = "\"$HOST\" --json -j 1" + clips + " >> out.jsonl";
-    const RunResult result = shell("(" + oneHost + " & " + oneHost + " & " + oneHost + " & " + oneHost + " & wait)", scratch_);
+    const RunResult result =
+        shell("(" + oneHost + " & " + oneHost + " & " + oneHost + " & " + oneHost + " & wait)", scratch_);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(python(kCountJsonLines, {(scratch_ / "out.jsonl").string()}), "600\n");
 }
@@ -280,7 +290,8 @@ import base64, json, sys
 for name in sys.argv[1:]:
     for line in open(name, 'rb'):
         record = json.loads(line.decode('utf-8', errors='strict'))
-        print(record['path'].encode('unicode_escape').decode(), base64.b64decode(record['pathBytes']).hex(), record['imported'])
+        path = record['path'].encode('unicode_escape').decode()
+        print(path, base64.b64decode(record['pathBytes']).hex(), record['imported'])
 )";
     EXPECT_EQ(python(script, {out, (scratch_ / "failed.jsonl").string()}),
               "odd/a/b/clip-\\ufffd\\ufffd.plist 6f64642f612f622f636c69702dfffe2e706c697374 True\n"

@@ -39,8 +39,9 @@ size_t plainRun(const char* text, size_t size) {
     const __m128i backslash = _mm_set1_epi8('\\');
     for (; i + 16 <= size; i += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(bytes, controlLimit), bytes),
-                                             _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, controlLimit), bytes);
+        const __m128i special =
+            _mm_or_si128(control, _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
         if (const int mask = _mm_movemask_epi8(special)) return i + static_cast<size_t>(__builtin_ctz(mask));
     }
 #endif

@@ -17,7 +17,9 @@ namespace {
 // The processors this process may run on (taskset and cpusets narrow them), not all the machine has.
 unsigned usableProcessors() {
     cpu_set_t set;
-    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return static_cast<unsigned>(CPU_COUNT(&set));
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    }
     return std::max(1u, std::thread::hardware_concurrency());
 }
 

@@ -121,7 +121,8 @@ Refusal refusalOf(const std::string& path) {
             case FileErrorKind::notRegularFile: {
                 struct stat info {};
                 if (::stat(path.c_str(), &info) == 0) {
-                    return {FileOutcome::notAClip, std::string("became ") + fileTypeName(info.st_mode) + " during the run"};
+                    return {FileOutcome::notAClip,
+                            std::string("became ") + fileTypeName(info.st_mode) + " during the run"};
                 }
                 return {FileOutcome::notAClip, error.message};
             }
@@ -133,7 +134,8 @@ Refusal refusalOf(const std::string& path) {
     std::string parseError;
     const Ref<Object> plist = readPropertyList(bytes, &parseError);
     if (!plist) {
-        return {FileOutcome::notAClip, "not a property list (" + (parseError.empty() ? "unreadable" : parseError) + ")"};
+        return {FileOutcome::notAClip,
+                "not a property list (" + (parseError.empty() ? "unreadable" : parseError) + ")"};
     }
     if (!isKindOf<Dictionary>(plist)) {
         const std::string kind = plist->className();
@@ -200,8 +202,9 @@ private:
         if (imported) {
             writer.putU8(static_cast<uint8_t>(FileOutcome::imported));
             const size_t mark = writer.beginText();
-            if (settings_.format == RecordFormat::json) JsonRecord::appendImported(message_, path, *attributes_, seconds);
-            if (settings_.format == RecordFormat::listing) {
+            if (settings_.format == RecordFormat::json) {
+                JsonRecord::appendImported(message_, path, *attributes_, seconds);
+            } else if (settings_.format == RecordFormat::listing) {
                 ListingRecord::appendImported(message_, path, *attributes_, seconds);
             }
             writer.endText(mark);

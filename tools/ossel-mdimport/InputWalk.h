@@ -46,7 +46,9 @@ private:
         std::string names;
         std::vector<Entry> entries;
         size_t next = 0;
-        std::string_view name(const Entry& entry) const { return std::string_view(names).substr(entry.offset, entry.length); }
+        std::string_view name(const Entry& entry) const {
+            return std::string_view(names).substr(entry.offset, entry.length);
+        }
     };
 
     std::optional<WalkItem> named(const std::string& input);
