@@ -11,6 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <regex>
@@ -262,18 +263,34 @@ TEST_F(Host, OutputThatCannotBeWrittenStopsTheRunWithStatusThree) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
 }
 
-// Hosts appending to one file never cut into each other's records.
-TEST_F(Host, ConcurrentAppendersKeepEveryLineWhole) {
-    std::string clips;
-    for (int i = 0; i < 150; ++i) {
-        const std::string n = std::to_string(i);
-        clips += " " + quote(writeClip("many/a/b/clip-" + n + ".plist", "Clip number " + n).string());
+// Each write carries whole records: a socket that keeps write boundaries shows every
+// one of them, and hosts appending to one file never cut into each other's lines.
+TEST_F(Host, RecordsLeaveInWholeWrites) {
+    // Records of a few kilobytes: a writer that cut them would cut most of them.
+    for (int i = 0; i < 100; ++i) {
+        writeClip("many/a/b/clip-" + std::to_string(i) + ".plist", std::string(2000, 'a' + i % 26));
     }
-    const std::string oneHost = "\"$HOST\" --json -j 1" + clips + " >> out.jsonl";
-    const RunResult result =
-        shell("(" + oneHost + " & " + oneHost + " & " + oneHost + " & " + oneHost + " & wait)", scratch_);
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
+    const pid_t host = spawnHost({"--json", "-j", "2", "-r", (scratch_ / "many").string()}, ends[1]);
+    ::close(ends[1]);
+    std::vector<char> packet(1 << 20);
+    size_t records = 0;
+    std::string cutWrite;
+    for (ssize_t n; (n = ::recv(ends[0], packet.data(), packet.size(), 0)) > 0;) {
+        const std::string_view write(packet.data(), static_cast<size_t>(n));
+        if (cutWrite.empty() && !(write.starts_with("{\"path\": ") && write.ends_with("}\n"))) cutWrite = write;
+        records += static_cast<size_t>(std::count(write.begin(), write.end(), '\n'));
+    }
+    ::close(ends[0]);
+    ::waitpid(host, nullptr, 0);
+    EXPECT_EQ(cutWrite, "");
+    EXPECT_EQ(records, 100u);
+
+    const std::string oneHost = "\"$HOST\" --json -j 1 -r many >> out.jsonl";
+    const RunResult result = shell("(" + oneHost + " & " + oneHost + " & " + oneHost + " & wait)", scratch_);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(python(kCountJsonLines, {(scratch_ / "out.jsonl").string()}), "600\n");
+    EXPECT_EQ(python(kCountJsonLines, {(scratch_ / "out.jsonl").string()}), "300\n");
 }
 
 // A name that is not UTF-8 still gives valid JSON: U+FFFD in "path", the exact bytes in
