@@ -312,6 +312,8 @@ int runImportWorker(int argc, char** argv) {
     // Workers die with their host; a host that died before this line is already gone.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != hostPid) return 0;
+    // Started through /proc/self/exe, the process would be listed as "exe".
+    ::prctl(PR_SET_NAME, "ossel-mdimport");
     applyMemoryCap(settings->maxMemoryMiB);
     const auto results = ResultRing::attach(kWorkerResultFd);
     if (!results) return 2;
