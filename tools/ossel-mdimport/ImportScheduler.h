@@ -5,7 +5,7 @@
 // fails with the cause, and the files after it go to other workers, so that
 // nothing is lost and nothing is imported twice. A catalog a worker died
 // reading is declared unreadable to every worker, so that one bad catalog
-// costs one file, not one worker per clip.
+// costs a file for each worker that was reading it at the time, not one per clip.
 //
 // Finished results wait for a slow file ahead of them only up to a bound;
 // past it the other workers wait too, so memory stays bounded.
