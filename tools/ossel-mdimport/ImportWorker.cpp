@@ -131,12 +131,9 @@ Refusal refusalOf(const std::string& path) {
             default: return {FileOutcome::failed, error.message};
         }
     }
-    std::string parseError;
+    PropertyListError parseError;
     const Ref<Object> plist = readPropertyList(bytes, &parseError);
-    if (!plist) {
-        return {FileOutcome::notAClip,
-                "not a property list (" + (parseError.empty() ? "unreadable" : parseError) + ")"};
-    }
+    if (!plist) return {FileOutcome::notAClip, "not a property list (" + parseError.description() + ")"};
     if (!isKindOf<Dictionary>(plist)) {
         const std::string kind = plist->className();
         return {FileOutcome::notAClip,
