@@ -61,12 +61,13 @@ constexpr uint64_t kPositionBits = 0xFFFFFFFF;
 
 void CatalogRecordIndex::add(const Dictionary* entry) {
     if (!entry || records_.size() >= std::numeric_limits<uint32_t>::max() - 1) return;
-    auto id = entry->objectForKeyAs<String>(kind_->recordIdKey);
-    if (!id) return;
+    const auto idText = entry->objectForKeyAs<String>(kind_->recordIdKey);
+    if (!idText || idText->utf8().size() > std::numeric_limits<uint32_t>::max()) return;
+    const std::string_view id = idText->view();
     auto data = entry->objectForKeyAs<Dictionary>(kind_->dataKey);
     if (!data || data->empty()) data = entry->objectForKeyAs<Dictionary>(kind_->typedDataKey);
 
-    Record record{std::move(id), values_.size(), 0, false};
+    Record record{ids_.size(), values_.size(), static_cast<uint32_t>(id.size()), 0, false};
     if (data) {
         for (const auto property : kind_->keywordProperties) {
             if (auto value = data->objectForKey(property)) {
@@ -80,13 +81,17 @@ void CatalogRecordIndex::add(const Dictionary* entry) {
         }
     }
     if (2 * (records_.size() + 1) > slots_.size()) grow();
-    const uint64_t hash = hashOf(record.id->view());
-    const size_t slot = slotOf(record.id->view(), hash);
+    const uint64_t hash = hashOf(id);
+    const size_t slot = slotOf(id, hash);
     if (slots_[slot]) {
-        records_[(slots_[slot] & kPositionBits) - 1] = std::move(record);
+        // The same id again: its text is already held.
+        Record& earlier = records_[(slots_[slot] & kPositionBits) - 1];
+        record.idOffset = earlier.idOffset;
+        earlier = record;
         return;
     }
-    records_.push_back(std::move(record));
+    ids_.append(id);
+    records_.push_back(record);
     slots_[slot] = hash | records_.size();
 }
 
@@ -95,7 +100,7 @@ size_t CatalogRecordIndex::slotOf(std::string_view id, uint64_t hash) const {
     for (size_t slot = (hash >> 32) & mask;; slot = (slot + 1) & mask) {
         const uint64_t held = slots_[slot];
         if (!held) return slot;
-        if ((held & ~kPositionBits) == hash && records_[(held & kPositionBits) - 1].id->view() == id) return slot;
+        if ((held & ~kPositionBits) == hash && idOf(records_[(held & kPositionBits) - 1]) == id) return slot;
     }
 }
 
@@ -122,9 +127,8 @@ std::optional<CatalogRecordIndex::Contribution> CatalogRecordIndex::find(std::st
 
 size_t CatalogRecordIndex::bytesHeld() const {
     size_t bytes = sizeof *this + values_.capacity() * sizeof(Ref<Object>) + records_.capacity() * sizeof(Record) +
-                   slots_.capacity() * sizeof(uint64_t) + 3 * kPerAllocation;
+                   slots_.capacity() * sizeof(uint64_t) + heapBytes(ids_) + 3 * kPerAllocation;
     for (const auto& value : values_) bytes += objectBytes(*value);
-    for (const auto& record : records_) bytes += objectBytes(*record.id);
     return bytes;
 }
 

@@ -61,21 +61,26 @@ public:
 
 private:
     struct Record {
-        Ref<String> id;
+        size_t idOffset;  // in ids_
         size_t firstValue;
+        uint32_t idLength;
         uint32_t keywordCount;
         bool hasContent;
     };
 
     // Open addressing over record positions, at least twice as many slots as
     // records. A slot holds the id's 32-bit hash above position + 1 (0: empty),
-    // so that a probe reaches a record's id only when the hashes match.
+    // so that a probe reaches a record's id only when the hashes match. The ids
+    // lie end to end in one buffer: a look-up is memory-bound, and an id in its
+    // own text object cost two more cache misses.
     size_t slotOf(std::string_view id, uint64_t hash) const;
+    std::string_view idOf(const Record& record) const { return {ids_.data() + record.idOffset, record.idLength}; }
     void grow();
 
     const CatalogRecordKind* kind_;
     std::vector<Ref<Object>> values_;
     std::vector<Record> records_;
+    std::string ids_;
     std::vector<uint64_t> slots_;
 };
 

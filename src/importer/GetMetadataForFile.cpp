@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "foundation/Format.h"
 #include "foundation/PropertyList.h"
 #include "importer/CatalogCache.h"
 #include "importer/CatalogLookup.h"
@@ -90,10 +89,11 @@ void addToContentString(Ref<String>* contentText, const Ref<Object>& value) {
     if (!contentText || !value) return;
     if (!*contentText) {
         Ref<String> text = kindCast<String>(value);
-        *contentText = text ? std::move(text) : str(format("%@", value));
+        *contentText = text ? std::move(text) : str(value->description());
         return;
     }
-    *contentText = str(format("%@ %@", *contentText, value));
+    std::string joined = (*contentText)->utf8();
+    *contentText = str(std::move(joined.append(1, ' ').append(value->description())));
 }
 
 std::optional<std::string> findRelatedKeyWordsCatalogDir(const std::string& path) {
