@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: setup demo check bench fuzz release clean
+.PHONY: setup demo check bench fuzz release dist deb clean
 
 setup:
 	@scripts/setup.sh
@@ -11,8 +11,17 @@ setup:
 $(BUILD_DIR)/release/build.ninja: CMakeLists.txt | setup
 	cmake -S . -B $(BUILD_DIR)/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-$(BUILD_DIR)/check/build.ninja: CMakeLists.txt | setup
-	cmake -S . -B $(BUILD_DIR)/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSSEL_SANITIZE=ON
+# The check build runs the install tests on the dist build; configuring again
+# when this file changes keeps it pointing there.
+$(BUILD_DIR)/check/build.ninja: CMakeLists.txt Makefile | setup
+	cmake -S . -B $(BUILD_DIR)/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSSEL_SANITIZE=ON \
+	    -DOSSEL_DIST_DIR=$(abspath $(BUILD_DIR)/dist)
+
+# What is installed and packaged: optimised, without sanitizers, for /usr, and
+# only the libraries, programs, plug-in and man pages (no tests or benchmarks).
+$(BUILD_DIR)/dist/build.ninja: CMakeLists.txt | setup
+	cmake -S . -B $(BUILD_DIR)/dist -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	    -DBUILD_TESTING=OFF
 
 release: $(BUILD_DIR)/release/build.ninja
 	cmake --build $(BUILD_DIR)/release -j $(JOBS)
@@ -20,7 +29,15 @@ release: $(BUILD_DIR)/release/build.ninja
 demo: release
 	@scripts/demo.sh $(BUILD_DIR)/release
 
-check: $(BUILD_DIR)/check/build.ninja
+dist: $(BUILD_DIR)/dist/build.ninja
+	cmake --build $(BUILD_DIR)/dist -j $(JOBS)
+
+deb: dist
+	rm -f ossel_*.deb $(BUILD_DIR)/dist/package/ossel_*.deb
+	cpack --config $(BUILD_DIR)/dist/CPackConfig.cmake -B $(BUILD_DIR)/dist/package
+	cp $(BUILD_DIR)/dist/package/ossel_*.deb .
+
+check: $(BUILD_DIR)/check/build.ninja dist
 	cmake --build $(BUILD_DIR)/check -j $(JOBS)
 	cd $(BUILD_DIR)/check && ctest --output-on-failure -j $(JOBS)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a command needs: with no argument those of the
-# build, the demo and the tests; with --bench also Google Benchmark and the
+# build, the demo, the tests and the package (scdoc writes the man pages, dpkg-dev
+# and file find the package's dependencies); with --bench also Google Benchmark and the
 # libraries the benchmarks are measured against (libavutil and libplist pull in
 # dozens of graphics and media packages that nothing else needs); with --fuzz
 # also clang, for libFuzzer.
@@ -8,7 +9,8 @@
 set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config libhowardhinnant-date-dev tzdata libutf8proc-dev
-          libgtest-dev libgmock-dev python3)
+          libgtest-dev libgmock-dev python3
+          scdoc dpkg-dev file)
 case "${1:-}" in
     --bench) packages+=(libbenchmark-dev libpugixml-dev libplist-dev libavutil-dev) ;;
     --fuzz) packages+=(clang) ;;
