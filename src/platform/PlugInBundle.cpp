@@ -143,6 +143,8 @@ CFPlugInFactoryFunction PlugInBundle::factoryFunction(const std::string& factory
     return nullptr;
 }
 
+void* PlugInBundle::exportedSymbol(const std::string& name) const { return dlsym(handle_, name.c_str()); }
+
 void* PlugInBundle::createInstanceForType(CFUUIDRef typeID, std::string* error) const {
     const auto factoryIds = factoryIdsForType(typeID);
     if (factoryIds.empty()) {
