@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 if [ -x "$build/ossel-mdimport" ]; then
-    HOME="$scratch" "$build/ossel-mdimport" -r "$here/examples"
+    HOME="$scratch" "$build/ossel-mdimport" -r "$here/examples/Ossel"
 else
-    HOME="$scratch" "$build/ossel-plcat" "$here/examples"
+    HOME="$scratch" "$build/ossel-plcat" "$here/examples/Ossel"
 fi

@@ -23,11 +23,15 @@ namespace {
 
 constexpr const char* kDefaultBundleName = "OsselImporter.mdimporter";
 
+// Beside the program in a build tree; in an installed tree, where the install put
+// it relative to the program, so that any prefix works and the tree can be moved.
 std::string defaultBundlePath() {
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) return kDefaultBundleName;
-    return (self.parent_path() / kDefaultBundleName).string();
+    const auto beside = self.parent_path() / kDefaultBundleName;
+    if (std::filesystem::exists(beside, error)) return beside.string();
+    return (self.parent_path() / OSSEL_BUNDLE_DIR_FROM_BINDIR / kDefaultBundleName).lexically_normal().string();
 }
 
 // What -L shows. Reading the declarations loads the module, but calls nothing in it.
