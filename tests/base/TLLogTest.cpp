@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,63 +11,25 @@
 #include "foundation/String.h"
 #include "foundation/StringTable.h"
 #include "ids/TLDVClipSequenceId.h"
+#include "support/TestEnvironment.h"
 
 using namespace ossel;
-namespace fs = std::filesystem;
 
-namespace {
+using TLLogTest = ossel::testing::TestEnvironment;
 
-class CapturedLog {
-public:
-    CapturedLog() {
-        TLLog::setSinkForTesting([this](const std::string& line) { lines.push_back(line); });
-    }
-    ~CapturedLog() { TLLog::setSinkForTesting(nullptr); }
-    std::vector<std::string> lines;
-};
-
-class ResourcesDirectory {
-public:
-    ResourcesDirectory() {
-        std::string pattern = (fs::temp_directory_path() / "tllog-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
-        setResourcesDirectory(dir_);
-    }
-    ~ResourcesDirectory() {
-        setResourcesDirectory("");
-        fs::remove_all(dir_);
-    }
-    // Tables are cached once loaded; naming the directory again drops them.
-    void reload() const { setResourcesDirectory(dir_); }
-    void write(const std::string& name, const std::string& content) const {
-        std::ofstream(dir_ + "/" + name, std::ios::binary) << content;
-    }
-
-private:
-    std::string dir_;
-};
-
-}  // namespace
-
-TEST(TLLog, ErrorLinesAreFormattedAndEndWithExactlyOneNewline) {
-    CapturedLog log;
+TEST_F(TLLogTest, ErrorLinesAreFormattedAndEndWithExactlyOneNewline) {
     TLLogError("Error parsing timeCode in pList '%@' : %@", str("12:xx"), str("Bad hours"));
     TLLogError("%d items\n", 3);
     TLLogError("missing %@", static_cast<const Object*>(nullptr));
-    ASSERT_EQ(log.lines.size(), 3u);
-    EXPECT_EQ(log.lines[0], "Error parsing timeCode in pList '12:xx' : Bad hours\n");
-    EXPECT_EQ(log.lines[1], "3 items\n");
-    EXPECT_EQ(log.lines[2], "missing (null)\n");
+    EXPECT_EQ(takeLog(), (std::vector<std::string>{"Error parsing timeCode in pList '12:xx' : Bad hours\n", "3 items\n",
+                                                   "missing (null)\n"}));
 }
 
-TEST(TLLog, MessagesFallBackToTheKeyAndUseTheirOwnTables) {
-    ResourcesDirectory resources;
+TEST_F(TLLogTest, MessagesFallBackToTheKeyAndUseTheirOwnTables) {
     EXPECT_EQ(TLLog::localizedString("Hours out of range"), "Hours out of range");
     EXPECT_EQ(mainBundleLocalizedString("No Name"), "No Name");
-
-    resources.write("GravelmothDV.strings", "\"Hours out of range\" = \"Heures hors limites\";\n\"No Name\" = \"wrong table\";");
-    resources.write("Localizable.strings", "\"No Name\" = \"Sans nom\";");
-    resources.reload();
+    writeStringTable("GravelmothDV.strings", "\"Hours out of range\" = \"Heures hors limites\";\n\"No Name\" = \"wrong table\";");
+    writeStringTable("Localizable.strings", "\"No Name\" = \"Sans nom\";");
     EXPECT_EQ(TLLog::localizedString("Hours out of range"), "Heures hors limites");
     EXPECT_EQ(mainBundleLocalizedString("No Name"), "Sans nom");
     EXPECT_EQ(TLLog::localizedString("Not translated"), "Not translated");

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -73,16 +72,13 @@ TEST_F(CaptureDateTime, DescriptionsInBothOrdersAndWithEachHalfUnknown) {
 }
 
 TEST_F(CaptureDateTime, DescriptionsOfAnUnknownHalfAreTranslatedThenFilledIn) {
-    std::ofstream(dir_ / "GravelmothDV.strings")
-        << "\"date unknown - %02d:%02d:%02d\" = \"Datum unbekannt, %02d.%02d.%02d Uhr\";\n"
-           "\"%02d/%02d/%04d - time unknown\" = \"%02d.%02d.%04d, Zeit unbekannt\";\n"
-           "\"%02d/%02d/%04d - %02d:%02d:%02d\" = \"never used\";\n";
-    const std::string savedResources = resourcesDirectory();
-    setResourcesDirectory(dir_.string());
+    writeStringTable("GravelmothDV.strings",
+                     "\"date unknown - %02d:%02d:%02d\" = \"Datum unbekannt, %02d.%02d.%02d Uhr\";\n"
+                     "\"%02d/%02d/%04d - time unknown\" = \"%02d.%02d.%04d, Zeit unbekannt\";\n"
+                     "\"%02d/%02d/%04d - %02d:%02d:%02d\" = \"never used\";\n");
     EXPECT_EQ(DVFrameCaptureDateTime::timeWithHours(7, 5, 0)->description(), "Datum unbekannt, 07.05.00 Uhr");
     EXPECT_EQ(DVFrameCaptureDateTime::dateWithYear(2006, 3, 14)->description(), "14.03.2006, Zeit unbekannt");
     EXPECT_EQ(full(2006, 3, 14, 10, 22, 5)->description(), "14/03/2006 - 10:22:05");  // never looked up
-    setResourcesDirectory(savedResources);
 }
 
 TEST_F(CaptureDateTime, UnknownHalvesKeepTheirFieldsInArchivesButNotInCopies) {

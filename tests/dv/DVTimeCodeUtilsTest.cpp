@@ -131,6 +131,7 @@ TEST(TimeCodeUtils, DurationsAndElapsedTimes) {
 TEST(TimeCodeUtils, OrderingRespectsValidity) {
     const auto undefined = DVTimeCode::undefinedTimeCode();
     EXPECT_TRUE(U::isTimeCodeLessThan(tc(0, 0, 0, 1), tc(0, 0, 1, 0)));
+    EXPECT_FALSE(U::isTimeCodeLessThan(tc(1, 2, 3, 4), tc(1, 2, 3, 4)));
     EXPECT_FALSE(U::isTimeCodeLessThan(tc(0, 0, 0, 0), undefined));
     EXPECT_FALSE(U::isTimeCodeLessThan(nullptr, tc(0, 0, 0, 0)));
     EXPECT_TRUE(U::isTimeCodeLessOrEqualThan(undefined, undefined));

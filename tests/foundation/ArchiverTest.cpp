@@ -212,6 +212,11 @@ TEST(Archiver, AbsurdLengthsCountsAndDepthsAreRefused) {
     EXPECT_EQ(Decoder::unarchiveObjectWithData(hugeArray, &error), nullptr);
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(Decoder(std::vector<uint8_t>{'O', 'S', 'A', 'R', 1, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}).failed());
+    // An array whose one element refers back to the array itself, before its reading ended.
+    auto selfReference = arrayHeader;
+    selfReference.insert(selfReference.end(), {'@', 0, 9, 0, 0, 0, 'c', 1, 'I', 1, 0, 0, 0, 'r', 0});
+    EXPECT_EQ(Decoder::unarchiveObjectWithData(selfReference, &error), nullptr);
+    EXPECT_NE(error.find("which was not read before"), std::string::npos) << error;
 
     // Arrays nested by hand, so that the reader meets depths the writer refuses to produce.
     auto nested = [&](int depth) {

@@ -5,7 +5,6 @@
 #include <unordered_set>
 
 #include "foundation/Array.h"
-#include "foundation/Clock.h"
 #include "foundation/Data.h"
 #include "foundation/Date.h"
 #include "foundation/Dictionary.h"
@@ -126,13 +125,6 @@ TEST(Date, DescribesTheWholeCalendarInUtc) {
         const UtcFields f = utcFieldsOf(t);
         EXPECT_EQ(sinceReferenceDateOf(f), std::floor(t)) << t;
     }
-}
-
-TEST(Date, NowFollowsTheClockSeam) {
-    setClockForTesting([] { return 1199145600.25; });
-    EXPECT_DOUBLE_EQ(Date::now()->timeIntervalSince1970(), 1199145600.25);
-    setClockForTesting(nullptr);
-    EXPECT_GT(Date::now()->timeIntervalSince1970(), 1.6e9);
 }
 
 TEST(Objects, HashedContainersUseValueEquality) {

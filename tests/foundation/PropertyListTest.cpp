@@ -1,12 +1,10 @@
 #include "foundation/PropertyList.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <bit>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <random>
 
@@ -18,6 +16,7 @@
 #include "foundation/Null.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
+#include "support/Scratch.h"
 
 using namespace ossel;
 namespace fs = std::filesystem;
@@ -241,20 +240,16 @@ TEST(PropertyListReader, MutableContainersOptionAndRepeatedKeys) {
 }
 
 TEST(PropertyListFiles, AtomicAndPlainWritesAndTheirFailures) {
-    const fs::path dir = fs::temp_directory_path() / ("ossel-plist-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    const std::string path = (dir / "defaults.plist").string();
-    std::ofstream(path) << "original";
+    const ossel::testing::ScratchDir dir;
+    const std::string path = dir.write("defaults.plist", "original");
     std::string error;
     // A value that cannot be written leaves the old file as it was, either way.
     for (const bool atomically : {true, false}) EXPECT_FALSE(writePropertyListToFile(Null::null().get(), path, atomically, &error));
-    std::ifstream in(path);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "original");
+    EXPECT_EQ(ossel::testing::fileContent(path), "original");
     // The atomic write replaces it and leaves no temporary behind.
     const auto value = everyKind();
     ASSERT_TRUE(writePropertyListToFile(value.get(), path, true, &error)) << error;
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
     EXPECT_TRUE(value->isEqual(readPropertyListFromFile(path, &error).get())) << error;
     ASSERT_TRUE(writePropertyListToFile(str("text").get(), path, false));
     EXPECT_TRUE(str("text")->isEqual(readPropertyListFromFile(path).get()));
@@ -263,7 +258,6 @@ TEST(PropertyListFiles, AtomicAndPlainWritesAndTheirFailures) {
         EXPECT_FALSE(writePropertyListToFile(str("x").get(), (dir / "no" / "file.plist").string(), atomically, &error));
         EXPECT_FALSE(error.empty());
     }
-    fs::remove_all(dir);
 }
 
 TEST(PropertyListFiles, ReadEveryGoodFixture) {

@@ -2,13 +2,12 @@
 // standard output, one "path: reason" line per bad file, exit 1 when any failed.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <tuple>
 
+#include "support/Scratch.h"
 #include "support/SpecialFiles.h"
 
 namespace fs = std::filesystem;
@@ -21,7 +20,8 @@ struct ToolRun {
 };
 
 ToolRun plcat(const std::string& arguments) {
-    const fs::path errFile = fs::temp_directory_path() / ("ossel-plcat-err-" + std::to_string(::getpid()));
+    const ossel::testing::ScratchDir dir;
+    const fs::path errFile = dir / "stderr";
     ToolRun run;
     if (FILE* pipe = ::popen((OSSEL_BINARY_DIR "/ossel-plcat " + arguments + " 2>" + errFile.string()).c_str(), "r")) {
         char buffer[4096];
@@ -29,23 +29,19 @@ ToolRun plcat(const std::string& arguments) {
         const int status = ::pclose(pipe);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::ifstream err(errFile);
-    run.err.assign(std::istreambuf_iterator<char>(err), {});
-    fs::remove(errFile);
+    run.err = ossel::testing::fileContent(errFile);
     return run;
 }
 
 }  // namespace
 
 TEST(PropertyListTool, PrintsGoodFilesAndNamesEachBadOne) {
-    const fs::path dir = fs::temp_directory_path() / ("ossel-plcat-" + std::to_string(::getpid()));
-    fs::create_directories(dir / "sub");
-    const std::string good = (dir / "sub" / "good.plist").string();
-    std::ofstream(good) << "<plist><dict><key>name</key><string>Ann Lee</string></dict></plist>";
-    std::ofstream(dir / "bad.xml") << "<plist><integer>12abc</integer></plist>";
-    std::ofstream(dir / "notes.txt") << "not a property list, and not looked at";
+    const ossel::testing::ScratchDir dir;
+    const std::string good = dir.write("sub/good.plist", "<plist><dict><key>name</key><string>Ann Lee</string></dict></plist>");
+    dir.write("bad.xml", "<plist><integer>12abc</integer></plist>");
+    dir.write("notes.txt", "not a property list, and not looked at");
 
-    ToolRun run = plcat("'" + dir.string() + "'");
+    ToolRun run = plcat("'" + dir.path().string() + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("name = \"Ann Lee\";"), std::string::npos) << run.out;
     EXPECT_EQ(run.err, (dir / "bad.xml").string() + ": line 1: not an integer: <integer>12abc</integer>\n");
@@ -81,5 +77,4 @@ TEST(PropertyListTool, PrintsGoodFilesAndNamesEachBadOne) {
         EXPECT_EQ(run.out.find("OSSEL_MAX_FILE_MIB") != std::string::npos, help) << arguments;
         EXPECT_EQ(run.err.find("usage: ossel-plcat") != std::string::npos, !help) << arguments;
     }
-    fs::remove_all(dir);
 }

@@ -3,9 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -101,10 +99,8 @@ TEST_F(RegularFileTest, EveryReaderRefusesSpecialFilesWithoutBlocking) {
 }
 
 TEST(RegularFile, SizeLimitsAndIdentityFollowTheFile) {
-    char pattern[] = "/tmp/ossel-regular-XXXXXX";
-    const fs::path dir = ::mkdtemp(pattern);
-    const std::string big = dir / "big";
-    std::ofstream(big) << std::string(4096, 'x');
+    const ScratchDir dir;
+    const std::string big = dir.write("big", std::string(4096, 'x'));
     std::vector<uint8_t> bytes;
     FileError error;
     FileIdentity identity;
@@ -118,8 +114,7 @@ TEST(RegularFile, SizeLimitsAndIdentityFollowTheFile) {
     EXPECT_EQ(bytes.size(), 10u);
 
     // A replacement by rename is a new identity even with the same size.
-    std::ofstream(dir / "next") << std::string(4096, 'y');
-    fs::rename(dir / "next", big);
+    fs::rename(dir.write("next", std::string(4096, 'y')), big);
     EXPECT_NE(fileIdentityAtPath(big), identity);
     EXPECT_EQ(fileIdentityAtPath(dir / "absent"), std::nullopt);
     const auto renamed = fileIdentityAtPath(big);
@@ -132,13 +127,11 @@ TEST(RegularFile, SizeLimitsAndIdentityFollowTheFile) {
         EXPECT_FALSE(readRegularFile(big, 1 << 20, bytes, &error));
         EXPECT_EQ(error.kind, FileErrorKind::permissionDenied);
     }
-    fs::remove_all(dir);
-
-    ::setenv("OSSEL_MAX_FILE_MIB", "3", 1);
-    ::setenv("OSSEL_MAX_CATALOG_MIB", "not a number", 1);
-    EXPECT_EQ(fileSizeLimit(), 3u << 20);
-    EXPECT_EQ(catalogSizeLimit(), 512u << 20);
-    ::unsetenv("OSSEL_MAX_FILE_MIB");
-    ::unsetenv("OSSEL_MAX_CATALOG_MIB");
+    {
+        const ScopedEnv file("OSSEL_MAX_FILE_MIB", "3"), catalog("OSSEL_MAX_CATALOG_MIB", "not a number");
+        EXPECT_EQ(fileSizeLimit(), 3u << 20);
+        EXPECT_EQ(catalogSizeLimit(), 512u << 20);
+    }
+    const ScopedEnv unset("OSSEL_MAX_FILE_MIB", std::nullopt);
     EXPECT_EQ(fileSizeLimit(), 64u << 20);
 }

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "foundation/StringTable.h"
+#include "support/Scratch.h"
 
 using namespace ossel;
 namespace fs = std::filesystem;
@@ -14,21 +14,14 @@ namespace {
 
 class StringTableTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "strings-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
-        setResourcesDirectory(dir_);
-    }
-    void TearDown() override {
-        setResourcesDirectory("");
-        fs::remove_all(dir_);
-    }
+    void SetUp() override { setResourcesDirectory(dir_.path()); }
+    void TearDown() override { setResourcesDirectory(""); }
     // Writes a table and names the directory again, which drops tables loaded before.
     void writeTable(const std::string& file, const std::string& bytes) {
-        std::ofstream(dir_ + "/" + file, std::ios::binary) << bytes;
-        setResourcesDirectory(dir_);
+        dir_.write(file, bytes);
+        setResourcesDirectory(dir_.path());
     }
-    std::string dir_;
+    ossel::testing::ScratchDir dir_;
 };
 
 }  // namespace
@@ -40,9 +33,9 @@ TEST_F(StringTableTest, MissingTableOrKeyGivesFallbackElseKeyAndTablesAreCached)
     EXPECT_EQ(localizedString("a", "T", "fallback"), "first");
     EXPECT_EQ(localizedString("z", "T", "fallback"), "fallback");
     EXPECT_EQ(localizedString("z", "T", ""), "z");
-    fs::remove(dir_ + "/T.strings");
+    fs::remove(dir_ / "T.strings");
     EXPECT_EQ(localizedString("a", "T"), "first");
-    setResourcesDirectory(dir_);
+    setResourcesDirectory(dir_.path());
     EXPECT_EQ(localizedString("a", "T"), "a");
 }
 
@@ -93,7 +86,7 @@ TEST_F(StringTableTest, MalformedTablesAreRefusedWholeAndPropertyListsNeedTexts)
 // this process has set its own, so the check runs in a fresh copy of the test program.
 TEST_F(StringTableTest, ResourcesDirectoryComesFromTheEnvironment) {
     writeTable("T.strings", "\"a\" = \"from the environment\";");
-    const std::string command = "OSSEL_STRING_TABLE_CHILD=1 OSSEL_RESOURCES='" + dir_ + "' '" +
+    const std::string command = "OSSEL_STRING_TABLE_CHILD=1 OSSEL_RESOURCES='" + dir_.path().string() + "' '" +
                                 fs::read_symlink("/proc/self/exe").string() +
                                 "' --gtest_filter=StringTableEnvironmentChild.* >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0);

@@ -115,12 +115,9 @@ TEST(TimeZone, PosixRulesMatchTheDatabaseWhereBothApply) {
 }
 
 TEST(TimeZone, LocalTimesInGapsAndOverlaps) {
+    // Gaps and overlaps themselves are the calendar dates' tests. Everywhere else the
+    // local time is the instant's wall-clock time, hour by hour through two years.
     const auto zurich = TimeZone::timeZoneWithName("Europe/Zurich");
-    // 02:30 on 26 March 2006 never happened in Zurich: the time after the gap, 03:30 CEST.
-    EXPECT_EQ(zurich->instantForLocalTime(utc(2006, 3, 26, 2, 30)), utc(2006, 3, 26, 1, 30));
-    // 02:30 on 29 October 2006 happened twice: the earlier one, still in summer time.
-    EXPECT_EQ(zurich->instantForLocalTime(utc(2006, 10, 29, 2, 30)), utc(2006, 10, 29, 0, 30));
-    // Everywhere else the local time is the instant's wall-clock time, hour by hour through two years.
     for (const auto& zone : {zurich, TimeZone::timeZoneWithName("America/New_York")}) {
         for (double t = utc(2006, 1, 1); t < utc(2008, 1, 1); t += 3600) {
             const double local = t + zone->secondsFromGMTForDate(t);
@@ -148,13 +145,11 @@ TEST(TimeZone, SystemZoneComesFromTzInAllItsSpellings) {
     EXPECT_EQ(zoneIn("/nonexistent/localtime").second, 0);
     EXPECT_EQ(zoneIn("NST3:30NDT,M3.2.0,M11.1.0").second, -9000);
     // A link somewhere else names its target's zone; a copy is recognised by its contents.
-    const auto dir = std::filesystem::temp_directory_path() / ("ossel-tz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const ossel::testing::ScratchDir dir;
     std::filesystem::create_symlink("/usr/share/zoneinfo/Australia/Sydney", dir / "link");
     std::filesystem::copy_file("/usr/share/zoneinfo/America/Sao_Paulo", dir / "copy");
     EXPECT_EQ(zoneIn((dir / "link").string()).first, "Australia/Sydney");
     EXPECT_EQ(zoneIn((dir / "copy").string()).first, "America/Sao_Paulo");
-    std::filesystem::remove_all(dir);
 }
 
 TEST(TimeZone, SystemZoneIsCachedAndTheDefaultZoneIsSetApart) {

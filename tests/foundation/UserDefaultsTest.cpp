@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "foundation/Array.h"
 #include "foundation/Data.h"
@@ -22,25 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Sets an environment variable for the life of the object and restores it after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-std::string fileContent(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
+using ossel::testing::fileContent;
+using ossel::testing::ScopedEnv;
+using ossel::testing::ScratchDir;
 using UserDefaultsTest = ossel::testing::TestEnvironment;
 
 }  // namespace
@@ -163,9 +146,8 @@ TEST_F(UserDefaultsTest, ADamagedStoreIsPutAsideAndItsBackupTakesItsPlace) {
 // Killed at any moment, with the store damaged between runs, none hands out an
 // id that another had, and temporary files do not pile up.
 TEST_F(UserDefaultsTest, KilledIdTakersNeverRepeatAnIdNorLeaveTemporaryFiles) {
-    std::string pattern = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : dir_) / "ids-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const std::string path = pattern + "/defaults.plist";
+    const ScratchDir scratch(fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : dir_);
+    const std::string path = scratch / "defaults.plist";
     std::vector<int64_t> ids;
     for (int run = 0; run < 30; ++run) {
         int channel[2];
@@ -203,10 +185,9 @@ TEST_F(UserDefaultsTest, KilledIdTakersNeverRepeatAnIdNorLeaveTemporaryFiles) {
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "an id was handed out twice";
     EXPECT_GE(ids.size(), 31u);
-    for (const auto& entry : fs::directory_iterator(pattern)) {
+    for (const auto& entry : fs::directory_iterator(scratch.path())) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     }
-    fs::remove_all(pattern);
 }
 
 TEST_F(UserDefaultsTest, DefaultPathFallsBackFromEnvironmentToXdgToHome) {
@@ -224,9 +205,8 @@ TEST_F(UserDefaultsTest, DefaultPathFallsBackFromEnvironmentToXdgToHome) {
 TEST_F(UserDefaultsTest, ConcurrentProcessesNeverLoseEachOthersKeys) {
     // The race is about locking, not about the disk: a memory file system, when there is
     // one, keeps hundreds of synced writes from taking many seconds.
-    std::string pattern = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : dir_) / "race-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const std::string path = pattern + "/defaults.plist";
+    const ScratchDir scratch(fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : dir_);
+    const std::string path = scratch / "defaults.plist";
     constexpr int kWrites = 200;
     const std::string keys[] = {"com.tollendra.left", "com.tollendra.right"};
     std::vector<pid_t> children;
@@ -258,5 +238,4 @@ TEST_F(UserDefaultsTest, ConcurrentProcessesNeverLoseEachOthersKeys) {
     UserDefaults defaults(path);
     EXPECT_EQ(defaults.integerForKey(keys[0]), kWrites);
     EXPECT_EQ(defaults.integerForKey(keys[1]), kWrites);
-    fs::remove_all(pattern);
 }

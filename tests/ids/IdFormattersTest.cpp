@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -161,13 +160,10 @@ TEST_F(IdFormatters, ParsingNeverDrawsASerialNumber) {
 }
 
 TEST_F(IdFormatters, MessagesComeFromTheModelStringTable) {
-    std::ofstream(dir_ / "GravelmothDV.strings")
-        << "\"Failed to scan\" = \"Lecture impossible\";\n\"Bad prefix for Id\" = \"Mauvais pr\u00e9fixe\";\n";
-    const std::string savedResources = resourcesDirectory();
-    setResourcesDirectory(dir_.string());
+    writeStringTable("GravelmothDV.strings",
+                     "\"Failed to scan\" = \"Lecture impossible\";\n\"Bad prefix for Id\" = \"Mauvais pr\u00e9fixe\";\n");
     expectFailure(clips, "clip//:", "Lecture impossible");
     expectFailure(snapshots, "x", "Mauvais pr\u00e9fixe");
     expectFailure(clips, "x", "Bad prefix for id");  // no entry: the key itself
     EXPECT_EQ(write(clips, str("x")), "Type error");  // never translated
-    setResourcesDirectory(savedResources);
 }

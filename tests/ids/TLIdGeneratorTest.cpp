@@ -1,13 +1,8 @@
 #include "ids/TLIdGenerator.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "support/TestEnvironment.h"
 
@@ -59,44 +54,6 @@ TEST_F(TLIdGeneratorTest, TextIdsJoinPrefixCleanedHostIndexAndTime) {
     EXPECT_EQ(generator->stringIdWithPrefix("P", 1).substr(0, 12), "P.localhost-");
     generator->stringIdWithPrefix("P", 2);
     EXPECT_EQ(asked, 1);
-}
-
-// Reads 32-bit ids from the pipe until it closes or holds enough.
-std::vector<int32_t> readIds(int fd, size_t atMost) {
-    std::vector<int32_t> ids;
-    int32_t id = 0;
-    while (ids.size() < atMost && ::read(fd, &id, sizeof id) == static_cast<ssize_t>(sizeof id)) ids.push_back(id);
-    return ids;
-}
-
-TEST_F(TLIdGeneratorTest, AnIdDrawnByAKilledProcessIsNeverHandedOutAgain) {
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(fds[0]);
-        auto generator = TLIdGenerator::generatorForKey("PeopleIdGenerator");
-        for (;;) {
-            const int32_t id = generator->nextId();
-            if (::write(fds[1], &id, sizeof id) != static_cast<ssize_t>(sizeof id)) ::_exit(1);
-        }
-    }
-    ::close(fds[1]);
-    auto reported = readIds(fds[0], 40);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    const auto rest = readIds(fds[0], SIZE_MAX);  // what it reported before it died counts too
-    reported.insert(reported.end(), rest.begin(), rest.end());
-    ::close(fds[0]);
-    ASSERT_GE(reported.size(), 40u);
-    for (size_t i = 0; i < reported.size(); ++i) EXPECT_EQ(reported[i], static_cast<int32_t>(i + 1));
-
-    startNewProcess();
-    EXPECT_GT(TLIdGenerator::generatorForKey("PeopleIdGenerator")->nextId(),
-              *std::max_element(reported.begin(), reported.end()));
 }
 
 }  // namespace

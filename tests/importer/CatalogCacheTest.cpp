@@ -210,7 +210,6 @@ std::string importInFreshModules(const std::vector<std::string>& moduleCopies, c
 class CatalogCacheTest : public ImporterTempDir {
 protected:
     void SetUp() override {
-        ImporterTempDir::SetUp();
         CatalogCache::shared().clear();
         OsselImporterSetCatalogReadHook(
             [](const char*, void* reads) {
@@ -222,7 +221,6 @@ protected:
     void TearDown() override {
         OsselImporterSetCatalogReadHook(nullptr, nullptr);
         CatalogCache::shared().setLimits(kCatalogCacheDirectories, kCatalogCacheBytes);
-        ImporterTempDir::TearDown();
     }
     int reads_ = 0;
 };

@@ -57,7 +57,6 @@ std::vector<std::string> texts(const Array& array) {
 class CatalogLookup : public ImporterTempDir {
 protected:
     void SetUp() override {
-        ImporterTempDir::SetUp();
         catalog_ = (root_ / "Ossel").string();
         std::filesystem::create_directories(catalog_);
         OsselImporterSetCatalogReadHook(
@@ -69,7 +68,6 @@ protected:
     }
     void TearDown() override {
         OsselImporterSetCatalogReadHook(nullptr, nullptr);
-        ImporterTempDir::TearDown();
     }
 
     void writeCatalog(const char* fileName, std::vector<Ref<Object>> entries) {
@@ -213,21 +211,6 @@ TEST_F(CatalogLookup, UnreadableOrMisshapenFilesLeaveTheirTableEmpty) {
     lookUp(*annotation);
     EXPECT_TRUE(keywords_->empty());
     EXPECT_EQ(content(), "(none)");
-}
-
-TEST_F(CatalogLookup, EveryTruncationOfACatalogIsSurvived) {
-    writeStandardCatalog();
-    std::ifstream in(catalog_ + "/People 2.xml", std::ios::binary);
-    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto annotation = clip(ids({"P1", "P4"}));
-    for (size_t keep = 0; keep < whole.size(); keep += 7) {
-        writeRaw("People 2.xml", whole.substr(0, keep));
-        lookUp(*annotation);
-        EXPECT_TRUE(keywords_->empty()) << keep;
-    }
-    writeRaw("People 2.xml", whole);
-    lookUp(*annotation);
-    EXPECT_EQ(keywords(), (std::vector<std::string>{"Ann", "Lee", "Max", "Max"}));
 }
 
 TEST_F(CatalogLookup, TheImportStoresKeywordsAndTextContent) {

@@ -16,7 +16,6 @@ namespace {
 class ImportThroughTable : public ImporterTempDir {
 protected:
     void SetUp() override {
-        ImporterTempDir::SetUp();
         const CFPlugInFactoryFunction factory = importerFactory();
         ASSERT_NE(factory, nullptr);
         instance_ = factory(kCFAllocatorDefault, kMDImporterTypeID);
@@ -24,7 +23,6 @@ protected:
     }
     void TearDown() override {
         if (instance_) (*asInterface(instance_))->Release(instance_);
-        ImporterTempDir::TearDown();
     }
 
     bool import(const std::string& path, Dictionary& attributes) {
@@ -78,27 +76,6 @@ TEST_F(ImportThroughTable, MapsEveryImportedKeyInOrderAndKeepsTheHostsOwn) {
     expected->setObject(Date::withTimeIntervalSince1970(1142331725), std::string(kMDItemContentCreationDate));
     EXPECT_TRUE(attributes->isEqual(expected.get())) << attributes->description();
     EXPECT_EQ(attributes->allKeys(), expected->allKeys());
-}
-
-TEST_F(ImportThroughTable, EachMappedKeyAloneGivesItsAttributeBesideCreatorAndKind) {
-    const std::pair<const char*, const char*> mapping[] = {
-        {"clipName", "kMDItemTitle"},
-        {"clipNotes", "kMDItemDescription"},
-        {"clipRating", "kMDItemStarRating"},
-        {"clipVideoFormat", "kMDItemOsselVideoFormat"},
-        {"clipDurationInSeconds", "kMDItemDurationSeconds"},
-        {"clipShootingDate", "kMDItemContentCreationDate"},
-    };
-    for (const auto& [key, attribute] : mapping) {
-        bool imported = false;
-        const auto attributes =
-            importAnnotation(std::string("<dict><key>") + key + "</key><string>v</string></dict>", &imported);
-        ASSERT_TRUE(imported) << key;
-        EXPECT_EQ(attributes->count(), 3u) << key;
-        EXPECT_TRUE(objectsEqual(attributes->objectForKey(attribute), str("v"))) << key;
-        EXPECT_TRUE(attributes->containsKey(kMDItemCreator));
-        EXPECT_TRUE(attributes->containsKey(kMDItemKind));
-    }
 }
 
 TEST_F(ImportThroughTable, ValuesPassThroughInTheirOwnTypesAndAnEmptyDictionaryGivesCreatorAndKind) {

@@ -5,15 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/MDImporter.h"
 #include "platform/PlugInBundle.h"
+#include "support/Scratch.h"
 
 namespace ossel::testing {
 
@@ -44,35 +42,18 @@ inline MDImporterInterfaceStruct** asInterface(void* instance) {
 
 class ImporterTempDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ossel-import-XXXXXX";
-        root_ = mkdtemp(pattern);
-        if (const char* home = std::getenv("HOME")) savedHome_ = home;
-        home_ = root_ / "home";
-        std::filesystem::create_directories(home_);
-        setenv("HOME", home_.c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedHome_) setenv("HOME", savedHome_->c_str(), 1);
-        else unsetenv("HOME");
-        std::filesystem::remove_all(root_);
-    }
-
     // Writes a file (creating its directories) and answers its path.
     std::string writeFile(const std::filesystem::path& relative, const std::string& contents) {
-        const auto path = root_ / relative;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << contents;
-        return path.string();
+        return scratch_.write(relative, contents);
     }
-
     static std::string plist(const std::string& body) {
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + body + "\n</plist>\n";
     }
 
-    std::filesystem::path root_;
-    std::filesystem::path home_;
-    std::optional<std::string> savedHome_;
+    ScratchDir scratch_;
+    const std::filesystem::path root_ = scratch_.path();
+    const std::filesystem::path home_ = root_ / "home";
+    const ScopedEnv homeEnv_{"HOME", home_.string()};
 };
 
 }  // namespace ossel::testing

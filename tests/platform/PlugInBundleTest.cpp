@@ -1,22 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "platform/MDImporter.h"
-#include "platform/PlugInBundle.h"
+#include "importer/ImporterTest.h"
+#include "support/Scratch.h"
 #include "support/SpecialFiles.h"
 
 using namespace ossel;
+using ossel::testing::kBuiltBundle;
+using ossel::testing::kFactoryId;
 namespace fs = std::filesystem;
-
-namespace {
-
-const std::string kBuiltBundle = OSSEL_BINARY_DIR "/OsselImporter.mdimporter";
-constexpr const char* kFactory = "93DF8824-0F30-4F82-A1EF-3B6D8997B3A4";
-
-}  // namespace
 
 TEST(PlugInBundle, ReadsWhatTheBuiltBundleDeclares) {
     std::string error;
@@ -24,10 +18,10 @@ TEST(PlugInBundle, ReadsWhatTheBuiltBundleDeclares) {
     ASSERT_NE(bundle, nullptr) << error;
     ASSERT_EQ(bundle->factories().size(), 1u);
     EXPECT_EQ(bundle->factories()[0].functionName, "MetadataImporterPluginFactory");
-    EXPECT_EQ(bundle->factoryIdsForType(kMDImporterTypeID), std::vector<std::string>{kFactory});
+    EXPECT_EQ(bundle->factoryIdsForType(kMDImporterTypeID), std::vector<std::string>{kFactoryId});
     EXPECT_TRUE(bundle->factoryIdsForType(kMDImporterInterfaceID).empty());
     EXPECT_FALSE(bundle->contentTypes().empty());
-    EXPECT_NE(bundle->factoryFunction(kFactory, &error), nullptr);
+    EXPECT_NE(bundle->factoryFunction(kFactoryId, &error), nullptr);
 }
 
 TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
@@ -43,8 +37,7 @@ TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
          "NoSuchFactory", true},
         {"type without factory", "<key>CFBundleExecutable</key><string>Copy.so</string>", "no factory serves", true},
     };
-    char pattern[] = "/tmp/ossel-bundle-XXXXXX";
-    const fs::path root = mkdtemp(pattern);
+    const ossel::testing::ScratchDir root;
     for (const auto& c : cases) {
         const fs::path bundle = root / (std::string(c.why) + ".mdimporter");
         fs::create_directories(bundle / "Contents/MacOS");
@@ -82,5 +75,4 @@ TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
             std::ofstream(info) << infoText;
         }
     }
-    fs::remove_all(root);
 }

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "foundation/Date.h"
 #include "foundation/String.h"
 #include "platform/ABMultiValue.h"
+#include "support/Scratch.h"
 #include "support/SpecialFiles.h"
 
 namespace ossel {
@@ -160,10 +158,8 @@ TEST(VCardReader, MalformedCardsAreReportedAndSkippedTheOthersLoad) {
 }
 
 TEST(VCardReader, ReadsFilesAndRefusesAnythingElseWithoutBlocking) {
-    char pattern[] = "/tmp/ossel-vcard-XXXXXX";
-    const std::filesystem::path dir = ::mkdtemp(pattern);
-    const auto path = (dir / "contacts.vcf").string();
-    std::ofstream(path, std::ios::binary) << kVersion3 << kVersion3;
+    const testing::ScratchDir dir;
+    const auto path = dir.write("contacts.vcf", std::string(kVersion3) + kVersion3);
     std::vector<std::string> problems;
     EXPECT_EQ(VCardReader::personsFromFile(path, &problems).size(), 2u);
     EXPECT_TRUE(problems.empty());
@@ -175,7 +171,6 @@ TEST(VCardReader, ReadsFilesAndRefusesAnythingElseWithoutBlocking) {
             EXPECT_EQ(problems, std::vector<std::string>{path + ": " + special.reason});
         });
     }
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "catalog/TLOsselEvent.h"
 #include "foundation/Array.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
@@ -125,20 +124,4 @@ TEST_F(Nested, ThreeLevelsSurviveAFile) {
               "Harvest fair");
     // asMutableDictionary keeps nested entries under their own keys, as property lists.
     EXPECT_EQ(back->asMutableDictionary()->allKeys(), (std::vector<std::string>{"@array:clips", "@dict:eventData", "version"}));
-}
-
-TEST_F(Nested, CatalogRecordsReadDataPutThroughANestedTypedDictionary) {
-    auto catalog = TLDVPListContainerSet::make();
-    auto event = named("eventId", "OsselEvent-1");
-    event->putPList(eventData(), "eventData");
-    catalog->addPList(event);
-    ASSERT_TRUE(catalog->writeToFile(pathIn("Events 2.xml"), true));
-
-    // People and places read their entries the same way.
-    const auto entries = kindCast<Array>(readPropertyListFromFile(pathIn("Events 2.xml")));
-    ASSERT_TRUE(entries && entries->count() == 1u);
-    const auto readEvent = TLOsselEvent::initWithPList(kindCast<Dictionary>(entries->objectAtIndex(0)).get());
-    ASSERT_TRUE(readEvent);
-    EXPECT_EQ(readEvent->name(), "Harvest fair");
-    EXPECT_EQ(readEvent->valueForProperty("offset")->description(), "@timecode:00:10:00.00");
 }

@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <time.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -28,6 +26,8 @@
 #include "ids/DVMovieSnapshotId.h"
 #include "ids/TLDVClipSequenceId.h"
 #include "ids/TLIdGenerator.h"
+#include "foundation/StringTable.h"
+#include "support/Scratch.h"
 
 namespace ossel::testing {
 
@@ -36,25 +36,22 @@ namespace ossel::testing {
 class ZoneScope {
 public:
     // nullopt unsets TZ.
-    explicit ZoneScope(std::optional<std::string> tz, Ref<TimeZone> defaultZone = nullptr) {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        set(tz);
+    explicit ZoneScope(std::optional<std::string> tz, Ref<TimeZone> defaultZone = nullptr) : tz_(std::in_place, "TZ", tz) {
+        reset();
         TimeZone::setDefaultTimeZone(std::move(defaultZone));
     }
     ~ZoneScope() {
-        set(saved_);
+        tz_.reset();
+        reset();
         TimeZone::setDefaultTimeZone(nullptr);
     }
-    ZoneScope(const ZoneScope&) = delete;
-    ZoneScope& operator=(const ZoneScope&) = delete;
 
 private:
-    static void set(const std::optional<std::string>& tz) {
-        tz ? ::setenv("TZ", tz->c_str(), 1) : ::unsetenv("TZ");
+    static void reset() {
         TimeZone::resetSystemTimeZone();
         ::tzset();  // the C library caches TZ too
     }
-    std::optional<std::string> saved_;
+    std::optional<ScopedEnv> tz_;
 };
 
 inline constexpr double kTestNow = 1199145600.25;  // 2008-01-01 00:00:00.25 UTC
@@ -66,13 +63,9 @@ inline constexpr const char* kClipStoreKey = "com.tollendra.GravelmothDV.ClipId"
 class TestEnvironment : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::temp_directory_path() / ("ossel-test-" + std::to_string(::getpid()) + "-" +
-                                                         info->test_suite_name() + "-" + info->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        if (const char* v = std::getenv("OSSEL_DEFAULTS")) savedDefaults_ = v;
-        ::setenv("OSSEL_DEFAULTS", defaultsPath().c_str(), 1);
+        scratch_.emplace();
+        dir_ = scratch_->path();
+        defaultsEnv_.emplace("OSSEL_DEFAULTS", defaultsPath());
         UserDefaults::resetStandardUserDefaults();
         TLIdGenerator::resetRegistryForTesting();
         nextChildIntUid = 0;
@@ -80,22 +73,28 @@ protected:
         setClockForTesting([this] { return now_; });
         zone_ = std::make_unique<ZoneScope>("Europe/Paris");
         TLLog::setSinkForTesting([this](const std::string& line) { log_.push_back(line); });
+        savedResources_ = resourcesDirectory();
     }
 
     void TearDown() override {
+        setResourcesDirectory(savedResources_);
         TLLog::setSinkForTesting(nullptr);
         zone_.reset();
         setHostNameForTesting(nullptr);
         setClockForTesting(nullptr);
         TLIdGenerator::resetRegistryForTesting();
-        if (savedDefaults_) ::setenv("OSSEL_DEFAULTS", savedDefaults_->c_str(), 1);
-        else ::unsetenv("OSSEL_DEFAULTS");
+        defaultsEnv_.reset();
         UserDefaults::resetStandardUserDefaults();
-        std::filesystem::remove_all(dir_);
+        scratch_.reset();
     }
 
     std::string defaultsPath() const { return (dir_ / "defaults.plist").string(); }
     std::string pathIn(const std::string& name) const { return (dir_ / name).string(); }
+    // A string table where the model looks for its tables, for this test only.
+    void writeStringTable(const std::string& name, const std::string& text) {
+        scratch_->write("resources/" + name, text);
+        setResourcesDirectory((dir_ / "resources").string());
+    }
 
     // What another process would read from the store right now.
     std::optional<int64_t> storedInteger(const std::string& key) const {
@@ -148,8 +147,10 @@ protected:
         };
     }
 
+    std::optional<ScratchDir> scratch_;
     std::filesystem::path dir_;
-    std::optional<std::string> savedDefaults_;
+    std::optional<ScopedEnv> defaultsEnv_;
+    std::string savedResources_;
     double now_ = kTestNow;
     std::unique_ptr<ZoneScope> zone_;
     std::vector<std::string> log_;

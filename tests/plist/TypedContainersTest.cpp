@@ -1,3 +1,4 @@
+// The two typed containers: a dictionary and an array of model values.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "foundation/Date.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
+#include "plist/TLDVPListContainerSet.h"
 #include "plist/TLDVPListDictionary.h"
 #include "support/TestEnvironment.h"
 
@@ -18,7 +20,7 @@ using namespace ossel::testing;
 
 namespace {
 
-class TypedDictionary : public TestEnvironment {
+class TypedContainers : public TestEnvironment {
 protected:
     std::string rawText(std::string_view key) const {
         const auto s = dict->containerData()->objectForKeyAs<String>(key);
@@ -26,44 +28,57 @@ protected:
     }
 
     Ref<TLDVPListDictionary> dict = TLDVPListDictionary::make();
+    Ref<TLDVPListContainerSet> list = TLDVPListContainerSet::make();
 };
 
 }  // namespace
 
-TEST_F(TypedDictionary, EveryModelValueSurvivesAFileAndANewContainer) {
-    for (const auto& [key, value] : everyModelValue()) dict->putObject(value, key);
-    // Sequence ids and date-times are not dispatched by putObject; they have their own ways in.
-    dict->putClipSequenceId(sequence7(), "sequence");
-    for (const auto& [key, value] : everyModelValue()) {
-        if (auto dateTime = kindCast<DVFrameCaptureDateTime>(value))
-            dict->putString(dict->encodeDVFrameCaptureDateTime(dateTime.get()), key);
+TEST_F(TypedContainers, EveryModelValueSurvivesAFileInBothKinds) {
+    const auto values = everyModelValue();
+    for (const auto& [key, value] : values) {
+        // Sequence ids and date-times have their own ways in; putObject passes them over.
+        if (auto v = kindCast<DVFrameCaptureDateTime>(value)) {
+            dict->putString(dict->encodeDVFrameCaptureDateTime(v.get()), key);
+            list->addString(list->encodeDVFrameCaptureDateTime(v.get()));
+        } else if (auto v = kindCast<DVMovieSnapshotId>(value)) {
+            dict->putObject(v, key);
+            list->addSnapshotId(v);
+        } else if (auto v = kindCast<TLDVClipSequenceId>(value)) {
+            dict->putClipSequenceId(v, key);
+            list->addClipSequenceId(v);
+        } else {
+            dict->putObject(value, key);
+            list->addEntriesFromArray(Array::make({value}).get());
+            if (auto s = kindCast<DVSystem>(value)) list->addDVSystem(s);  // not dispatched by the array
+        }
     }
-    dict->putString(str("plain"), "text");
-    ASSERT_EQ(dict->containerData()->count(), everyModelValue().size() + 1);
+    list->addNumber(Number::withInt(3));
+    list->addString(nullptr);
+    ASSERT_TRUE(dict->writeToFile(pathIn("dict.plist"), true));
+    ASSERT_TRUE(list->writeToFile(pathIn("list.plist"), true));
 
-    ASSERT_TRUE(dict->writeToFile(pathIn("all.plist"), true));
-    const auto back = TLDVPListDictionary::initWithContentsOfFile(pathIn("all.plist"));
-    ASSERT_TRUE(back->containerData());
-    EXPECT_TRUE(back->containerData()->isEqual(dict->containerData().get()));
-    for (const auto& [key, value] : everyModelValue()) {
-        const auto read = back->valueForKey(key);
-        ASSERT_TRUE(read) << key;
-        EXPECT_EQ(read->className(), value->className()) << key;
-        EXPECT_TRUE(value->isEqual(read.get())) << key << " read as " << read->description();
+    const auto dictBack = TLDVPListDictionary::initWithContentsOfFile(pathIn("dict.plist"));
+    const auto listBack = TLDVPListContainerSet::initWithContentsOfFile(pathIn("list.plist"))->asMutableArray();
+    ASSERT_TRUE(dictBack->containerData());
+    EXPECT_TRUE(dictBack->containerData()->isEqual(dict->containerData().get()));
+    ASSERT_EQ(listBack->count(), values.size() + 1);
+    for (size_t i = 0; i < values.size(); ++i) {
+        const auto& [key, value] = values[i];
+        for (const auto& read : {dictBack->valueForKey(key), listBack->objectAtIndex(i)}) {
+            ASSERT_TRUE(read) << key;
+            EXPECT_EQ(read->className(), value->className()) << key;
+            EXPECT_TRUE(value->isEqual(read.get())) << key << " read as " << read->description();
+        }
     }
-    EXPECT_EQ(kindCast<String>(back->valueForKey("text"))->utf8(), "plain");
+    EXPECT_TRUE(Number::withInt(3)->isEqual(listBack->objectAtIndex(values.size()).get()));
     EXPECT_TRUE(takeLog().empty());
 }
 
-TEST_F(TypedDictionary, PutObjectDispatchesOverItsEightClassesAndMergesThroughIt) {
-    dict->putObject(std::make_shared<DVMovieSnapshotId>("h", 4, 1199145600.5), "snapshot");
-    dict->putObject(DVSystem::system525_60(), "system");
+TEST_F(TypedContainers, PutObjectAndAddEntriesDispatchOverTheirClasses) {
     dict->putObject(Data::make({0xff}), "data");
     dict->putObject(Date::withTimeIntervalSinceReferenceDate(100), "date");
     dict->putObject(Number::withFloat(1.5f), "number");
     dict->putObject(str("@timecode:00:00:01.00"), "string");
-    EXPECT_EQ(rawText("snapshot"), "@snapshot:snapshot//:h:4:1199145600.50000000");
-    EXPECT_EQ(rawText("system"), "@dvsystem:dvsystem//:System 525/60");
     EXPECT_TRUE(isKindOf<Data>(dict->containerData()->objectForKey("data")));
     EXPECT_TRUE(isKindOf<Date>(dict->containerData()->objectForKey("date")));
     EXPECT_TRUE(isKindOf<Number>(dict->containerData()->objectForKey("number")));
@@ -78,7 +93,7 @@ TEST_F(TypedDictionary, PutObjectDispatchesOverItsEightClassesAndMergesThroughIt
     }
     dict->putObject(str("v"), std::nullopt);
     EXPECT_EQ(rawText("sequence"), "kept");
-    EXPECT_EQ(dict->containerData()->count(), 7u);
+    EXPECT_EQ(dict->containerData()->count(), 5u);
 
     auto source = Dictionary::make();
     source->setObject(str("new"), "string");
@@ -90,9 +105,22 @@ TEST_F(TypedDictionary, PutObjectDispatchesOverItsEightClassesAndMergesThroughIt
     EXPECT_EQ(rawText("sequence"), "kept");
     EXPECT_EQ(rawText("c"), "@timecode:00:00:00.01");
     EXPECT_EQ(dict->keyEnumerator().back(), "c");
+
+    // The array takes eight classes and skips the rest.
+    auto array = Array::make({Data::make({1}), Date::withTimeIntervalSinceReferenceDate(2), Number::withBool(false), str("@x"),
+                              DVTimeCode::zeroTimeCode(), std::make_shared<DVMovieSnapshotId>("h", 4, 1.5),
+                              std::make_shared<DVClipId>(nullptr, 8), sequence7(), DVSystem::system625_50(),
+                              DVFrameCaptureDateTime::dateWithYear(2006, 3, 14, 1, 2, 3), Array::make(), Dictionary::make(),
+                              TLDVPListDictionary::make()});
+    list->addEntriesFromArray(array.get());
+    list->addEntriesFromArray(nullptr);
+    ASSERT_EQ(list->count(), 8u);
+    EXPECT_EQ(kindCast<String>(list->array()->objectAtIndex(4))->utf8(), "@timecode:00:00:00.00");
+    list->addEntriesFromArray(list->array().get());  // its own elements: doubled, not looping
+    EXPECT_EQ(list->count(), 16u);
 }
 
-TEST_F(TypedDictionary, NumbersReadBackExactlyAndOtherwiseGiveTheDefault) {
+TEST_F(TypedContainers, NumbersReadBackExactlyAndOtherwiseGiveTheDefault) {
     dict->putInt(std::numeric_limits<int32_t>::min(), "int");
     dict->putLong(std::numeric_limits<long>::max(), "long");
     dict->putUnsignedInt(std::numeric_limits<uint32_t>::max(), "unsigned");
@@ -112,7 +140,6 @@ TEST_F(TypedDictionary, NumbersReadBackExactlyAndOtherwiseGiveTheDefault) {
         EXPECT_EQ(d->doubleValueForKey("double", 0), 1.0 / 3.0);
         EXPECT_TRUE(d->boolValueForKey("bool", false));
     }
-    // Across kinds: the platform's conversions.
     EXPECT_EQ(dict->intValueForKey("bool", -1), 1);
     EXPECT_EQ(dict->intValueForKey("double", -1), 0);
     // Missing, a text of digits, a typed string, a nested container, no key: the default, for every kind.
@@ -129,7 +156,7 @@ TEST_F(TypedDictionary, NumbersReadBackExactlyAndOtherwiseGiveTheDefault) {
     }
 }
 
-TEST_F(TypedDictionary, UnreadableTypedStringsGiveNothingAndLeaveTheEntry) {
+TEST_F(TypedContainers, UnreadableTypedStringsGiveNothingAndLogOnlyForABadBody) {
     dict->putString(str("@timecode:1:2:3"), "bad");
     dict->putString(str("@someone"), "at");
     dict->putTimeCode(DVTimeCode::timeCodeWithHours(1, 0, 0, 0), "good");
@@ -142,42 +169,60 @@ TEST_F(TypedDictionary, UnreadableTypedStringsGiveNothingAndLeaveTheEntry) {
     EXPECT_EQ(dict->asMutableDictionary()->allKeys(), std::vector<std::string>{"good"});
     EXPECT_EQ(takeLog().size(), 1u);
     EXPECT_TRUE(before->isEqual(dict->containerData().get()));
+
+    list->addString(str("@timecode:bad"));
+    list->addString(str("@nobody"));
+    list->addString(str("ok"));
+    EXPECT_FALSE(list->valueAtIndex(3));
+    EXPECT_FALSE(list->valueAtIndex(UINT32_MAX));
+    EXPECT_FALSE(list->valueAtIndex(0));
+    EXPECT_FALSE(list->valueAtIndex(1));
+    EXPECT_EQ(takeLog().size(), 1u);
+    // The enumerator's snapshot leaves out what decodes to nothing.
+    const auto values = list->valueEnumerator();
+    ASSERT_EQ(values->count(), 1u);
+    list->removeAllValues();
+    EXPECT_EQ(values->count(), 1u);
 }
 
-TEST_F(TypedDictionary, AContainerReadFromAMissingOrWrongFileIgnoresPutsAndCannotBeWritten) {
-    std::ofstream(pathIn("array.plist")) << R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><array><string>x</string></array></plist>)";
+TEST_F(TypedContainers, AContainerReadFromAMissingOrWrongFileHasNoDataAndCannotBeWritten) {
+    std::ofstream(pathIn("array.plist")) << R"(<plist version="1.0"><array><string>x</string></array></plist>)";
+    std::ofstream(pathIn("dict.plist")) << R"(<plist version="1.0"><dict><key>a</key><string>x</string></dict></plist>)";
     std::ofstream(pathIn("garbage.plist")) << "<plist><dict><key>a</key>";
     for (const char* name : {"missing.plist", "array.plist", "garbage.plist"}) {
         const auto empty = TLDVPListDictionary::initWithContentsOfFile(pathIn(name));
         ASSERT_TRUE(empty) << name;
         EXPECT_FALSE(empty->containerData()) << name;
-        EXPECT_EQ(empty->description(), "TLDVPListDictionary with no data");
         empty->putInt(1, "a");
-        empty->putPList(TLDVPListDictionary::make(), "c");
         EXPECT_EQ(empty->intValueForKey("a", 5), 5);
-        EXPECT_TRUE(empty->keyEnumerator().empty());
         EXPECT_FALSE(empty->writeToFile(pathIn("out.plist"), true));
-        EXPECT_FALSE(std::filesystem::exists(pathIn("out.plist")));
         dict->putPList(empty, "nested");  // nesting it stores nothing
         EXPECT_EQ(dict->containerData()->count(), 0u);
     }
+    for (const char* name : {"missing.plist", "dict.plist"}) {
+        const auto empty = TLDVPListContainerSet::initWithContentsOfFile(pathIn(name));
+        ASSERT_TRUE(empty) << name;
+        EXPECT_FALSE(empty->array());
+        empty->addEntriesFromArray(Array::make({str("y")}).get());
+        EXPECT_EQ(empty->count(), 0u);
+        EXPECT_FALSE(empty->writeToFile(pathIn("out.plist"), false));
+        list->addPList(empty);
+        EXPECT_EQ(list->count(), 0u);
+    }
+    EXPECT_FALSE(std::filesystem::exists(pathIn("out.plist")));
 }
 
-TEST_F(TypedDictionary, CopiesAndArchivesKeepEntriesButNotTheDictionaryOrFormatters) {
+TEST_F(TypedContainers, CopiesAndArchivesKeepEntriesButShareNothing) {
     auto given = Dictionary::make(false);
     given->setObject(str("@timecode:00:00:00.05"), "tc");
-    const auto wrapped = TLDVPListDictionary::initWithDictionary(given.get());
-    wrapped->putInt(1, "n");
+    TLDVPListDictionary::initWithDictionary(given.get())->putInt(1, "n");
     EXPECT_EQ(given->count(), 1u);  // never shared
 
     for (const auto& [key, value] : everyModelValue()) dict->putObject(value, key);
     auto nested = TLDVPListDictionary::make();
     nested->putInt(3, "three");
     dict->putPList(nested, "nested");
-    const auto copy = kindCast<TLDVPListDictionary>(dict->copy());
-    const auto back = kindCast<TLDVPListDictionary>(archiveRoundTrip(*dict));
-    for (const auto& other : {copy, back}) {
+    for (const auto& other : {kindCast<TLDVPListDictionary>(dict->copy()), kindCast<TLDVPListDictionary>(archiveRoundTrip(*dict))}) {
         ASSERT_TRUE(other);
         EXPECT_TRUE(other->containerData()->isEqual(dict->containerData().get()));
         EXPECT_FALSE(other->tcFormatter());
@@ -187,4 +232,15 @@ TEST_F(TypedDictionary, CopiesAndArchivesKeepEntriesButNotTheDictionaryOrFormatt
     EXPECT_FALSE(dict->valueForKey("four"));
     dict->removeAllValues();  // nested keys too
     EXPECT_TRUE(dict->keyEnumerator().empty());
+
+    // An array container shares a mutable array it is given, copies an immutable one, and its copies are their own.
+    auto mine = Array::make({str("first")}, true);
+    const auto sharing = TLDVPListContainerSet::initWithArray(mine);
+    sharing->addString(str("second"));
+    EXPECT_EQ(mine->count(), 2u);
+    auto fixed = Array::make({str("first")}, false);
+    TLDVPListContainerSet::initWithArray(fixed)->addString(str("second"));
+    EXPECT_EQ(fixed->count(), 1u);
+    kindCast<TLDVPListContainerSet>(sharing->copy())->addString(str("third"));
+    EXPECT_EQ(sharing->count(), 2u);
 }
