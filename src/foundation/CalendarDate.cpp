@@ -17,13 +17,6 @@ inline constexpr const char* kWeekdayNames[] = {"Sunday",   "Monday", "Tuesday",
 
 int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
 
-bool isLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int daysInMonth(int64_t year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 int clampToInt(int64_t value) {
     constexpr int64_t kMax = std::numeric_limits<int>::max();
     constexpr int64_t kMin = std::numeric_limits<int>::min();

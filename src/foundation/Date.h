@@ -38,4 +38,11 @@ UtcFields utcFieldsOf(double sinceReferenceDate);
 std::string iso8601UtcString(double sinceReferenceDate);
 double sinceReferenceDateOf(const UtcFields& fields);
 
+// The proleptic Gregorian calendar's leap years, and the days of a month (1 to 12) in a year.
+constexpr bool isLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+constexpr int daysInMonth(int64_t year, int month) {
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
+}
+
 }  // namespace ossel

@@ -180,13 +180,6 @@ private:
     size_t pos_ = 0;
 };
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int daysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 bool readConversion(DateReader& in, char conversion, Fields& f, bool lenient, bool packed);
 
 // Reads the text along a calendar format.

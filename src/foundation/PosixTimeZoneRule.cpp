@@ -88,17 +88,10 @@ struct RuleReader {
     }
 };
 
-bool isLeap(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 // Seconds since 1970 of midnight UTC at the start of a civil day.
 int64_t midnight(int64_t year, int month, int day) {
     const double reference = sinceReferenceDateOf(UtcFields{year, month, day, 0, 0, 0});
     return static_cast<int64_t>(reference + kTimeIntervalBetween1970AndReferenceDate);
-}
-
-int daysInMonth(int64_t year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeap(year) ? 29 : kDays[month - 1];
 }
 
 // 0 = Sunday, as the rule counts weekdays.
@@ -151,7 +144,7 @@ int64_t PosixTimeZoneRule::transitionIn(int64_t year, const Day& day, int offset
     switch (day.kind) {
         case Day::Kind::JulianNoLeap: {
             // Day 60 is always 1 March: the leap day is never counted.
-            const int n = day.number - 1 + (isLeap(year) && day.number >= 60 ? 1 : 0);
+            const int n = day.number - 1 + (isLeapYear(year) && day.number >= 60 ? 1 : 0);
             dayStart = midnight(year, 1, 1) + int64_t{n} * 86400;
             break;
         }

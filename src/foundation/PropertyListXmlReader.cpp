@@ -88,10 +88,8 @@ std::optional<double> parseDate(std::string_view t) {
     }
     if (t != "Z") return std::nullopt;
     if (negative) year = -year;
-    static constexpr int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (month < 1 || month > 12 || day < 1 || day > kDaysInMonth[month - 1] || (month == 2 && day == 29 && !leap) ||
-        hour > 23 || minute > 59 || second > 59) {
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, int(month)) || hour > 23 || minute > 59 ||
+        second > 59) {
         return std::nullopt;
     }
     const UtcFields fields{year, int(month), int(day), int(hour), int(minute), int(second)};

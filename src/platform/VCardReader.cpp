@@ -206,13 +206,6 @@ std::optional<int> digits(std::string_view text) {
     return value;
 }
 
-bool isLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int daysInMonth(int64_t year, int month) {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
-}
-
 // "1970-03-14", "19700314", either with a time after "T", or "--0314" / "--03-14" without a year.
 Ref<Date> parseBirthday(std::string_view text) {
     if (const size_t t = text.find('T'); t != std::string_view::npos) text = text.substr(0, t);
