@@ -3,7 +3,7 @@
 # As root it installs what is missing; otherwise it prints the exact command and stops.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build pkg-config libpugixml-dev libhowardhinnant-date-dev tzdata libutf8proc-dev
+packages=(cmake g++ ninja-build pkg-config libpugixml-dev libhowardhinnant-date-dev tzdata libutf8proc-dev libsqlite3-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           libplist-dev libavutil-dev python3)
 # clang brings libFuzzer for `make fuzz` only.

@@ -1,0 +1,326 @@
+#include "index/IndexWriter.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+#include "foundation/Archiver.h"
+#include "foundation/Array.h"
+#include "foundation/Date.h"
+#include "foundation/Number.h"
+#include "foundation/String.h"
+#include "index/AttributeRows.h"
+#include "index/IndexDatabase.h"
+#include "index/IndexError.h"
+#include "index/IndexPaths.h"
+#include "index/SearchText.h"
+#include "index/StoredFile.h"
+#include "index/Statement.h"
+
+namespace ossel {
+
+namespace {
+
+// A lock beside the database, held for the writer's life: SQLite's own locks
+// cover one transaction, a run spans many. The kernel drops it when the
+// process dies, however it dies.
+int takeWriterLock(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!parent.empty()) std::filesystem::create_directories(parent, error);
+    if (error) throw IndexError(IndexErrorKind::failed, path + ": cannot create its folder: " + error.message());
+    const std::string lockPath = path + "-lock";
+    const int descriptor = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor < 0) throw IndexError(IndexErrorKind::failed, lockPath + ": " + std::strerror(errno));
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int cause = errno;
+        ::close(descriptor);
+        if (cause == EWOULDBLOCK) {
+            throw IndexError(IndexErrorKind::busy, path + ": another indexing run is writing this index");
+        }
+        throw IndexError(IndexErrorKind::failed, lockPath + ": " + std::strerror(cause));
+    }
+    return descriptor;
+}
+
+std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+}  // namespace
+
+struct IndexWriter::Statements {
+    explicit Statements(sqlite3* db)
+        : findFile(db, "SELECT id, status, retry_every_run, device, inode, size, modified, changed FROM files "
+                       "WHERE path = ?"),
+          insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
+                         "cause, attributes) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+          updateFile(db, "UPDATE files SET status = ?2, retry_every_run = ?3, device = ?4, inode = ?5, size = ?6, "
+                         "modified = ?7, changed = ?8, cause = ?9, attributes = ?10 WHERE id = ?1"),
+          deleteFile(db, "DELETE FROM files WHERE id = ?"),
+          deleteValues(db, "DELETE FROM attributes WHERE file = ?"),
+          deleteWords(db, "DELETE FROM words WHERE rowid = ?"),
+          deleteDependencies(db, "DELETE FROM dependencies WHERE file = ?"),
+          insertValue(db, "INSERT INTO attributes (file, name, position, kind, text, folded, num) "
+                          "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+          insertWords(db, "INSERT INTO words (rowid, body) VALUES (?, ?)"),
+          insertName(db, "INSERT INTO names (name) VALUES (?)"),
+          insertCatalog(db, "INSERT INTO catalogs (path, present, device, inode, size, modified, changed) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"),
+          findCatalog(db, "SELECT id FROM catalogs WHERE path = ? AND present = ? AND device = ? AND inode = ? "
+                          "AND size = ? AND modified = ? AND changed = ?"),
+          insertDependency(db, "INSERT OR IGNORE INTO dependencies (file, catalog) VALUES (?, ?)"),
+          pathOf(db, "SELECT path FROM files WHERE id = ?"),
+          pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
+
+    Statement findFile, insertFile, updateFile, deleteFile, deleteValues, deleteWords, deleteDependencies,
+        insertValue, insertWords, insertName, insertCatalog, findCatalog, insertDependency, pathOf, pathsBelow;
+};
+
+IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLock(path)) {
+    try {
+        db_ = std::make_unique<IndexDatabase>(path, IndexDatabase::Access::readWrite);
+        // In WAL mode NORMAL loses no committed batch to a crash of the process, only
+        // possibly the last ones to a power cut, and saves a sync per commit.
+        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA foreign_keys = OFF");
+        statements_ = std::make_unique<Statements>(db_->handle());
+        Statement names(db_->handle(), "SELECT id, name FROM names");
+        while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
+        findStaleFiles();
+    } catch (...) {
+        statements_.reset();
+        db_.reset();
+        ::close(lockDescriptor_);
+        throw;
+    }
+}
+
+IndexWriter::~IndexWriter() {
+    if (inTransaction_) sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    statements_.reset();
+    db_.reset();
+    ::close(lockDescriptor_);
+}
+
+void IndexWriter::findStaleFiles() {
+    // Catalog states no stored file refers to any more would only cost a stat each run.
+    db_->exec("DELETE FROM catalogs WHERE id NOT IN (SELECT catalog FROM dependencies)");
+    std::unordered_map<std::string, std::optional<FileIdentity>> current;
+    std::vector<int64_t> changed;
+    Statement catalogs(db_->handle(),
+                       "SELECT id, path, present, device, inode, size, modified, changed FROM catalogs");
+    while (catalogs.step()) {
+        const std::string path(catalogs.columnBytes(1));
+        auto found = current.find(path);
+        if (found == current.end()) found = current.emplace(path, fileIdentityAtPath(path)).first;
+        const bool present = catalogs.columnInt(2) != 0;
+        const auto recorded = columnIdentity(catalogs, 3);
+        if (present != found->second.has_value() || (present && recorded != found->second)) {
+            changed.push_back(catalogs.columnInt(0));
+        }
+    }
+    Statement dependents(db_->handle(), "SELECT file FROM dependencies WHERE catalog = ?");
+    for (const int64_t catalog : changed) {
+        dependents.bind(1, catalog);
+        while (dependents.step()) stale_.insert(dependents.columnInt(0));
+        dependents.reset();
+    }
+}
+
+bool IndexWriter::isCurrent(const std::string& path, const FileIdentity& identity) {
+    Statement& find = statements_->findFile;
+    find.bindBlob(1, path);
+    const bool current = find.step() && find.columnInt(2) == 0 && !stale_.contains(find.columnInt(0)) &&
+                         columnIdentity(find, 3) == identity;
+    find.reset();
+    return current;
+}
+
+std::vector<std::string> IndexWriter::pathsToRevisit() {
+    std::vector<std::string> paths;
+    Statement& pathOf = statements_->pathOf;
+    for (const int64_t file : stale_) {
+        pathOf.bind(1, file);
+        if (pathOf.step()) paths.emplace_back(pathOf.columnBytes(0));
+        pathOf.reset();
+    }
+    Statement retried(db_->handle(), "SELECT path FROM files WHERE retry_every_run <> 0");
+    while (retried.step()) paths.emplace_back(retried.columnBytes(0));
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    return paths;
+}
+
+std::vector<std::string> IndexWriter::pathsBelow(const std::string& directory) {
+    const PathRange range = ossel::pathsBelow(directory);
+    Statement& below = statements_->pathsBelow;
+    below.bindBlob(1, range.low).bindBlob(2, range.high);
+    std::vector<std::string> paths;
+    while (below.step()) paths.emplace_back(below.columnBytes(0));
+    below.reset();
+    return paths;
+}
+
+void IndexWriter::beginIfNeeded() {
+    if (inTransaction_) return;
+    db_->exec("BEGIN IMMEDIATE");
+    inTransaction_ = true;
+}
+
+void IndexWriter::commit() {
+    if (!inTransaction_) return;
+    db_->exec("COMMIT");
+    inTransaction_ = false;
+}
+
+std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& path, int status,
+                                                             const std::optional<FileIdentity>& identity,
+                                                             bool retryEveryRun, const std::string* cause,
+                                                             const std::vector<uint8_t>* attributes) {
+    beginIfNeeded();
+    const std::optional<int64_t> existing = fileId(path);
+    Statement& write = existing ? statements_->updateFile : statements_->insertFile;
+    if (existing) {
+        write.bind(1, *existing);
+    } else {
+        write.bindBlob(1, path);
+    }
+    write.bind(2, static_cast<int64_t>(status)).bind(3, static_cast<int64_t>(retryEveryRun));
+    bindIdentity(write, 4, identity);
+    cause ? write.bindText(9, *cause) : write.bindNull(9);
+    attributes ? write.bindBlob(10, bytesOf(*attributes)) : write.bindNull(10);
+    write.run();
+
+    if (!existing) return {sqlite3_last_insert_rowid(db_->handle()), Change::added};
+    clearContents(*existing);
+    stale_.erase(*existing);
+    return {*existing, Change::updated};
+}
+
+void IndexWriter::clearContents(int64_t file) {
+    for (Statement* statement :
+         {&statements_->deleteValues, &statements_->deleteWords, &statements_->deleteDependencies}) {
+        statement->bind(1, file).run();
+    }
+}
+
+IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
+                                           const Dictionary& attributes,
+                                           const std::vector<CatalogDependency>& dependencies) {
+    const std::vector<uint8_t> archive = Coder::archivedDataWithRootObject(&attributes);
+    const auto [file, change] =
+        fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr, &archive);
+    for (const auto& [key, value] : attributes) {
+        const int64_t name = nameId(key);
+        if (const auto* list = dynamic_cast<const Array*>(value.get())) {
+            statements_->insertValue.bind(1, file).bind(2, name).bind(3, int64_t{-1}).bind(4, int64_t{kListRow});
+            statements_->insertValue.bind(7, static_cast<int64_t>(list->count())).run();
+            for (size_t i = 0; i < list->count(); ++i) {
+                storeValue(file, name, static_cast<int64_t>(i), list->items()[i].get());
+            }
+        } else {
+            storeValue(file, name, 0, value.get());
+        }
+    }
+    if (const std::string body = searchBody(attributes); !body.empty()) {
+        statements_->insertWords.bind(1, file).bindText(2, body).run();
+    }
+    storeDependencies(file, dependencies);
+    return change;
+}
+
+void IndexWriter::storeValue(int64_t file, int64_t name, int64_t position, const Object* value) {
+    Statement& insert = statements_->insertValue;
+    std::string folded;
+    if (const auto* text = dynamic_cast<const String*>(value)) {
+        folded = unicode::fold(text->utf8(), kSearchFold);
+        insert.bind(4, int64_t{kTextRow}).bindText(5, text->utf8()).bindText(6, folded);
+    } else if (const auto* number = dynamic_cast<const Number*>(value)) {
+        insert.bind(4, int64_t{kNumberRow});
+        const bool fits = number->kind() != Number::Kind::UInt ||
+                          number->unsignedLongLongValue() <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+        number->isInteger() && fits ? insert.bind(7, number->longLongValue()) : insert.bind(7, number->doubleValue());
+    } else if (const auto* date = dynamic_cast<const Date*>(value)) {
+        insert.bind(4, int64_t{kDateRow}).bind(7, date->timeIntervalSinceReferenceDate());
+    } else {
+        return;  // data, dictionaries, nested lists: listed, never compared
+    }
+    insert.bind(1, file).bind(2, name).bind(3, position).run();
+}
+
+void IndexWriter::storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies) {
+    for (const auto& dependency : dependencies) {
+        statements_->insertDependency.bind(1, file).bind(2, catalogId(dependency)).run();
+    }
+}
+
+int64_t IndexWriter::nameId(const std::string& name) {
+    if (const auto found = nameIds_.find(name); found != nameIds_.end()) return found->second;
+    statements_->insertName.bindText(1, name).run();
+    const int64_t id = sqlite3_last_insert_rowid(db_->handle());
+    nameIds_.emplace(name, id);
+    return id;
+}
+
+int64_t IndexWriter::catalogId(const CatalogDependency& dependency) {
+    // An absent file is stored with a zero identity, so that the unique key (where nulls differ) holds.
+    const FileIdentity identity = dependency.identity.value_or(FileIdentity{});
+    std::string key = dependency.path;
+    for (const int64_t field : {static_cast<int64_t>(dependency.identity.has_value()),
+                                static_cast<int64_t>(identity.device), static_cast<int64_t>(identity.inode),
+                                identity.size, identity.modifiedNanoseconds, identity.changedNanoseconds}) {
+        key += '\0';
+        key += std::to_string(field);
+    }
+    if (const auto found = catalogIds_.find(key); found != catalogIds_.end()) return found->second;
+    for (Statement* statement : {&statements_->insertCatalog, &statements_->findCatalog}) {
+        statement->bindBlob(1, dependency.path).bind(2, static_cast<int64_t>(dependency.identity.has_value()));
+        bindIdentity(*statement, 3, identity);
+    }
+    statements_->insertCatalog.run();
+    Statement& find = statements_->findCatalog;
+    if (!find.step()) throw IndexError(IndexErrorKind::failed, db_->path() + ": a catalog entry vanished");
+    const int64_t id = find.columnInt(0);
+    find.reset();
+    catalogIds_.emplace(std::move(key), id);
+    return id;
+}
+
+IndexWriter::Change IndexWriter::storeSkipped(const std::string& path, const FileIdentity& identity) {
+    return fileRow(path, static_cast<int>(StoredStatus::skipped), identity, false, nullptr, nullptr).second;
+}
+
+IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std::optional<FileIdentity>& identity,
+                                              const std::string& cause, bool retryEveryRun,
+                                              const std::vector<CatalogDependency>& dependencies) {
+    const auto [file, change] =
+        fileRow(path, static_cast<int>(StoredStatus::failed), identity, retryEveryRun, &cause, nullptr);
+    storeDependencies(file, dependencies);
+    return change;
+}
+
+std::optional<int64_t> IndexWriter::fileId(const std::string& path) {
+    Statement& find = statements_->findFile;
+    find.bindBlob(1, path);
+    const std::optional<int64_t> id = find.step() ? std::optional(find.columnInt(0)) : std::nullopt;
+    find.reset();
+    return id;
+}
+
+bool IndexWriter::remove(const std::string& path) {
+    const std::optional<int64_t> existing = fileId(path);
+    if (!existing) return false;
+    beginIfNeeded();
+    clearContents(*existing);
+    statements_->deleteFile.bind(1, *existing).run();
+    stale_.erase(*existing);
+    return true;
+}
+
+}  // namespace ossel

@@ -1,0 +1,93 @@
+#pragma once
+// The writing side of the index, driven file by file by an indexing run.
+//
+// A run takes the writer (one at a time: a second one gets an IndexError of
+// kind busy), asks for each file it finds whether it isCurrent(), imports and
+// stores those that are not, imports again the pathsToRevisit(), removes what
+// is gone below each directory it walked whole, and commit()s every batch.
+// Whatever was committed stays consistent if the process dies at any moment;
+// the next run simply finds the rest not current.
+//
+// Paths are normalised absolute paths (normalizedAbsolutePath).
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "foundation/Dictionary.h"
+#include "foundation/RegularFile.h"
+
+namespace ossel {
+
+class IndexDatabase;
+
+// A catalog file an import probed or read, as it was then.
+struct CatalogDependency {
+    std::string path;
+    std::optional<FileIdentity> identity;  // nothing: there was no such file
+};
+
+class IndexWriter {
+public:
+    // Creates the index (and its folder) when there is none.
+    explicit IndexWriter(const std::string& path);
+    // What was not committed is rolled back.
+    ~IndexWriter();
+    IndexWriter(const IndexWriter&) = delete;
+    IndexWriter& operator=(const IndexWriter&) = delete;
+
+    enum class Change { added, updated };
+
+    // True when the file needs no import: stored with this identity, not a
+    // failure retried on every run, and not matched against a catalog that
+    // has changed (or appeared) since. Catalogs are examined when the writer opens.
+    bool isCurrent(const std::string& path, const FileIdentity& identity);
+
+    // Stored files to import again wherever they are, in byte order: those
+    // whose catalogs changed, and failures retried on every run.
+    std::vector<std::string> pathsToRevisit();
+
+    // Every stored path strictly below the directory, in byte order.
+    std::vector<std::string> pathsBelow(const std::string& directory);
+
+    Change storeClip(const std::string& path, const FileIdentity& identity, const Dictionary& attributes,
+                     const std::vector<CatalogDependency>& dependencies);
+    Change storeSkipped(const std::string& path, const FileIdentity& identity);
+    Change storeFailure(const std::string& path, const std::optional<FileIdentity>& identity, const std::string& cause,
+                        bool retryEveryRun, const std::vector<CatalogDependency>& dependencies = {});
+    // False when the path was not stored.
+    bool remove(const std::string& path);
+
+    // Makes the changes since the last commit durable and visible to readers.
+    void commit();
+
+private:
+    struct Statements;
+
+    void beginIfNeeded();
+    std::optional<int64_t> fileId(const std::string& path);
+    // The file's row, created or emptied of everything a previous import left.
+    std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
+                                       bool retryEveryRun, const std::string* cause,
+                                       const std::vector<uint8_t>* attributes);
+    void clearContents(int64_t file);
+    void storeValue(int64_t file, int64_t name, int64_t position, const Object* value);
+    void storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies);
+    int64_t nameId(const std::string& name);
+    int64_t catalogId(const CatalogDependency& dependency);
+    void findStaleFiles();
+
+    int lockDescriptor_ = -1;
+    std::unique_ptr<IndexDatabase> db_;
+    std::unique_ptr<Statements> statements_;
+    bool inTransaction_ = false;
+    std::unordered_map<std::string, int64_t> nameIds_;
+    std::unordered_map<std::string, int64_t> catalogIds_;
+    // Files matched against catalogs that have changed since.
+    std::unordered_set<int64_t> stale_;
+};
+
+}  // namespace ossel

@@ -1,0 +1,112 @@
+#include "index/SearchText.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "foundation/Array.h"
+#include "foundation/String.h"
+#include "index/IndexError.h"
+#include "index/Statement.h"
+
+namespace ossel {
+
+namespace {
+
+void appendFolded(std::string& body, const Object* value) {
+    const auto* text = dynamic_cast<const String*>(value);
+    if (!text) return;
+    if (!body.empty()) body += '\n';
+    body += unicode::fold(text->utf8(), kSearchFold);
+}
+
+fts5_api* fts5Api(sqlite3* db) {
+    fts5_api* api = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &statement, nullptr) == SQLITE_OK) {
+        sqlite3_bind_pointer(statement, 1, &api, "fts5_api_ptr", nullptr);
+        sqlite3_step(statement);
+    }
+    sqlite3_finalize(statement);
+    if (!api) throw IndexError(IndexErrorKind::failed, "this SQLite has no FTS5 full-text search");
+    return api;
+}
+
+// Splits the tokenizer's arguments at blanks, as FTS5 does for a table's declaration.
+std::vector<std::string> tokenizerWords() {
+    std::vector<std::string> words;
+    size_t start = 0;
+    while (start < kWordTokenizer.size()) {
+        const size_t end = std::min(kWordTokenizer.find(' ', start), kWordTokenizer.size());
+        if (end > start) words.emplace_back(kWordTokenizer.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+class QueryTokenizer {
+public:
+    explicit QueryTokenizer(sqlite3* db) {
+        const std::vector<std::string> words = tokenizerWords();
+        std::vector<const char*> arguments;
+        for (size_t i = 1; i < words.size(); ++i) arguments.push_back(words[i].c_str());
+        fts5_api* api = fts5Api(db);
+        void* context = nullptr;
+        if (api->xFindTokenizer(api, words[0].c_str(), &context, &methods_) != SQLITE_OK ||
+            methods_.xCreate(context, arguments.data(), static_cast<int>(arguments.size()), &tokenizer_) != SQLITE_OK) {
+            throw IndexError(IndexErrorKind::failed, "the FTS5 tokenizer " + words[0] + " is missing");
+        }
+    }
+    ~QueryTokenizer() { methods_.xDelete(tokenizer_); }
+    QueryTokenizer(const QueryTokenizer&) = delete;
+    QueryTokenizer& operator=(const QueryTokenizer&) = delete;
+
+    bool hasToken(std::string_view text) {
+        bool found = false;
+        const auto onToken = [](void* found, int, const char*, int, int, int) {
+            *static_cast<bool*>(found) = true;
+            return SQLITE_DONE;  // one is enough
+        };
+        methods_.xTokenize(tokenizer_, &found, FTS5_TOKENIZE_QUERY | FTS5_TOKENIZE_PREFIX, text.data(),
+                           static_cast<int>(text.size()), onToken);
+        return found;
+    }
+
+private:
+    fts5_tokenizer methods_{};
+    Fts5Tokenizer* tokenizer_ = nullptr;
+};
+
+}  // namespace
+
+std::string searchBody(const Dictionary& attributes) {
+    std::string body;
+    for (const std::string_view name : kSearchedAttributes) {
+        const Ref<Object> value = attributes.objectForKey(name);
+        if (const auto* list = dynamic_cast<const Array*>(value.get())) {
+            for (const auto& item : list->items()) appendFolded(body, item.get());
+        } else {
+            appendFolded(body, value.get());
+        }
+    }
+    return body;
+}
+
+std::string wordMatchExpression(sqlite3* db, const std::vector<std::string>& words) {
+    QueryTokenizer tokenizer(db);
+    std::string expression;
+    for (const std::string& word : words) {
+        const std::string folded = unicode::fold(word, kSearchFold);
+        if (!tokenizer.hasToken(folded)) continue;
+        // A quoted word that holds several tokens ("o'brien", "4:3") is a phrase: its tokens in a row.
+        if (!expression.empty()) expression += " AND ";
+        expression += '"';
+        for (const char c : folded) {
+            if (c == '"') expression += '"';
+            expression += c;
+        }
+        expression += "\"*";
+    }
+    return expression;
+}
+
+}  // namespace ossel
