@@ -13,11 +13,11 @@ namespace {
 
 // Paths are blobs, compared as bytes, so that every name (UTF-8 or not) keeps
 // its place in byte order. Identities may be null for a failed file that could
-// not be examined. A clip's attributes are kept whole for listing; `attributes`
-// holds the values queries compare, one row per value (list elements each
-// have their own position, and the list itself a row of kind 3 holding its
-// length). `folded` is the text folded for search, so that case- and
-// diacritic-insensitive comparisons and prefix wildcards run on an index.
+// not be examined. `files` stays narrow, for queries read many of its rows; a
+// clip's attributes are kept whole in `listings`, for showing them.
+// `attributes` holds the values queries compare, one row per value (see
+// AttributeRows.h). Texts are indexed by their folded form only: prefix
+// wildcards become ranges on it, and an exact comparison narrows on it first.
 constexpr std::string_view kSchema = R"sql(
 CREATE TABLE files (
     id INTEGER PRIMARY KEY,
@@ -25,21 +25,18 @@ CREATE TABLE files (
     status INTEGER NOT NULL,
     retry_every_run INTEGER NOT NULL DEFAULT 0,
     device INTEGER, inode INTEGER, size INTEGER, modified INTEGER, changed INTEGER,
-    cause TEXT,
-    attributes BLOB
+    cause TEXT
 );
+CREATE TABLE listings (file INTEGER PRIMARY KEY, attributes BLOB NOT NULL);
 CREATE TABLE names (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
 CREATE TABLE attributes (
-    file INTEGER NOT NULL,
+    id INTEGER PRIMARY KEY,
     name INTEGER NOT NULL,
-    position INTEGER NOT NULL,
     kind INTEGER NOT NULL,
     text TEXT,
     folded TEXT,
-    num,
-    PRIMARY KEY (file, name, position)
-) WITHOUT ROWID;
-CREATE INDEX attributes_text ON attributes (name, text) WHERE text IS NOT NULL;
+    num
+);
 CREATE INDEX attributes_folded ON attributes (name, folded) WHERE folded IS NOT NULL;
 CREATE INDEX attributes_num ON attributes (name, kind, num) WHERE num IS NOT NULL;
 CREATE VIRTUAL TABLE words USING fts5 (body, tokenize = '%@', columnsize = 0, prefix = '2 3');
@@ -78,6 +75,10 @@ void foldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
 }  // namespace
 
 IndexDatabase::IndexDatabase(const std::string& path, Access access) : path_(path) {
+    // The allocation statistics take a lock on every allocation, and nothing reads them.
+    // SQLite accepts this only before it is first used, so a later call changes nothing.
+    static const int kStatisticsOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)kStatisticsOff;
     struct stat info {};
     if (access == Access::readOnly && ::stat(path.c_str(), &info) != 0) {
         throw IndexError(IndexErrorKind::missing, path + ": no index here (ossel-mdimport --index builds one)");

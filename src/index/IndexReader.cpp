@@ -1,5 +1,6 @@
 #include "index/IndexReader.h"
 
+#include <algorithm>
 #include <span>
 #include <variant>
 
@@ -65,8 +66,8 @@ IndexReader::~IndexReader() = default;
 
 std::optional<StoredFile> IndexReader::lookup(const std::string& path) {
     Statement find(db_->handle(),
-                   "SELECT status, retry_every_run, device, inode, size, modified, changed, cause, attributes "
-                   "FROM files WHERE path = ?");
+                   "SELECT status, retry_every_run, device, inode, size, modified, changed, cause, "
+                   "(SELECT attributes FROM listings WHERE file = id) FROM files WHERE path = ?");
     find.bindBlob(1, path);
     if (!find.step()) return std::nullopt;
     StoredFile file;
@@ -83,16 +84,19 @@ void IndexReader::forEachMatch(const QueryNode& query, const std::vector<std::st
     QuerySql sql = querySql(query, db_->handle());
     std::vector<std::string> bounds;
     restrictToDirectories(onlyIn, sql, bounds);
-    Statement select(db_->handle(), std::string("SELECT path") + (withAttributes ? ", attributes" : "") +
-                                        " FROM files WHERE " + kClips + " AND " + sql.condition + " ORDER BY path");
+    Statement select(db_->handle(), std::string("SELECT path") +
+                                        (withAttributes ? ", (SELECT attributes FROM listings WHERE file = id)" : "") +
+                                        " FROM files WHERE " + kClips + " AND " + sql.condition);
     bindAll(select, sql, bounds);
+    // Sorted here rather than by SQLite: a tenth of a large index sorts in a fraction of the time.
+    std::vector<std::pair<std::string, std::string>> rows;
     while (select.step()) {
-        if (withAttributes) {
-            const Ref<Dictionary> attributes = decodeAttributes(select.columnBytes(1));
-            visit(select.columnBytes(0), attributes.get());
-        } else {
-            visit(select.columnBytes(0), nullptr);
-        }
+        rows.emplace_back(select.columnBytes(0), withAttributes ? select.columnBytes(1) : std::string_view());
+    }
+    std::sort(rows.begin(), rows.end());
+    for (const auto& [path, listing] : rows) {
+        const Ref<Dictionary> attributes = withAttributes ? decodeAttributes(listing) : nullptr;
+        visit(path, attributes.get());
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <variant>
 
 #include "foundation/Archiver.h"
 #include "foundation/Array.h"
@@ -60,15 +61,16 @@ struct IndexWriter::Statements {
         : findFile(db, "SELECT id, status, retry_every_run, device, inode, size, modified, changed FROM files "
                        "WHERE path = ?"),
           insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
-                         "cause, attributes) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                         "cause) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           updateFile(db, "UPDATE files SET status = ?2, retry_every_run = ?3, device = ?4, inode = ?5, size = ?6, "
-                         "modified = ?7, changed = ?8, cause = ?9, attributes = ?10 WHERE id = ?1"),
+                         "modified = ?7, changed = ?8, cause = ?9 WHERE id = ?1"),
           deleteFile(db, "DELETE FROM files WHERE id = ?"),
-          deleteValues(db, "DELETE FROM attributes WHERE file = ?"),
+          deleteListing(db, "DELETE FROM listings WHERE file = ?"),
+          deleteValues(db, "DELETE FROM attributes WHERE id >= ? AND id < ?"),
           deleteWords(db, "DELETE FROM words WHERE rowid = ?"),
           deleteDependencies(db, "DELETE FROM dependencies WHERE file = ?"),
-          insertValue(db, "INSERT INTO attributes (file, name, position, kind, text, folded, num) "
-                          "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+          insertValue(db, "INSERT INTO attributes (id, name, kind, text, folded, num) VALUES (?, ?, ?, ?, ?, ?)"),
+          insertListing(db, "INSERT INTO listings (file, attributes) VALUES (?, ?)"),
           insertWords(db, "INSERT INTO words (rowid, body) VALUES (?, ?)"),
           insertName(db, "INSERT INTO names (name) VALUES (?)"),
           insertCatalog(db, "INSERT INTO catalogs (path, present, device, inode, size, modified, changed) "
@@ -79,8 +81,8 @@ struct IndexWriter::Statements {
           pathOf(db, "SELECT path FROM files WHERE id = ?"),
           pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
 
-    Statement findFile, insertFile, updateFile, deleteFile, deleteValues, deleteWords, deleteDependencies,
-        insertValue, insertWords, insertName, insertCatalog, findCatalog, insertDependency, pathOf, pathsBelow;
+    Statement findFile, insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteWords,
+        deleteDependencies, insertValue, insertListing, insertWords, insertName, insertCatalog, findCatalog, insertDependency, pathOf, pathsBelow;
 };
 
 IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLock(path)) {
@@ -88,7 +90,8 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         db_ = std::make_unique<IndexDatabase>(path, IndexDatabase::Access::readWrite);
         // In WAL mode NORMAL loses no committed batch to a crash of the process, only
         // possibly the last ones to a power cut, and saves a sync per commit.
-        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA foreign_keys = OFF");
+        // A checkpoint copies the log into the database and syncs: every 40 MB of log, not 4.
+        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 10000");
         statements_ = std::make_unique<Statements>(db_->handle());
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
@@ -171,6 +174,7 @@ void IndexWriter::beginIfNeeded() {
     if (inTransaction_) return;
     db_->exec("BEGIN IMMEDIATE");
     inTransaction_ = true;
+    batchStart_ = std::chrono::steady_clock::now();
 }
 
 void IndexWriter::commit() {
@@ -179,10 +183,15 @@ void IndexWriter::commit() {
     inTransaction_ = false;
 }
 
+bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {
+    if (!inTransaction_ || std::chrono::steady_clock::now() - batchStart_ < interval) return false;
+    commit();
+    return true;
+}
+
 std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& path, int status,
                                                              const std::optional<FileIdentity>& identity,
-                                                             bool retryEveryRun, const std::string* cause,
-                                                             const std::vector<uint8_t>* attributes) {
+                                                             bool retryEveryRun, const std::string* cause) {
     beginIfNeeded();
     const std::optional<int64_t> existing = fileId(path);
     Statement& write = existing ? statements_->updateFile : statements_->insertFile;
@@ -194,7 +203,6 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
     write.bind(2, static_cast<int64_t>(status)).bind(3, static_cast<int64_t>(retryEveryRun));
     bindIdentity(write, 4, identity);
     cause ? write.bindText(9, *cause) : write.bindNull(9);
-    attributes ? write.bindBlob(10, bytesOf(*attributes)) : write.bindNull(10);
     write.run();
 
     if (!existing) return {sqlite3_last_insert_rowid(db_->handle()), Change::added};
@@ -204,8 +212,9 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
 }
 
 void IndexWriter::clearContents(int64_t file) {
+    statements_->deleteValues.bind(1, firstRowOf(file)).bind(2, firstRowOf(file + 1)).run();
     for (Statement* statement :
-         {&statements_->deleteValues, &statements_->deleteWords, &statements_->deleteDependencies}) {
+         {&statements_->deleteListing, &statements_->deleteWords, &statements_->deleteDependencies}) {
         statement->bind(1, file).run();
     }
 }
@@ -213,45 +222,60 @@ void IndexWriter::clearContents(int64_t file) {
 IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
                                            const Dictionary& attributes,
                                            const std::vector<CatalogDependency>& dependencies) {
-    const std::vector<uint8_t> archive = Coder::archivedDataWithRootObject(&attributes);
-    const auto [file, change] =
-        fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr, &archive);
+    const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr);
+    const std::vector<uint8_t> listing = Coder::archivedDataWithRootObject(&attributes);
+    statements_->insertListing.bind(1, file).bindBlob(2, bytesOf(listing)).run();
+    std::string words;
+    std::vector<ValueRow> rows;
     for (const auto& [key, value] : attributes) {
         const int64_t name = nameId(key);
-        if (const auto* list = dynamic_cast<const Array*>(value.get())) {
-            statements_->insertValue.bind(1, file).bind(2, name).bind(3, int64_t{-1}).bind(4, int64_t{kListRow});
-            statements_->insertValue.bind(7, static_cast<int64_t>(list->count())).run();
-            for (size_t i = 0; i < list->count(); ++i) {
-                storeValue(file, name, static_cast<int64_t>(i), list->items()[i].get());
-            }
-        } else {
-            storeValue(file, name, 0, value.get());
+        std::string* searched = isSearchedAttribute(key) ? &words : nullptr;
+        const auto* list = dynamic_cast<const Array*>(value.get());
+        if (!list) {
+            addValueRow(rows, name, value.get(), searched);
+            continue;
         }
+        rows.push_back({name, kListRow, {}, {}, static_cast<int64_t>(list->count())});
+        for (const auto& item : list->items()) addValueRow(rows, name, item.get(), searched);
     }
-    if (const std::string body = searchBody(attributes); !body.empty()) {
-        statements_->insertWords.bind(1, file).bindText(2, body).run();
-    }
+    insertValueRows(file, rows);
+    if (!words.empty()) statements_->insertWords.bind(1, file).bindText(2, words).run();
     storeDependencies(file, dependencies);
     return change;
 }
 
-void IndexWriter::storeValue(int64_t file, int64_t name, int64_t position, const Object* value) {
-    Statement& insert = statements_->insertValue;
-    std::string folded;
+void IndexWriter::addValueRow(std::vector<ValueRow>& rows, int64_t name, const Object* value, std::string* words) {
     if (const auto* text = dynamic_cast<const String*>(value)) {
-        folded = unicode::fold(text->utf8(), kSearchFold);
-        insert.bind(4, int64_t{kTextRow}).bindText(5, text->utf8()).bindText(6, folded);
+        std::string folded = unicode::fold(text->utf8(), kSearchFold);
+        // One text a line, so that no word runs into the next value's.
+        if (words) words->append(words->empty() ? "" : "\n").append(folded);
+        rows.push_back({name, kTextRow, text->utf8(), std::move(folded), {}});
     } else if (const auto* number = dynamic_cast<const Number*>(value)) {
-        insert.bind(4, int64_t{kNumberRow});
         const bool fits = number->kind() != Number::Kind::UInt ||
                           number->unsignedLongLongValue() <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-        number->isInteger() && fits ? insert.bind(7, number->longLongValue()) : insert.bind(7, number->doubleValue());
+        rows.push_back({name, kNumberRow, {}, {}, number->isInteger() && fits ? ValueRow::Number(number->longLongValue())
+                                                                             : ValueRow::Number(number->doubleValue())});
     } else if (const auto* date = dynamic_cast<const Date*>(value)) {
-        insert.bind(4, int64_t{kDateRow}).bind(7, date->timeIntervalSinceReferenceDate());
-    } else {
-        return;  // data, dictionaries, nested lists: listed, never compared
+        rows.push_back({name, kDateRow, {}, {}, date->timeIntervalSinceReferenceDate()});
     }
-    insert.bind(1, file).bind(2, name).bind(3, position).run();
+    // Data, dictionaries and nested lists are listed, never compared.
+}
+
+void IndexWriter::insertValueRows(int64_t file, const std::vector<ValueRow>& rows) {
+    Statement& insert = statements_->insertValue;
+    const size_t count = std::min(rows.size(), static_cast<size_t>(kRowsPerFile));
+    for (size_t i = 0; i < count; ++i) {
+        const ValueRow& row = rows[i];
+        insert.bind(1, firstRowOf(file) + static_cast<int64_t>(i)).bind(2, row.name);
+        insert.bind(3, static_cast<int64_t>(row.kind));
+        if (row.kind == kTextRow) insert.bindText(4, row.text).bindText(5, row.folded);
+        std::visit(
+            [&](auto number) {
+                if constexpr (!std::is_same_v<decltype(number), std::monostate>) insert.bind(6, number);
+            },
+            row.number);
+        insert.run();
+    }
 }
 
 void IndexWriter::storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies) {
@@ -293,14 +317,13 @@ int64_t IndexWriter::catalogId(const CatalogDependency& dependency) {
 }
 
 IndexWriter::Change IndexWriter::storeSkipped(const std::string& path, const FileIdentity& identity) {
-    return fileRow(path, static_cast<int>(StoredStatus::skipped), identity, false, nullptr, nullptr).second;
+    return fileRow(path, static_cast<int>(StoredStatus::skipped), identity, false, nullptr).second;
 }
 
 IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std::optional<FileIdentity>& identity,
                                               const std::string& cause, bool retryEveryRun,
                                               const std::vector<CatalogDependency>& dependencies) {
-    const auto [file, change] =
-        fileRow(path, static_cast<int>(StoredStatus::failed), identity, retryEveryRun, &cause, nullptr);
+    const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::failed), identity, retryEveryRun, &cause);
     storeDependencies(file, dependencies);
     return change;
 }

@@ -10,11 +10,14 @@
 //
 // Paths are normalised absolute paths (normalizedAbsolutePath).
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <variant>
 #include <vector>
 
 #include "foundation/Dictionary.h"
@@ -63,6 +66,10 @@ public:
 
     // Makes the changes since the last commit durable and visible to readers.
     void commit();
+    // Commits when the open batch began at least `interval` ago; a run calls it
+    // after each file, so that batches are large enough to be cheap and a killed
+    // run loses little. True when it committed.
+    bool commitIfDue(std::chrono::milliseconds interval = std::chrono::seconds(1));
 
 private:
     struct Statements;
@@ -71,10 +78,21 @@ private:
     std::optional<int64_t> fileId(const std::string& path);
     // The file's row, created or emptied of everything a previous import left.
     std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
-                                       bool retryEveryRun, const std::string* cause,
-                                       const std::vector<uint8_t>* attributes);
+                                       bool retryEveryRun, const std::string* cause);
     void clearContents(int64_t file);
-    void storeValue(int64_t file, int64_t name, int64_t position, const Object* value);
+    // A value queries compare, on its way into the attributes table.
+    struct ValueRow {
+        using Number = std::variant<std::monostate, int64_t, double>;
+        int64_t name;
+        int kind;
+        std::string_view text;
+        std::string folded;
+        Number number;
+    };
+    // Adds the value's row, if queries compare values of its kind; a text's folded
+    // form also goes to `words` when given.
+    void addValueRow(std::vector<ValueRow>& rows, int64_t name, const Object* value, std::string* words);
+    void insertValueRows(int64_t file, const std::vector<ValueRow>& rows);
     void storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies);
     int64_t nameId(const std::string& name);
     int64_t catalogId(const CatalogDependency& dependency);
@@ -84,6 +102,7 @@ private:
     std::unique_ptr<IndexDatabase> db_;
     std::unique_ptr<Statements> statements_;
     bool inTransaction_ = false;
+    std::chrono::steady_clock::time_point batchStart_;
     std::unordered_map<std::string, int64_t> nameIds_;
     std::unordered_map<std::string, int64_t> catalogIds_;
     // Files matched against catalogs that have changed since.

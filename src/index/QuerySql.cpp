@@ -99,7 +99,7 @@ private:
 
     // The rows of the compared attribute (or of every searched one, for "*").
     void rowsOf(const std::string& attribute) {
-        out("SELECT file FROM attributes WHERE name IN (SELECT id FROM names WHERE name IN (");
+        out("SELECT id >> " + std::to_string(kRowNumberBits) + " FROM attributes WHERE name IN (SELECT id FROM names WHERE name IN (");
         if (attribute == "*") {
             for (size_t i = 0; i < kSearchedAttributes.size(); ++i) {
                 if (i > 0) out(", ");
@@ -133,7 +133,7 @@ private:
 
     void present(const QueryValue& value) {
         if (value.kind == QueryValue::Kind::text) {
-            out("text IS NOT NULL");
+            out("folded IS NOT NULL");
         } else {
             out("kind = " + std::to_string(value.kind == QueryValue::Kind::date ? kDateRow : kNumberRow) +
                 " AND num IS NOT NULL");
@@ -153,35 +153,36 @@ private:
             }
             return;
         }
-        if (value.fold == 0) {
-            textMatch("text", value.pieces, op);
-        } else if (value.fold == kSearchFold) {
-            textMatch("folded", foldedPieces(value.pieces, kSearchFold), op);
-        } else {
-            // Only part of the fold: the folded index narrows, the function decides.
-            const bool ordered = op != QueryOperator::equal;
-            if (!ordered) {
-                textMatch("folded", foldedPieces(value.pieces, kSearchFold), op);
-                out(" AND ");
-            }
-            textMatch("ossel_fold(text, " + std::to_string(value.fold) + ")", foldedPieces(value.pieces, value.fold),
-                      op, "text");
+        // The folded column is the one texts are indexed by: "==" always narrows on it (what
+        // matches exactly, or with part of the fold, matches folded too) and the exact text,
+        // or the text folded as asked, decides. Ordering compares the asked-for form directly.
+        const bool fullFold = value.fold == kSearchFold;
+        const std::string asked = value.fold == 0 ? "text" : "ossel_fold(text, " + std::to_string(value.fold) + ")";
+        const std::vector<std::string> pieces = value.fold == 0 ? value.pieces : foldedPieces(value.pieces, value.fold);
+        if (op != QueryOperator::equal) {
+            out(fullFold ? "folded IS NOT NULL AND folded " : "text IS NOT NULL AND " + asked + " ");
+            out(sqlOperator(op));
+            out(" ");
+            parameter(pieces.front());
+            return;
         }
+        out("folded IS NOT NULL AND ");
+        pattern("folded", fullFold ? pieces : foldedPieces(value.pieces, kSearchFold), true);
+        if (fullFold) return;
+        out(" AND ");
+        pattern(asked, pieces, false);
     }
 
-    // `column` compared with the text; `notNull` names the column whose
-    // presence lets a partial index serve (default: `column` itself).
-    void textMatch(const std::string& column, const std::vector<std::string>& pieces, QueryOperator op,
-                   std::string notNull = {}) {
-        const bool wildcard = pieces.size() > 1;
-        if (!wildcard) {
-            if (notNull.empty()) notNull = column;
-            out(notNull + " IS NOT NULL AND " + column + " " + sqlOperator(op) + " ");
+    // `column` equal to the pieces with wildcards between them; with `range`, a
+    // leading literal becomes a range an index can serve.
+    void pattern(const std::string& column, const std::vector<std::string>& pieces, bool range) {
+        if (pieces.size() == 1) {
+            out(column + " = ");
             parameter(pieces.front());
             return;
         }
         const std::string& prefix = pieces.front();
-        if (!prefix.empty() && column.find('(') == std::string::npos) {
+        if (range && !prefix.empty()) {
             out(column + " >= ");
             parameter(prefix);
             if (const std::string above = successor(prefix); !above.empty()) {
@@ -189,8 +190,6 @@ private:
                 parameter(above);
             }
             out(" AND ");
-        } else {
-            out((notNull.empty() ? column : notNull) + " IS NOT NULL AND ");
         }
         out(column + " GLOB ");
         parameter(globPattern(pieces));

@@ -3,21 +3,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "foundation/Array.h"
-#include "foundation/String.h"
 #include "index/IndexError.h"
 #include "index/Statement.h"
 
 namespace ossel {
 
 namespace {
-
-void appendFolded(std::string& body, const Object* value) {
-    const auto* text = dynamic_cast<const String*>(value);
-    if (!text) return;
-    if (!body.empty()) body += '\n';
-    body += unicode::fold(text->utf8(), kSearchFold);
-}
 
 fts5_api* fts5Api(sqlite3* db) {
     fts5_api* api = nullptr;
@@ -78,17 +69,8 @@ private:
 
 }  // namespace
 
-std::string searchBody(const Dictionary& attributes) {
-    std::string body;
-    for (const std::string_view name : kSearchedAttributes) {
-        const Ref<Object> value = attributes.objectForKey(name);
-        if (const auto* list = dynamic_cast<const Array*>(value.get())) {
-            for (const auto& item : list->items()) appendFolded(body, item.get());
-        } else {
-            appendFolded(body, value.get());
-        }
-    }
-    return body;
+bool isSearchedAttribute(std::string_view name) {
+    return std::find(kSearchedAttributes.begin(), kSearchedAttributes.end(), name) != kSearchedAttributes.end();
 }
 
 std::string wordMatchExpression(sqlite3* db, const std::vector<std::string>& words) {

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/Dictionary.h"
 #include "foundation/Unicode.h"
 #include "platform/MDItem.h"
 
@@ -30,9 +29,7 @@ inline constexpr unsigned kSearchFold = unicode::kFoldCase | unicode::kFoldDiacr
 // The word index's tokenizer. It only splits: the text arrives folded already.
 inline constexpr std::string_view kWordTokenizer = "unicode61 remove_diacritics 0";
 
-// The word index's text for one clip: every text of the searched attributes
-// (list elements each), folded, one per line.
-std::string searchBody(const Dictionary& attributes);
+bool isSearchedAttribute(std::string_view name);
 
 // An FTS5 match expression that asks each word to start a word of the text:
 // folded, quoted, with a prefix star. A word the tokenizer finds no word
