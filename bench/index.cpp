@@ -68,7 +68,10 @@ struct Corpus {
         const auto pick = [&](const auto& list) { return std::string(list[random() % std::size(list)]); };
         const auto sentence = [&](size_t words) {
             std::string text;
-            for (size_t i = 0; i < words; ++i) text += (i ? " " : "") + pick(bench::kWords);
+            for (size_t i = 0; i < words; ++i) {
+                if (i > 0) text += ' ';
+                text += pick(bench::kWords);
+            }
             return text;
         };
         const auto start = std::chrono::steady_clock::now();
