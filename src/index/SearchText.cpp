@@ -51,11 +51,11 @@ public:
     QueryTokenizer(const QueryTokenizer&) = delete;
     QueryTokenizer& operator=(const QueryTokenizer&) = delete;
 
-    bool hasToken(std::string_view text) {
-        bool found = false;
-        const auto onToken = [](void* found, int, const char*, int, int, int) {
-            *static_cast<bool*>(found) = true;
-            return SQLITE_DONE;  // one is enough
+    std::vector<std::string> tokens(std::string_view text) {
+        std::vector<std::string> found;
+        const auto onToken = [](void* found, int, const char* token, int size, int, int) {
+            static_cast<std::vector<std::string>*>(found)->emplace_back(token, static_cast<size_t>(size));
+            return SQLITE_OK;
         };
         methods_.xTokenize(tokenizer_, &found, FTS5_TOKENIZE_QUERY | FTS5_TOKENIZE_PREFIX, text.data(),
                            static_cast<int>(text.size()), onToken);
@@ -77,15 +77,13 @@ std::string wordMatchExpression(sqlite3* db, const std::vector<std::string>& wor
     QueryTokenizer tokenizer(db);
     std::string expression;
     for (const std::string& word : words) {
-        const std::string folded = unicode::fold(word, kSearchFold);
-        if (!tokenizer.hasToken(folded)) continue;
-        // A quoted word that holds several tokens ("o'brien", "4:3") is a phrase: its tokens in a row.
+        const std::vector<std::string> tokens = tokenizer.tokens(unicode::fold(word, kSearchFold));
+        if (tokens.empty()) continue;
+        // The tokens hold no quote, blank or control character: the tokenizer splits at them.
+        // Several tokens ("o'brien", "4:3") make a phrase: those words in a row.
         if (!expression.empty()) expression += " AND ";
         expression += '"';
-        for (const char c : folded) {
-            if (c == '"') expression += '"';
-            expression += c;
-        }
+        for (size_t i = 0; i < tokens.size(); ++i) expression += (i ? " " : "") + tokens[i];
         expression += "\"*";
     }
     return expression;

@@ -14,7 +14,7 @@ class QueryTest : public IndexFixture {};
 TEST_F(QueryTest, QueriesMatchTheExpectedClips) {
     const auto names = storeClipSet();
     const struct {
-        const char* query;
+        std::string query;
         std::set<std::string> expected;
     } cases[] = {
         // Numbers, every operator; a missing attribute fails even "!=", a text never equals a number.
@@ -84,6 +84,7 @@ TEST_F(QueryTest, QueriesMatchTheExpectedClips) {
         {"ren", {}},
         {"ossel", {}},
         {"- maren", {"harbour", "birthday"}},
+        {std::string("mar\0\x01", 5), {"harbour", "birthday", "market"}},
         {"…", {}},
     };
     IndexReader reader(db_);
