@@ -5,6 +5,7 @@
 
 #include "IndexFixture.h"
 #include "index/IndexError.h"
+#include "index/IndexPaths.h"
 #include "index/IndexReader.h"
 
 namespace ossel::testing {
@@ -158,6 +159,47 @@ TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
     writer.storeClip("/w/a", identity, *attributes, {{people, fileIdentityAtPath(people)}});
     EXPECT_TRUE(writer.isCurrent("/w/a", identity));
     EXPECT_EQ(writer.pathsToRevisit(), (std::vector<std::string>{"/w/b", "/w/slow", "/w2/d"}));
+}
+
+TEST(IndexPaths, LocationAndNormalForm) {
+    const auto keep = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto set = [](const char* name, const std::optional<std::string>& value) {
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    };
+    const char* names[] = {"OSSEL_INDEX", "XDG_DATA_HOME", "HOME"};
+    std::vector<std::optional<std::string>> saved;
+    for (const char* name : names) saved.push_back(keep(name));
+    const struct {
+        std::optional<std::string> index, data, home;
+        std::string db, expected;
+    } locations[] = {
+        {"/i/x.sqlite", "/d", "/h", "", "/i/x.sqlite"},
+        {"/i/x.sqlite", "/d", "/h", "mine.sqlite", "mine.sqlite"},
+        {"", "/d", "/h", "", "/d/ossel/index.sqlite"},
+        {std::nullopt, "relative/data", "/h", "", "/h/.local/share/ossel/index.sqlite"},
+        {std::nullopt, std::nullopt, "/h", "", "/h/.local/share/ossel/index.sqlite"},
+    };
+    for (const auto& c : locations) {
+        set("OSSEL_INDEX", c.index);
+        set("XDG_DATA_HOME", c.data);
+        set("HOME", c.home);
+        EXPECT_EQ(indexPath(c.db), c.expected) << c.expected;
+    }
+    for (size_t i = 0; i < saved.size(); ++i) set(names[i], saved[i]);
+
+    const std::string cwd = std::filesystem::current_path().string();
+    const std::pair<std::string, std::string> paths[] = {
+        {"/a/./b//c/", "/a/b/c"},
+        {"/a/b/../../../c", "/c"},
+        {"//a", "/a"},
+        {"/", "/"},
+        {"x/\xff\xfe.plist", cwd + "/x/\xff\xfe.plist"},
+        {".", cwd},
+    };
+    for (const auto& [given, expected] : paths) EXPECT_EQ(normalizedAbsolutePath(given), expected) << given;
 }
 
 }  // namespace
