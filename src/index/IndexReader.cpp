@@ -1,6 +1,5 @@
 #include "index/IndexReader.h"
 
-#include <algorithm>
 #include <span>
 #include <variant>
 
@@ -14,8 +13,6 @@ namespace ossel {
 
 namespace {
 
-const std::string kClips = "status = " + std::to_string(static_cast<int>(StoredStatus::clip));
-
 Ref<Dictionary> decodeAttributes(std::string_view bytes) {
     const Ref<Object> root =
         Decoder::unarchiveObjectWithData(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
@@ -23,39 +20,52 @@ Ref<Dictionary> decodeAttributes(std::string_view bytes) {
     return attributes ? attributes : Dictionary::make();
 }
 
-// " AND (path >= ? AND path < ? OR ...)" with its bounds, or nothing without directories.
-void restrictToDirectories(const std::vector<std::string>& onlyIn, QuerySql& sql,
-                           std::vector<std::string>& bounds) {
-    if (onlyIn.empty()) return;
+// The condition, narrowed to the paths below any of the directories when some are given.
+QuerySql belowAny(QuerySql sql, const std::vector<std::string>& directories) {
+    if (directories.empty()) return sql;
     sql.condition += " AND (";
-    for (size_t i = 0; i < onlyIn.size(); ++i) {
-        const PathRange range = pathsBelow(onlyIn[i]);
-        if (i > 0) sql.condition += " OR ";
-        sql.condition += "path >= ? AND path < ?";
-        bounds.push_back(range.low);
-        bounds.push_back(range.high);
+    for (size_t i = 0; i < directories.size(); ++i) {
+        PathRange range = pathsBelow(directories[i]);
+        sql.condition += i > 0 ? " OR path >= ? AND path < ?" : "path >= ? AND path < ?";
+        sql.parameters.emplace_back(QuerySql::Bytes{std::move(range.low)});
+        sql.parameters.emplace_back(QuerySql::Bytes{std::move(range.high)});
     }
     sql.condition += ")";
+    return sql;
 }
 
-// Binds the query's parameters, then the directory bounds (as blobs, the way paths are stored).
-void bindAll(Statement& statement, const QuerySql& sql, const std::vector<std::string>& bounds) {
-    int index = 1;
-    for (const auto& parameter : sql.parameters) {
-        std::visit(
-            [&](const auto& value) {
-                using T = std::decay_t<decltype(value)>;
-                if constexpr (std::is_same_v<T, std::string>) {
-                    statement.bindText(index, value);
-                } else {
-                    statement.bind(index, value);
-                }
-            },
-            parameter);
-        ++index;
+// "SELECT <columns> FROM files WHERE <status> AND <condition> <rest>", bound to the
+// condition's parameters, which it keeps for as long as the statement runs.
+class FileSelection {
+public:
+    FileSelection(sqlite3* db, const std::string& columns, StoredStatus status, QuerySql sql, const char* rest = "")
+        : sql_(std::move(sql)),
+          statement_(db, "SELECT " + columns + " FROM files WHERE status = " +
+                             std::to_string(static_cast<int>(status)) + " AND " + sql_.condition + rest) {
+        int index = 1;
+        for (const auto& parameter : sql_.parameters) {
+            std::visit(
+                [&](const auto& value) {
+                    using T = std::decay_t<decltype(value)>;
+                    if constexpr (std::is_same_v<T, std::string>) {
+                        statement_.bindText(index, value);
+                    } else if constexpr (std::is_same_v<T, QuerySql::Bytes>) {
+                        statement_.bindBlob(index, value.bytes);
+                    } else {
+                        statement_.bind(index, value);
+                    }
+                },
+                parameter);
+            ++index;
+        }
     }
-    for (const auto& bound : bounds) statement.bindBlob(index++, bound);
-}
+    Statement& operator*() { return statement_; }
+    Statement* operator->() { return &statement_; }
+
+private:
+    QuerySql sql_;
+    Statement statement_;
+};
 
 }  // namespace
 
@@ -81,43 +91,24 @@ std::optional<StoredFile> IndexReader::lookup(const std::string& path) {
 
 void IndexReader::forEachMatch(const QueryNode& query, const std::vector<std::string>& onlyIn, bool withAttributes,
                                const MatchVisitor& visit) {
-    QuerySql sql = querySql(query, db_->handle());
-    std::vector<std::string> bounds;
-    restrictToDirectories(onlyIn, sql, bounds);
-    Statement select(db_->handle(), std::string("SELECT path") +
-                                        (withAttributes ? ", (SELECT attributes FROM listings WHERE file = id)" : "") +
-                                        " FROM files WHERE " + kClips + " AND " + sql.condition);
-    bindAll(select, sql, bounds);
-    // Sorted here rather than by SQLite: a tenth of a large index sorts in a fraction of the time.
-    std::vector<std::pair<std::string, std::string>> rows;
-    while (select.step()) {
-        rows.emplace_back(select.columnBytes(0), withAttributes ? select.columnBytes(1) : std::string_view());
-    }
-    std::sort(rows.begin(), rows.end());
-    for (const auto& [path, listing] : rows) {
-        const Ref<Dictionary> attributes = withAttributes ? decodeAttributes(listing) : nullptr;
-        visit(path, attributes.get());
+    const std::string columns = withAttributes ? "path, (SELECT attributes FROM listings WHERE file = id)" : "path";
+    FileSelection select(db_->handle(), columns, StoredStatus::clip, belowAny(querySql(query, db_->handle()), onlyIn),
+                         " ORDER BY path");
+    while (select->step()) {
+        const Ref<Dictionary> attributes = withAttributes ? decodeAttributes(select->columnBytes(1)) : nullptr;
+        visit(select->columnBytes(0), attributes.get());
     }
 }
 
 int64_t IndexReader::countMatches(const QueryNode& query, const std::vector<std::string>& onlyIn) {
-    QuerySql sql = querySql(query, db_->handle());
-    std::vector<std::string> bounds;
-    restrictToDirectories(onlyIn, sql, bounds);
-    Statement count(db_->handle(), "SELECT count(*) FROM files WHERE " + kClips + " AND " + sql.condition);
-    bindAll(count, sql, bounds);
-    return count.step() ? count.columnInt(0) : 0;
+    FileSelection count(db_->handle(), "count(*)", StoredStatus::clip, belowAny(querySql(query, db_->handle()), onlyIn));
+    return count->step() ? count->columnInt(0) : 0;
 }
 
 void IndexReader::forEachFailure(const std::vector<std::string>& onlyIn, const FailureVisitor& visit) {
-    QuerySql sql{"1", {}};
-    std::vector<std::string> bounds;
-    restrictToDirectories(onlyIn, sql, bounds);
-    Statement select(db_->handle(), "SELECT path, cause FROM files WHERE status = " +
-                                        std::to_string(static_cast<int>(StoredStatus::failed)) + " AND " + sql.condition +
-                                        " ORDER BY path");
-    bindAll(select, sql, bounds);
-    while (select.step()) visit(select.columnBytes(0), select.columnBytes(1));
+    FileSelection select(db_->handle(), "path, cause", StoredStatus::failed, belowAny({"1", {}}, onlyIn),
+                         " ORDER BY path");
+    while (select->step()) visit(select->columnBytes(0), select->columnBytes(1));
 }
 
 }  // namespace ossel

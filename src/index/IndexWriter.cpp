@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <limits>
+#include <cstdint>
 #include <variant>
 
 #include "foundation/Archiver.h"
@@ -58,8 +58,7 @@ std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
 
 struct IndexWriter::Statements {
     explicit Statements(sqlite3* db)
-        : findFile(db, "SELECT id, status, retry_every_run, device, inode, size, modified, changed FROM files "
-                       "WHERE path = ?"),
+        : findFile(db, "SELECT id, retry_every_run, device, inode, size, modified, changed FROM files WHERE path = ?"),
           insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
                          "cause) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           updateFile(db, "UPDATE files SET status = ?2, retry_every_run = ?3, device = ?4, inode = ?5, size = ?6, "
@@ -82,7 +81,8 @@ struct IndexWriter::Statements {
           pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
 
     Statement findFile, insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteWords,
-        deleteDependencies, insertValue, insertListing, insertWords, insertName, insertCatalog, findCatalog, insertDependency, pathOf, pathsBelow;
+        deleteDependencies, insertValue, insertListing, insertWords, insertName, insertCatalog, findCatalog,
+        insertDependency, pathOf, pathsBelow;
 };
 
 IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLock(path)) {
@@ -139,8 +139,8 @@ void IndexWriter::findStaleFiles() {
 bool IndexWriter::isCurrent(const std::string& path, const FileIdentity& identity) {
     Statement& find = statements_->findFile;
     find.bindBlob(1, path);
-    const bool current = find.step() && find.columnInt(2) == 0 && !stale_.contains(find.columnInt(0)) &&
-                         columnIdentity(find, 3) == identity;
+    const bool current = find.step() && find.columnInt(1) == 0 && !stale_.contains(find.columnInt(0)) &&
+                         columnIdentity(find, 2) == identity;
     find.reset();
     return current;
 }
@@ -251,10 +251,12 @@ void IndexWriter::addValueRow(std::vector<ValueRow>& rows, int64_t name, const O
         if (words) words->append(words->empty() ? "" : "\n").append(folded);
         rows.push_back({name, kTextRow, text->utf8(), std::move(folded), {}});
     } else if (const auto* number = dynamic_cast<const Number*>(value)) {
-        const bool fits = number->kind() != Number::Kind::UInt ||
-                          number->unsignedLongLongValue() <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-        rows.push_back({name, kNumberRow, {}, {}, number->isInteger() && fits ? ValueRow::Number(number->longLongValue())
-                                                                             : ValueRow::Number(number->doubleValue())});
+        // Integers compare exactly as integers; an unsigned one past the signed range as a real.
+        const bool exact = number->isInteger() && (number->kind() != Number::Kind::UInt ||
+                                                   number->unsignedLongLongValue() <= uint64_t{INT64_MAX});
+        const ValueRow::Number stored =
+            exact ? ValueRow::Number(number->longLongValue()) : ValueRow::Number(number->doubleValue());
+        rows.push_back({name, kNumberRow, {}, {}, stored});
     } else if (const auto* date = dynamic_cast<const Date*>(value)) {
         rows.push_back({name, kDateRow, {}, {}, date->timeIntervalSinceReferenceDate()});
     }

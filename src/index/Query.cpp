@@ -36,7 +36,9 @@ bool hasOperator(std::string_view text) {
             else if (c == '"') quoted = false;
         } else if (c == '"') {
             quoted = true;
-        } else if (c == '=' || c == '<' || c == '>' || ((c == '&' || c == '|') && i + 1 < text.size() && text[i + 1] == c)) {
+        } else if (c == '=' || c == '<' || c == '>') {
+            return true;
+        } else if ((c == '&' || c == '|') && i + 1 < text.size() && text[i + 1] == c) {
             return true;
         }
     }

@@ -99,7 +99,8 @@ private:
 
     // The rows of the compared attribute (or of every searched one, for "*").
     void rowsOf(const std::string& attribute) {
-        out("SELECT id >> " + std::to_string(kRowNumberBits) + " FROM attributes WHERE name IN (SELECT id FROM names WHERE name IN (");
+        out("SELECT id >> " + std::to_string(kRowNumberBits) +
+            " FROM attributes WHERE name IN (SELECT id FROM names WHERE name IN (");
         if (attribute == "*") {
             for (size_t i = 0; i < kSearchedAttributes.size(); ++i) {
                 if (i > 0) out(", ");

@@ -15,7 +15,11 @@
 namespace ossel {
 
 struct QuerySql {
-    using Parameter = std::variant<int64_t, double, std::string>;
+    // Paths are bound as blobs, the way they are stored; other texts as texts.
+    struct Bytes {
+        std::string bytes;
+    };
+    using Parameter = std::variant<int64_t, double, std::string, Bytes>;
     std::string condition;
     std::vector<Parameter> parameters;
 };

@@ -138,7 +138,8 @@ TEST(QueryParse, MalformedQueriesNameTheColumnAndWhatWasExpected) {
         {"kMDItemContentCreationDate > $time.iso(2007-02-29)", "column 40: " + date + ", found \"2007\""},
         {"kMDItemContentCreationDate > $time.iso(2007-05-19T13:58:12)",
          "column 59: expected Z or an offset such as +02:00 after the time, found \")\""},
-        {"kMDItemContentCreationDate > $time.iso(2007-05-19", "column 50: expected \")\" after the date, found the end of the query"},
+        {"kMDItemContentCreationDate > $time.iso(2007-05-19",
+         "column 50: expected \")\" after the date, found the end of the query"},
         {std::string(65, '(') + "a == 1", "column 65: expected at most 64 levels of \"(\" and \"!\", found \"(\""},
     };
     for (const auto& c : cases) {

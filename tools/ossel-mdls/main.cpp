@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         } else {
-            std::fprintf(stderr, "ossel-mdls: %s %s\n%s", arg == "--db" ? "needs a value:" : "unknown option",
-                         std::string(arg).c_str(), kUsage);
+            const std::string problem = arg == "--db" ? "--db needs a value" : "unknown option " + std::string(arg);
+            std::fprintf(stderr, "ossel-mdls: %s\n%s", problem.c_str(), kUsage);
             return kExitUsage;
         }
     }
