@@ -117,7 +117,9 @@ private:
         } else {
             unicode::decodeNext(text_, end);
         }
-        return "\"" + std::string(text_.substr(at, end - at)) + "\"";
+        std::string token = "\"";
+        token.append(text_.substr(at, end - at)).push_back('"');
+        return token;
     }
 
     void skipSpace() {

@@ -83,7 +83,10 @@ std::string wordMatchExpression(sqlite3* db, const std::vector<std::string>& wor
         // Several tokens ("o'brien", "4:3") make a phrase: those words in a row.
         if (!expression.empty()) expression += " AND ";
         expression += '"';
-        for (size_t i = 0; i < tokens.size(); ++i) expression += (i ? " " : "") + tokens[i];
+        for (size_t i = 0; i < tokens.size(); ++i) {
+            if (i > 0) expression += ' ';
+            expression += tokens[i];
+        }
         expression += "\"*";
     }
     return expression;
