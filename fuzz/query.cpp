@@ -22,16 +22,12 @@ using namespace ossel;
 
 namespace {
 
-std::string scratch;
-
-void removeScratch() { std::filesystem::remove_all(scratch); }
-
-// An index with a clip of every kind of value, made once per process.
+// An index with a clip of every kind of value, made once per process. Its folder
+// goes as soon as the reader has the files open: libFuzzer ends without exit handlers.
 IndexReader& reader() {
     static IndexReader* shared = [] {
         char pattern[] = "/tmp/ossel-fuzz-query-XXXXXX";
-        scratch = ::mkdtemp(pattern);
-        std::atexit(removeScratch);
+        const std::string scratch = ::mkdtemp(pattern);
         const std::string db = scratch + "/index.sqlite";
         {
             IndexWriter writer(db);
@@ -43,7 +39,11 @@ IndexReader& reader() {
             writer.storeClip("/f/clip", FileIdentity{1, 1, 1, 1, 1}, *attributes, {});
             writer.commit();
         }
-        return new IndexReader(db);
+        auto* opened = new IndexReader(db);
+        QueryError error;
+        opened->countMatches(*parseQuery("maren", &error), {});
+        std::filesystem::remove_all(scratch);
+        return opened;
     }();
     return *shared;
 }
