@@ -24,14 +24,19 @@ check: $(BUILD_DIR)/check/build.ninja
 	cmake --build $(BUILD_DIR)/check -j $(JOBS)
 	cd $(BUILD_DIR)/check && ctest --output-on-failure -j $(JOBS)
 
-bench: release
+# The benchmarks need Google Benchmark and their reference libraries, which
+# only this command installs; configuring again finds them once installed.
+bench:
+	@scripts/setup.sh --bench
+	cmake -S . -B $(BUILD_DIR)/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR)/release -j $(JOBS)
 	@scripts/bench.sh $(BUILD_DIR)/release
 
 fuzz:
 	@scripts/setup.sh --fuzz
 	cmake -S . -B $(BUILD_DIR)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DOSSEL_FUZZ=ON
-	cmake --build $(BUILD_DIR)/fuzz -j $(JOBS) --target fuzz-plist
+	cmake --build $(BUILD_DIR)/fuzz -j $(JOBS) --target fuzzers
 	@scripts/fuzz.sh $(BUILD_DIR)/fuzz $(FUZZ_SECONDS)
 
 clean:

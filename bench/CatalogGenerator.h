@@ -1,8 +1,9 @@
 #pragma once
-// A synthetic people catalog shaped like the entries of "People 2.xml": an array of
+// Synthetic catalogs. People shaped like the entries of "People 2.xml": an array of
 // record dictionaries with the id, flags, optional last-use date and address-book
-// id, and a data dictionary of names, birthday, e-mail and notes. Deterministic for
-// a seed, so that runs compare like with like.
+// id, and a data dictionary of names, birthday, e-mail and notes. Places and events
+// with a name (a place also a country) and notes. Deterministic for a seed, so
+// that runs compare like with like.
 
 #include <cstdio>
 #include <random>
@@ -11,6 +12,7 @@
 #include "foundation/Array.h"
 #include "foundation/Date.h"
 #include "foundation/Dictionary.h"
+#include "foundation/Format.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
 
@@ -64,6 +66,39 @@ inline Ref<Array> makePeopleCatalog(int count, uint32_t seed = 20080101) {
     people->reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) people->addObject(makePerson(random, i + 1));
     return people;
+}
+
+struct RecordShape {
+    const char* prefix;
+    const char* idKey;
+    const char* dataKey;
+    const char* nameKey;
+    bool withCountry;
+};
+inline constexpr RecordShape kPlaceShape{"OsselPlace", "placeId", "placeData", "placeName", true};
+inline constexpr RecordShape kEventShape{"OsselEvent", "eventId", "eventData", "eventName", false};
+
+inline Ref<Dictionary> makeRecord(std::mt19937& random, const RecordShape& shape, int serial) {
+    auto pick = [&](const auto& list) { return std::string(list[random() % std::size(list)]); };
+    auto data = Dictionary::make();
+    data->setObject(str(pick(kWords) + " " + pick(kLastNames)), shape.nameKey);
+    if (shape.withCountry) data->setObject(str(pick(kLastNames) + "land"), "country");
+    std::string notes;
+    for (int i = 0; i < 20; ++i) notes += (i ? " " : "") + pick(kWords);
+    data->setObject(str(notes), "notes");
+    auto record = Dictionary::make();
+    record->setObject(str(format("%@.studio_mac_local-%d-1199145600.%06d", shape.prefix, serial, serial)), shape.idKey);
+    record->setObject(Number::withBool(false), "isDemo");
+    record->setObject(Number::withBool(random() % 5 == 0), "isFavorite");
+    record->setObject(data, shape.dataKey);
+    return record;
+}
+
+inline Ref<Array> makeRecordCatalog(const RecordShape& shape, int count, uint32_t seed) {
+    std::mt19937 random(seed);
+    auto catalog = Array::make();
+    for (int i = 1; i <= count; ++i) catalog->addObject(makeRecord(random, shape, i));
+    return catalog;
 }
 
 }  // namespace ossel::bench

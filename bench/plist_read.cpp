@@ -3,6 +3,11 @@
 // libplist for XML, libplist for binary. After the timings it prints the ratios
 // and the memory the parsed catalog holds and the read's peak, counted by a
 // replacement operator new and pugixml's allocation hooks.
+//
+// Also binary files that share containers: one dictionary referred to 5,000
+// times (5 million objects once expanded), read immutably (shared) and mutably
+// (copied), beside libplist; and a crafted file that would expand to 2^40
+// objects, which must be refused quickly and cheaply.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -98,6 +103,44 @@ const Inputs& inputs() {
     return in;
 }
 
+// [{"a": [0, 1, ..., 999]}] * 5000, as a writer that shares containers lays it out.
+std::vector<uint8_t> makeSharedFile() {
+    std::vector<std::vector<uint8_t>> objects(4);
+    const auto refs = [](std::vector<uint8_t>& out, uint64_t from, uint64_t count, uint64_t step) {
+        for (uint64_t i = 0; i < count; ++i) testing::appendBigEndian(out, from + i * step, 2);
+    };
+    testing::appendMarker(objects[0], 0xA, 5000);
+    refs(objects[0], 1, 5000, 0);
+    objects[1] = {0xD1, 0, 2, 0, 3};
+    objects[2] = {0x51, 'a'};
+    testing::appendMarker(objects[3], 0xA, 1000);
+    refs(objects[3], 4, 1000, 1);
+    for (uint64_t i = 0; i < 1000; ++i) {
+        std::vector<uint8_t> number{0x11};
+        testing::appendBigEndian(number, i, 2);
+        objects.push_back(number);
+    }
+    return testing::assembleBinary(objects, {.refSize = 2});
+}
+
+// Forty arrays, each holding the next one twice.
+std::vector<uint8_t> makeBombFile() {
+    std::vector<std::vector<uint8_t>> objects;
+    for (uint8_t i = 0; i < 40; ++i) objects.push_back({0xA2, uint8_t(i + 1), uint8_t(i + 1)});
+    objects.push_back({0x54, 'l', 'e', 'a', 'f'});
+    return testing::assembleBinary(objects);
+}
+
+const std::vector<uint8_t>& sharedFile() {
+    static const auto bytes = makeSharedFile();
+    return bytes;
+}
+
+const std::vector<uint8_t>& bombFile() {
+    static const auto bytes = makeBombFile();
+    return bytes;
+}
+
 std::span<const uint8_t> xmlBytes() {
     const auto& x = inputs().xml;
     return {reinterpret_cast<const uint8_t*>(x.data()), x.size()};
@@ -115,16 +158,22 @@ void settleHeap() {
 
 void setBytes(benchmark::State& state, size_t n) { state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n)); }
 
-void BM_XmlRead_Ossel(benchmark::State& state) {
+// Times one read per iteration; freeing its result is not part of reading it.
+template <class Read>
+void timeReads(benchmark::State& state, Read read) {
     for (auto _ : state) {
-        Ref<Object> root = readPropertyList(xmlBytes());
+        Ref<Object> root = read();
         if (!root) state.SkipWithError("read failed");
         benchmark::DoNotOptimize(root);
-        state.PauseTiming();  // freeing the result is not part of reading it
+        state.PauseTiming();
         root.reset();
         settleHeap();
         state.ResumeTiming();
     }
+}
+
+void BM_XmlRead_Ossel(benchmark::State& state) {
+    timeReads(state, [] { return readPropertyList(xmlBytes()); });
     setBytes(state, inputs().xml.size());
 }
 
@@ -143,52 +192,66 @@ void BM_XmlRead_PugixmlDom(benchmark::State& state) {
 }
 
 void BM_BinaryRead_Ossel(benchmark::State& state) {
-    for (auto _ : state) {
-        Ref<Object> root = readPropertyList(inputs().binary);
-        if (!root) state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(root);
-        state.PauseTiming();
-        root.reset();
-        settleHeap();
-        state.ResumeTiming();
-    }
+    timeReads(state, [] { return readPropertyList(inputs().binary); });
     setBytes(state, inputs().binary.size());
 }
 
-#ifdef OSSEL_HAVE_LIBPLIST
-void BM_XmlRead_Libplist(benchmark::State& state) {
-    for (auto _ : state) {
-        plist_t root = nullptr;
-        plist_from_xml(inputs().xml.data(), static_cast<uint32_t>(inputs().xml.size()), &root);
-        if (!root) state.SkipWithError("parse failed");
-        state.PauseTiming();
-        plist_free(root);
-        settleHeap();
-        state.ResumeTiming();
-    }
-    setBytes(state, inputs().xml.size());
+// Argument: 0 immutable (shared containers), 1 mutable (a copy per reference).
+void BM_SharedRead_Ossel(benchmark::State& state) {
+    const PropertyListReadOptions options{.mutableContainers = state.range(0) != 0};
+    timeReads(state, [&] { return readPropertyList(sharedFile(), nullptr, options); });
 }
 
-void BM_BinaryRead_Libplist(benchmark::State& state) {
-    const auto& b = inputs().binary;
+void BM_BombRefused_Ossel(benchmark::State& state) {
+    const PropertyListReadOptions options{.mutableContainers = state.range(0) != 0};
     for (auto _ : state) {
-        plist_t root = nullptr;
-        plist_from_bin(reinterpret_cast<const char*>(b.data()), static_cast<uint32_t>(b.size()), &root);
-        if (!root) state.SkipWithError("parse failed");
-        state.PauseTiming();
-        plist_free(root);
-        settleHeap();
-        state.ResumeTiming();
+        if (readPropertyList(bombFile(), nullptr, options)) state.SkipWithError("the crafted file was read");
     }
-    setBytes(state, b.size());
 }
-BENCHMARK(BM_XmlRead_Libplist)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BinaryRead_Libplist)->Unit(benchmark::kMillisecond);
-#endif
 
 BENCHMARK(BM_XmlRead_Ossel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_XmlRead_PugixmlDom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BinaryRead_Ossel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharedRead_Ossel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BombRefused_Ossel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+#ifdef OSSEL_HAVE_LIBPLIST
+template <class Parse>
+void timeLibplist(benchmark::State& state, Parse parse) {
+    for (auto _ : state) {
+        plist_t root = nullptr;
+        parse(&root);
+        if (!root) state.SkipWithError("parse failed");
+        state.PauseTiming();
+        plist_free(root);
+        settleHeap();
+        state.ResumeTiming();
+    }
+}
+
+void fromBinary(const std::vector<uint8_t>& bytes, plist_t* root) {
+    plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), root);
+}
+
+void BM_XmlRead_Libplist(benchmark::State& state) {
+    const auto& xml = inputs().xml;
+    timeLibplist(state, [&](plist_t* root) { plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), root); });
+    setBytes(state, xml.size());
+}
+
+void BM_BinaryRead_Libplist(benchmark::State& state) {
+    timeLibplist(state, [](plist_t* root) { fromBinary(inputs().binary, root); });
+    setBytes(state, inputs().binary.size());
+}
+
+void BM_SharedRead_Libplist(benchmark::State& state) {
+    timeLibplist(state, [](plist_t* root) { fromBinary(sharedFile(), root); });
+}
+
+BENCHMARK(BM_XmlRead_Libplist)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BinaryRead_Libplist)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharedRead_Libplist)->Unit(benchmark::kMillisecond);
+#endif
 
 // Keeps every run's time so that the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -198,7 +261,7 @@ public:
             if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
                 // Processor time: on a shared machine wall time mostly measures the neighbours.
                 // With --benchmark_repetitions the fastest repetition counts: noise only ever adds time.
-                const std::string name = run.run_name.function_name;
+                const std::string name = run.run_name.str();
                 const double t = run.GetAdjustedCPUTime();
                 if (!times.count(name) || t < times[name]) times[name] = t;
             }
@@ -262,6 +325,18 @@ int main(int argc, char** argv) {
     std::printf("  binary catalog held:             %7.1f MB = %.2f x the XML file\n", bin.held / 1e6,
                 double(bin.held) / double(in.xml.size()));
     std::printf("  binary read peak:                %7.1f MB\n", bin.peak / 1e6);
+
+    std::printf("\nshared containers (file of %.1f kB, 5 million objects expanded; crafted file of %zu bytes):\n",
+                sharedFile().size() / 1e3, bombFile().size());
+    for (const bool copies : {false, true}) {
+        const MemoryFigures shared = measure([&] { return readPropertyList(sharedFile(), nullptr, {.mutableContainers = copies}); });
+        const MemoryFigures bomb = measure([&] { return readPropertyList(bombFile(), nullptr, {.mutableContainers = copies}); });
+        std::printf("  %-9s shared read held %7.1f MB, peak %7.1f MB; crafted file refused with a peak of %5.1f kB\n",
+                    copies ? "mutable" : "immutable", shared.held / 1e6, shared.peak / 1e6, bomb.peak / 1e3);
+    }
+    // libplist copies a shared container for each reference, as our mutable read must.
+    printRatio(reporter, "mutable shared read vs libplist", "BM_SharedRead_Ossel/1", "BM_SharedRead_Libplist", "");
+    printRatio(reporter, "immutable (shared) read vs libplist", "BM_SharedRead_Ossel/0", "BM_SharedRead_Libplist", "");
     benchmark::Shutdown();
     return 0;
 }

@@ -44,16 +44,15 @@ bool sameValue(const Object* a, const Object* b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string error;
+    PropertyListError error;
     const Ref<Object> value = readPropertyList(std::span(data, size), &error);
     if (!value) {
-        if (error.empty()) std::abort();  // a refusal must say why
+        if (error.message.empty()) std::abort();  // a refusal must say why
         return 0;
     }
-    const std::string xml = xmlPropertyListData(value.get(), &error);
+    const std::string xml = xmlPropertyListData(value.get());
     if (xml.empty()) std::abort();
-    const Ref<Object> back =
-        readPropertyList(std::span(reinterpret_cast<const uint8_t*>(xml.data()), xml.size()), &error);
+    const Ref<Object> back = readPropertyList(std::span(reinterpret_cast<const uint8_t*>(xml.data()), xml.size()));
     if (!back || !sameValue(value.get(), back.get())) std::abort();
     return 0;
 }

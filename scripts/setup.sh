@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need.
+# Installs the Debian packages a command needs: with no argument those of the
+# build, the demo and the tests; with --bench also Google Benchmark and the
+# libraries the benchmarks are measured against (libavutil and libplist pull in
+# dozens of graphics and media packages that nothing else needs); with --fuzz
+# also clang, for libFuzzer.
 # As root it installs what is missing; otherwise it prints the exact command and stops.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build pkg-config libpugixml-dev libhowardhinnant-date-dev tzdata libutf8proc-dev libsqlite3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev
-          libplist-dev libavutil-dev python3)
-# clang brings libFuzzer for `make fuzz` only.
-if [ "${1:-}" = "--fuzz" ]; then packages+=(clang); fi
+packages=(cmake g++ ninja-build pkg-config libhowardhinnant-date-dev tzdata libutf8proc-dev libsqlite3-dev
+          libgtest-dev libgmock-dev python3)
+case "${1:-}" in
+    --bench) packages+=(libbenchmark-dev libpugixml-dev libplist-dev libavutil-dev) ;;
+    --fuzz) packages+=(clang) ;;
+    "") ;;
+    *) echo "usage: $0 [--bench | --fuzz]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

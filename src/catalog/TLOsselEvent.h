@@ -1,11 +1,9 @@
 #pragma once
 // The catalog record of an event ("Events 2.xml").
 
-#include <string>
 #include <string_view>
 
-#include "catalog/TLOsselOrgConceptRecord.h"
-#include "foundation/Array.h"
+#include "catalog/TLOsselCatalogRecord.h"
 
 namespace ossel {
 
@@ -21,36 +19,34 @@ inline constexpr std::string_view kTLOsselEventPasteboardType = "OsselEventIdsPa
 inline constexpr std::string_view EVENT_ID_GENERATOR_KEY = "eventIdGenerator";
 inline constexpr std::string_view EVENT_ID_PREFIX = "OsselEvent";
 
-class TLOsselEvent : public TLOsselOrgConceptRecord {
+class TLOsselEvent : public TLOsselCatalogRecord {
 public:
     // "init": a record with a freshly drawn event id.
-    TLOsselEvent();
+    TLOsselEvent() : TLOsselCatalogRecord(nextEventId()) {}
     // "initWithEventId:": no id is drawn.
-    explicit TLOsselEvent(Ref<String> eventId) : TLOsselOrgConceptRecord(std::move(eventId)) {}
+    explicit TLOsselEvent(Ref<String> eventId) : TLOsselCatalogRecord(std::move(eventId)) {}
     // A record from a catalog-file entry; null without "eventId".
-    static Ref<TLOsselEvent> initWithPList(const Dictionary* entry);
-    static Ref<TLOsselEvent> initWithCoder(Decoder& decoder);
+    static Ref<TLOsselEvent> initWithPList(const Dictionary* entry) { return fromEntry<TLOsselEvent>(entry); }
+    static Ref<TLOsselEvent> initWithCoder(Decoder& decoder) { return fromArchive<TLOsselEvent>(decoder); }
 
-    static void initialize();
-    // "eventName", "start", "end", "notes".
-    static const Ref<Array>& recordKeys();
-    static Ref<String> nextEventId();
-    static void resetEventId();
+    // "eventName", "start", "end", "notes", set up on first use.
+    static void initialize() { recordKind().recordKeys(); }
+    static const Ref<Array>& recordKeys() { return recordKind().recordKeys(); }
+    static Ref<String> nextEventId() { return recordKind().nextId(); }
+    static void resetEventId() { recordKind().resetId(); }
+    static Kind& recordKind();
 
     const Ref<String>& eventId() const { return recordId(); }
-    // The "eventName" value, else "Unnamed event".
-    std::string name() const;
-    std::string description() const override { return name(); }
-    // Case-insensitive order of the names: -1, 0 or 1.
-    int compare(const TLOsselEvent& other) const;
-
-    Ref<Dictionary> plist() const override;
-    std::string recordScheme() const override { return "event"; }
+    // The "eventName" value, else "Unnamed event"; names order case-insensitively.
+    int compare(const TLOsselEvent& other) const { return compareNames(other); }
 
 protected:
-    Ref<TLOsselOrgConceptRecord> recordWithSameClass(Ref<String> recordId) const override;
+    // Defined with the class, which makes its type information there alone.
+    const Kind& kind() const override;
+    Ref<TLOsselOrgConceptRecord> recordWithSameClass(Ref<String> recordId) const override {
+        return std::make_shared<TLOsselEvent>(std::move(recordId));
+    }
     bool isKindOfReceiverClass(const Object* other) const override { return isKindOf<TLOsselEvent>(other); }
-    bool ownValueForKey(std::string_view key, Ref<Object>* value) const override;
 };
 
 }  // namespace ossel

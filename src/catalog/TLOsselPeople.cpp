@@ -1,67 +1,34 @@
 #include "catalog/TLOsselPeople.h"
 
 #include "base/TLLog.h"
-#include "catalog/CaseInsensitiveCompare.h"
-#include "foundation/Archiver.h"
 #include "foundation/Format.h"
-#include "catalog/ClassIdGenerator.h"
-#include "ids/TLIdGenerator.h"
 #include "platform/ABMultiValue.h"
 #include "platform/PlatformException.h"
 
 namespace ossel {
 namespace {
 
-const bool registered = (registerArchivableClass("TLOsselPeople", 0,
-                                                  [](Decoder& d) -> Ref<Object> { return TLOsselPeople::initWithCoder(d); }),
-                          true);
-
-// The class-level generator, shared by every people record of the process.
-ClassIdGenerator& peopleIdGenerator() {
-    static ClassIdGenerator generator(PEOPLE_ID_GENERATOR_KEY);
-    return generator;
-}
-
-Ref<Array>& peopleKeys() {
-    static Ref<Array> keys;
-    return keys;
-}
+const bool registered = TLOsselCatalogRecord::registerArchives<TLOsselPeople>();
 
 }  // namespace
 
-
-TLOsselPeople::TLOsselPeople() : TLOsselOrgConceptRecord(nextPeopleId()) {}
-
-void TLOsselPeople::initialize() {
-    if (peopleKeys()) return;
-    peopleKeys() = Array::make({str("firstName"), str("lastName"), str("nickName"), str("birthday"), str("eMail"),
-                                str("Notes")},
-                               false);
+TLOsselCatalogRecord::Kind& TLOsselPeople::recordKind() {
+    static constexpr std::string_view keys[] = {
+        kTLOsselPeopleFirstNameProperty, kTLOsselPeopleLastNameProperty, kTLOsselPeopleNickNameProperty,
+        kTLOsselPeopleBirthdayProperty,  kTLOsselPeopleEMailProperty,    kTLOsselPeopleNotesProperty};
+    static Kind kind({.className = "TLOsselPeople",
+                      .idProperty = kTLOsselPeopleIdProperty,
+                      .dataProperty = kTLOsselPeopleDataProperty,
+                      .generatorKey = PEOPLE_ID_GENERATOR_KEY,
+                      .idPrefix = PEOPLE_ID_PREFIX,
+                      .scheme = "people",
+                      .recordKeys = keys,
+                      .nameProperty = {},  // a person's name is made of several (see name())
+                      .unnamed = "No Name"});
+    return kind;
 }
 
-const Ref<Array>& TLOsselPeople::recordKeys() {
-    initialize();
-    return peopleKeys();
-}
-
-Ref<String> TLOsselPeople::nextPeopleId() {
-    return str(peopleIdGenerator().obtain().nextStringIdWithPrefix(PEOPLE_ID_PREFIX));
-}
-
-void TLOsselPeople::resetPeopleId() {
-    if (auto* generator = peopleIdGenerator().existing()) generator->resetId();
-}
-
-Ref<TLOsselPeople> TLOsselPeople::initWithPList(const Dictionary* entry) {
-    auto peopleId = entryId(entry, kTLOsselPeopleIdProperty);
-    if (!peopleId) return nullptr;
-    initialize();
-    auto record = std::make_shared<TLOsselPeople>(std::move(peopleId));
-    record->readEntryFlags(*entry);
-    record->abUniqueId_ = entry->objectForKeyAs<String>(kTLOsselPeopleAddressBookIdProperty);
-    record->mergeEntryData(*entry, kTLOsselPeopleDataProperty);
-    return record;
-}
+const TLOsselCatalogRecord::Kind& TLOsselPeople::kind() const { return recordKind(); }
 
 Ref<TLOsselPeople> TLOsselPeople::initWithABPerson(const ABPerson& person) {
     auto record = std::make_shared<TLOsselPeople>();
@@ -77,10 +44,8 @@ std::string TLOsselPeople::name() const {
     if (first && last) return first->description() + format(" %@", last);
     if (first) return first->description();
     if (last) return last->description();
-    return mainBundleLocalizedString("No Name");
+    return mainBundleLocalizedString(recordKind().names.unnamed);
 }
-
-int TLOsselPeople::compare(const TLOsselPeople& other) const { return caseInsensitiveCompare(name(), other.name()); }
 
 void TLOsselPeople::populateWithAbPersonData(const ABPerson& person, bool clearExistingData) {
     if (clearExistingData) removeAllValues();
@@ -119,15 +84,12 @@ void TLOsselPeople::setAbValue(const Ref<Object>& value, Name property) {
     setValueForProperty(chosenValue(value), property);
 }
 
-Ref<Dictionary> TLOsselPeople::plist() const {
-    auto entry = entryWithId(kTLOsselPeopleIdProperty);
-    entry->setObject(abUniqueId_, std::string(kTLOsselPeopleAddressBookIdProperty));
-    finishEntry(*entry, kTLOsselPeopleDataProperty);
-    return entry;
+void TLOsselPeople::readKindEntry(const Dictionary& entry) {
+    abUniqueId_ = entry.objectForKeyAs<String>(kTLOsselPeopleAddressBookIdProperty);
 }
 
-Ref<TLOsselOrgConceptRecord> TLOsselPeople::recordWithSameClass(Ref<String> recordId) const {
-    return std::make_shared<TLOsselPeople>(std::move(recordId));
+void TLOsselPeople::writeKindEntry(Dictionary& entry) const {
+    entry.setObject(abUniqueId_, std::string(kTLOsselPeopleAddressBookIdProperty));
 }
 
 Ref<Object> TLOsselPeople::copy() const {
@@ -141,26 +103,20 @@ void TLOsselPeople::encodeWithCoder(Coder& coder) const {
     coder.encodeObject(abUniqueId_);
 }
 
-Ref<TLOsselPeople> TLOsselPeople::initWithCoder(Decoder& decoder) {
-    auto record = std::make_shared<TLOsselPeople>(nullptr);
-    if (!decodeBase(decoder, *record)) return nullptr;
+bool TLOsselPeople::decodeKindFields(Decoder& decoder) {
     auto abUniqueId = decoder.decodeObjectOfKind<String>();
-    if (decoder.failed()) return nullptr;
-    record->abUniqueId_ = std::move(abUniqueId);
-    return record;
+    if (decoder.failed()) return false;
+    abUniqueId_ = std::move(abUniqueId);
+    return true;
 }
 
 bool TLOsselPeople::ownValueForKey(std::string_view key, Ref<Object>* value) const {
-    if (key == "peopleId") {
-        *value = peopleId();
-    } else if (key == "abUniqueId") {
+    if (key == "abUniqueId") {
         *value = abUniqueId_;
     } else if (key == "firstName") {
         *value = firstName();
-    } else if (key == "name" || key == "description") {
-        *value = str(name());
     } else {
-        return TLOsselOrgConceptRecord::ownValueForKey(key, value);
+        return TLOsselCatalogRecord::ownValueForKey(key, value);
     }
     return true;
 }

@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "catalog/TLOsselOrgConceptRecord.h"
-#include "foundation/Array.h"
+#include "catalog/TLOsselCatalogRecord.h"
 #include "platform/ABPerson.h"
 
 namespace ossel {
@@ -25,23 +24,24 @@ inline constexpr std::string_view kTLOsselPeoplePasteboardType = "OsselPeopleIds
 inline constexpr std::string_view PEOPLE_ID_GENERATOR_KEY = "PeopleIdGenerator";
 inline constexpr std::string_view PEOPLE_ID_PREFIX = "OsselPeople";
 
-class TLOsselPeople : public TLOsselOrgConceptRecord {
+class TLOsselPeople : public TLOsselCatalogRecord {
 public:
     // "init": a record with a freshly drawn people id.
-    TLOsselPeople();
+    TLOsselPeople() : TLOsselCatalogRecord(nextPeopleId()) {}
     // "initWithPeopleId:": no id is drawn.
-    explicit TLOsselPeople(Ref<String> peopleId) : TLOsselOrgConceptRecord(std::move(peopleId)) {}
+    explicit TLOsselPeople(Ref<String> peopleId) : TLOsselCatalogRecord(std::move(peopleId)) {}
     // A record from a catalog-file entry; null without "peopleId".
-    static Ref<TLOsselPeople> initWithPList(const Dictionary* entry);
+    static Ref<TLOsselPeople> initWithPList(const Dictionary* entry) { return fromEntry<TLOsselPeople>(entry); }
     // A new record (fresh id) filled from an Address Book person.
     static Ref<TLOsselPeople> initWithABPerson(const ABPerson& person);
-    static Ref<TLOsselPeople> initWithCoder(Decoder& decoder);
+    static Ref<TLOsselPeople> initWithCoder(Decoder& decoder) { return fromArchive<TLOsselPeople>(decoder); }
 
-    static void initialize();
-    // "firstName", "lastName", "nickName", "birthday", "eMail", "Notes".
-    static const Ref<Array>& recordKeys();
-    static Ref<String> nextPeopleId();
-    static void resetPeopleId();
+    // "firstName", "lastName", "nickName", "birthday", "eMail", "Notes", set up on first use.
+    static void initialize() { recordKind().recordKeys(); }
+    static const Ref<Array>& recordKeys() { return recordKind().recordKeys(); }
+    static Ref<String> nextPeopleId() { return recordKind().nextId(); }
+    static void resetPeopleId() { recordKind().resetId(); }
+    static Kind& recordKind();
 
     const Ref<String>& peopleId() const { return recordId(); }
     const Ref<String>& abUniqueId() const { return abUniqueId_; }
@@ -49,22 +49,25 @@ public:
     Ref<Object> firstName() const { return valueForProperty(kTLOsselPeopleFirstNameProperty); }
 
     // The nick name, else first and last name, else "No Name".
-    std::string name() const;
-    std::string description() const override { return name(); }
+    std::string name() const override;
     // Case-insensitive order of the names: -1, 0 or 1.
-    int compare(const TLOsselPeople& other) const;
+    int compare(const TLOsselPeople& other) const { return compareNames(other); }
 
     void populateWithAbPersonData(const ABPerson& person, bool clearExistingData);
     // Stores one plain value: a multi-value's primary one, else its first present one.
     void setAbValue(const Ref<Object>& value, Name property);
 
-    Ref<Dictionary> plist() const override;
-    std::string recordScheme() const override { return "people"; }
     Ref<Object> copy() const override;
     void encodeWithCoder(Coder& coder) const override;
 
 protected:
-    Ref<TLOsselOrgConceptRecord> recordWithSameClass(Ref<String> recordId) const override;
+    const Kind& kind() const override;
+    void readKindEntry(const Dictionary& entry) override;
+    void writeKindEntry(Dictionary& entry) const override;
+    bool decodeKindFields(Decoder& decoder) override;
+    Ref<TLOsselOrgConceptRecord> recordWithSameClass(Ref<String> recordId) const override {
+        return std::make_shared<TLOsselPeople>(std::move(recordId));
+    }
     bool isKindOfReceiverClass(const Object* other) const override { return isKindOf<TLOsselPeople>(other); }
     bool ownValueForKey(std::string_view key, Ref<Object>* value) const override;
     bool setOwnValueForKey(const Ref<Object>& value, std::string_view key) override;

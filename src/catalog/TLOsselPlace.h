@@ -1,11 +1,9 @@
 #pragma once
 // The catalog record of a place ("Places 2.xml").
 
-#include <string>
 #include <string_view>
 
-#include "catalog/TLOsselOrgConceptRecord.h"
-#include "foundation/Array.h"
+#include "catalog/TLOsselCatalogRecord.h"
 
 namespace ossel {
 
@@ -21,36 +19,34 @@ inline constexpr std::string_view kTLOsselPlacePasteboardType = "OsselPlaceIdsPa
 inline constexpr std::string_view PLACE_ID_GENERATOR_KEY = "PlaceIdGenerator";
 inline constexpr std::string_view PLACE_ID_PREFIX = "OsselPlace";
 
-class TLOsselPlace : public TLOsselOrgConceptRecord {
+class TLOsselPlace : public TLOsselCatalogRecord {
 public:
     // "init": a record with a freshly drawn place id.
-    TLOsselPlace();
+    TLOsselPlace() : TLOsselCatalogRecord(nextPlaceId()) {}
     // "initWithPlaceId:": no id is drawn.
-    explicit TLOsselPlace(Ref<String> placeId) : TLOsselOrgConceptRecord(std::move(placeId)) {}
+    explicit TLOsselPlace(Ref<String> placeId) : TLOsselCatalogRecord(std::move(placeId)) {}
     // A record from a catalog-file entry; null without "placeId".
-    static Ref<TLOsselPlace> initWithPList(const Dictionary* entry);
-    static Ref<TLOsselPlace> initWithCoder(Decoder& decoder);
+    static Ref<TLOsselPlace> initWithPList(const Dictionary* entry) { return fromEntry<TLOsselPlace>(entry); }
+    static Ref<TLOsselPlace> initWithCoder(Decoder& decoder) { return fromArchive<TLOsselPlace>(decoder); }
 
-    static void initialize();
-    // "placeName", "notes".
-    static const Ref<Array>& recordKeys();
-    static Ref<String> nextPlaceId();
-    static void resetPlaceId();
+    // "placeName", "notes", set up on first use.
+    static void initialize() { recordKind().recordKeys(); }
+    static const Ref<Array>& recordKeys() { return recordKind().recordKeys(); }
+    static Ref<String> nextPlaceId() { return recordKind().nextId(); }
+    static void resetPlaceId() { recordKind().resetId(); }
+    static Kind& recordKind();
 
     const Ref<String>& placeId() const { return recordId(); }
-    // The "placeName" value, else "Unnamed place".
-    std::string name() const;
-    std::string description() const override { return name(); }
-    // Case-insensitive order of the names: -1, 0 or 1.
-    int compare(const TLOsselPlace& other) const;
-
-    Ref<Dictionary> plist() const override;
-    std::string recordScheme() const override { return "place"; }
+    // The "placeName" value, else "Unnamed place"; names order case-insensitively.
+    int compare(const TLOsselPlace& other) const { return compareNames(other); }
 
 protected:
-    Ref<TLOsselOrgConceptRecord> recordWithSameClass(Ref<String> recordId) const override;
+    // Defined with the class, which makes its type information there alone.
+    const Kind& kind() const override;
+    Ref<TLOsselOrgConceptRecord> recordWithSameClass(Ref<String> recordId) const override {
+        return std::make_shared<TLOsselPlace>(std::move(recordId));
+    }
     bool isKindOfReceiverClass(const Object* other) const override { return isKindOf<TLOsselPlace>(other); }
-    bool ownValueForKey(std::string_view key, Ref<Object>* value) const override;
 };
 
 }  // namespace ossel

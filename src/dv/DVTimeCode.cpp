@@ -1,12 +1,12 @@
 #include "dv/DVTimeCode.h"
 
-#include <charconv>
 #include <cmath>
 #include <new>
 
 #include "dv/DVTimeCodeMath.h"
 #include "dv/DVTimeCodeUtils.h"
 #include "foundation/Archiver.h"
+#include "foundation/Format.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -15,34 +15,7 @@
 namespace ossel {
 namespace {
 
-// The three texts of a valid timecode, "%02d:%02d:%02d.%02d" (description),
-// "%02d:%02d:%02d;%02d" (SMPTE) and "%02d:%02d:%02d:%02d" (colons only), differ
-// in the last separator alone. A label text is written per frame of an edit,
-// and the generic format() spends most of its time parsing the format (see
-// bench/timecode.cpp), so one writer produces all three exactly as "%02d"
-// does: two digits for 0 ... 99, otherwise every digit and the sign.
 constexpr std::string_view kUndefinedColumnSeparated = "--:--:--:--";
-
-char* appendComponent(char* out, int32_t value) {
-    if (value >= 0 && value < 100) {
-        *out++ = static_cast<char>('0' + value / 10);
-        *out++ = static_cast<char>('0' + value % 10);
-        return out;
-    }
-    return std::to_chars(out, out + 11, value).ptr;
-}
-
-std::string componentsText(const DVTimeCode& t, char lastSeparator) {
-    char text[4 * 11 + 3];
-    char* out = appendComponent(text, t.hours());
-    *out++ = ':';
-    out = appendComponent(out, t.minutes());
-    *out++ = ':';
-    out = appendComponent(out, t.seconds());
-    *out++ = lastSeparator;
-    out = appendComponent(out, t.frames());
-    return std::string(text, static_cast<size_t>(out - text));
-}
 
 // Without a system, counts are taken in double precision at the default rate
 // and kept to what an unsigned 32-bit count can hold.
@@ -179,19 +152,20 @@ Ref<DVTimeCode> DVTimeCode::undefinedTimeCode() {
 
 Ref<DVTimeCode> DVTimeCode::timeCodeWithString(std::string_view /*text*/) { return zeroTimeCode(); }
 
+// A label text is written per frame of an edit: each format is read once.
 std::string DVTimeCode::description() const {
-    if (!valid_) return std::string(TIMECODE_UNDEFINED_STR);
-    return componentsText(*this, '.');
+    static const ParsedFormat text("%02d:%02d:%02d.%02d");
+    return valid_ ? text(hours_, minutes_, seconds_, frames_) : std::string(TIMECODE_UNDEFINED_STR);
 }
 
 std::string DVTimeCode::asSmpteString() const {
-    if (!valid_) return std::string(TIMECODE_UNDEFINED_STR);
-    return componentsText(*this, ';');
+    static const ParsedFormat text("%02d:%02d:%02d;%02d");
+    return valid_ ? text(hours_, minutes_, seconds_, frames_) : std::string(TIMECODE_UNDEFINED_STR);
 }
 
 std::string DVTimeCode::asColumnSeparatedString() const {
-    if (!valid_) return std::string(kUndefinedColumnSeparated);
-    return componentsText(*this, ':');
+    static const ParsedFormat text("%02d:%02d:%02d:%02d");
+    return valid_ ? text(hours_, minutes_, seconds_, frames_) : std::string(kUndefinedColumnSeparated);
 }
 
 int32_t DVTimeCode::droppedFrames(const DVTimeCode* timeCode, const DVSystem* system) {

@@ -5,7 +5,7 @@
 
 #include "base/TLLog.h"
 #include "foundation/Format.h"
-#include "foundation/String.h"
+#include "foundation/Unicode.h"
 
 namespace ossel {
 namespace {
@@ -50,31 +50,17 @@ int32_t fieldValue(const Unit* field) {
 }
 
 // The text as UTF-16 units, for the rare text of 11 units that is not ASCII.
-// Only digits, signs and spaces matter to the fields, so malformed sequences
-// need no exact decoding; they are laid out the way utf16Length counts them
-// (a lead byte is one unit, two from 0xF0 on; continuation bytes add none).
 std::array<char16_t, kTextLength> utf16Units(std::string_view text) {
     std::array<char16_t, kTextLength> units{};
     size_t out = 0;
     for (size_t i = 0; i < text.size() && out < kTextLength;) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        if ((lead & 0xC0) == 0x80) {  // a stray continuation byte counts for nothing
-            ++i;
+        const char32_t c = unicode::decodeNext(text, i);
+        if (c <= 0xFFFF) {
+            units[out++] = static_cast<char16_t>(c);
             continue;
         }
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        ++i;
-        for (size_t k = 1; k < length && i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-             ++k, ++i) {
-            code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
-        }
-        if (length == 4) {
-            units[out++] = 0xD800;  // a surrogate pair: neither digit nor space
-            if (out < kTextLength) units[out++] = 0xDC00;
-            continue;
-        }
-        units[out++] = static_cast<char16_t>(code);
+        units[out++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        if (out < kTextLength) units[out++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
     }
     return units;
 }
@@ -104,7 +90,7 @@ bool DVTimeCodeFormatter::getObjectValue(Ref<Object>* value, std::optional<std::
     }
     const std::string_view text = *string;
     const bool ascii = text.size() == kTextLength && isAscii(text);
-    if (!ascii && utf16Length(text) != kTextLength) {
+    if (!ascii && unicode::utf16Length(text) != kTextLength) {
         if (error) *error = format(TLLog::localizedString(kLengthMessage), text);
         return false;
     }

@@ -151,8 +151,8 @@ bool needsQuotes(std::string_view s) {
     });
 }
 
-void appendQuoted(std::string& out, std::string_view s) {
-    if (!needsQuotes(s)) {
+void appendQuoted(std::string& out, std::string_view s, TextQuoting quoting) {
+    if (quoting == TextQuoting::asNeeded && !needsQuotes(s)) {
         out += s;
         return;
     }
@@ -169,17 +169,17 @@ void appendQuoted(std::string& out, std::string_view s) {
     out += '"';
 }
 
-void render(const Object* object, int level, std::string& out) {
+void render(const Object* object, int level, TextQuoting quoting, std::string& out) {
     const std::string indent(static_cast<size_t>(level) * 4, ' ');
     if (!object) {
         out += "(null)";
     } else if (const auto* s = dynamic_cast<const String*>(object)) {
-        appendQuoted(out, s->utf8());
+        appendQuoted(out, s->utf8(), quoting);
     } else if (const auto* a = dynamic_cast<const Array*>(object)) {
         out += "(\n";
         for (size_t i = 0; i < a->count(); ++i) {
             out += indent + "    ";
-            render(a->items()[i].get(), level + 1, out);
+            render(a->items()[i].get(), level + 1, quoting, out);
             out += i + 1 < a->count() ? ",\n" : "\n";
         }
         out += indent + ")";
@@ -187,9 +187,9 @@ void render(const Object* object, int level, std::string& out) {
         out += "{\n";
         for (const auto& [key, value] : *d) {
             out += indent + "    ";
-            appendQuoted(out, key);
+            appendQuoted(out, key, quoting);
             out += " = ";
-            render(value.get(), level + 1, out);
+            render(value.get(), level + 1, quoting, out);
             out += ";\n";
         }
         out += indent + "}";
@@ -200,9 +200,9 @@ void render(const Object* object, int level, std::string& out) {
 
 }  // namespace
 
-std::string oldStyleDescription(const Object* object, int indentLevel) {
+std::string oldStyleDescription(const Object* object, int indentLevel, TextQuoting quoting) {
     std::string out;
-    render(object, indentLevel, out);
+    render(object, indentLevel, quoting, out);
     return out;
 }
 

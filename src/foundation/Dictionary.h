@@ -79,6 +79,9 @@ private:
 
 // The platform's old-style text rendering, as descriptions print collections:
 // "{\n    key = value;\n}" and "(\n    a,\n    b\n)", nested with four spaces a level.
-std::string oldStyleDescription(const Object* object, int indentLevel = 0);
+// Texts go in quotes when they hold more than letters, digits and "_$/:.-", or
+// always, for listings where a bare word must not pass for a number or a date.
+enum class TextQuoting { asNeeded, always };
+std::string oldStyleDescription(const Object* object, int indentLevel = 0, TextQuoting quoting = TextQuoting::asNeeded);
 
 }  // namespace ossel

@@ -15,20 +15,24 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "foundation/Object.h"
 
 namespace ossel {
 
+// One argument, as small as it can be: it is built for every conversion.
 struct FormatArg {
-    enum class Kind { Signed, Unsigned, Real, Text, Obj, Pointer };
+    enum class Kind : uint8_t { Signed, Unsigned, Real, Text, Obj, Pointer };
     Kind kind;
-    int64_t i = 0;
-    uint64_t u = 0;
-    double d = 0;
+    union {
+        int64_t i = 0;
+        uint64_t u;
+        double d;
+        const Object* object;
+        const void* pointer;
+    };
     std::string_view text;
-    const Object* object = nullptr;
-    const void* pointer = nullptr;
 
     FormatArg(bool v) : kind(Kind::Signed), i(v) {}
     FormatArg(char v) : kind(Kind::Signed), i(v) {}
@@ -63,5 +67,35 @@ std::string format(std::string_view fmt, const A&... args) {
         return formatArgs(fmt, list, sizeof...(A));
     }
 }
+
+// A format parsed once, for texts written over and over (a timecode's label, a
+// typed string): formatting with it gives exactly what format() gives for the
+// same format, without reading the format again. Made once, kept (static).
+class ParsedFormat {
+public:
+    explicit ParsedFormat(std::string_view format);
+    ParsedFormat(const ParsedFormat&) = delete;
+    ParsedFormat& operator=(const ParsedFormat&) = delete;
+    ~ParsedFormat();
+
+    template <class... A>
+    std::string operator()(const A&... args) const {
+        if constexpr (sizeof...(A) == 0) {
+            return formatArgs(nullptr, 0);
+        } else {
+            const FormatArg list[] = {FormatArg(args)...};
+            return formatArgs(list, sizeof...(A));
+        }
+    }
+    std::string formatArgs(const FormatArg* args, size_t count) const;
+
+private:
+    struct Piece;
+    std::vector<Piece> pieces_;
+    // A format of text and "%02d" fields alone (a label's, a date's) always
+    // writes a text of one length: that text, and where each field's digits go.
+    std::string fixedText_;
+    std::vector<size_t> fixedFields_;
+};
 
 }  // namespace ossel

@@ -57,24 +57,6 @@ const Ref<Number>& sharedBool(bool value) {
     return value ? yes : no;
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 }  // namespace plist
 
 namespace {
@@ -135,17 +117,23 @@ bool writeAtomically(const std::string& path, std::string_view text, std::string
 
 }  // namespace
 
-Ref<Object> readPropertyList(std::span<const uint8_t> bytes, std::string* error, PropertyListReadOptions options) {
-    std::string message;
+std::string PropertyListError::description() const {
+    if (line) return "line " + std::to_string(line) + ": " + message;
+    if (kind == PropertyListErrorKind::empty) return message;
+    return "offset " + std::to_string(offset) + ": " + message;
+}
+
+Ref<Object> readPropertyList(std::span<const uint8_t> bytes, PropertyListError* error, PropertyListReadOptions options) {
+    PropertyListError failure;
     Ref<Object> result;
     if (bytes.empty()) {
-        message = "empty input";
+        failure = {PropertyListErrorKind::empty, 0, 0, "empty input"};
     } else if (bytes.size() >= 6 && std::memcmp(bytes.data(), "bplist", 6) == 0) {
-        result = plist::readBinary(bytes, message, options);
+        result = plist::readBinary(bytes, failure, options);
     } else {
-        result = plist::readXml(bytes, message, options);
+        result = plist::readXml(bytes, failure, options);
     }
-    if (!result && error) *error = message;
+    if (!result && error) *error = std::move(failure);
     return result;
 }
 
@@ -156,7 +144,10 @@ Ref<Object> readPropertyListFromFile(const std::string& path, std::string* error
         if (error) *error = failure.message;
         return nullptr;
     }
-    return readPropertyList(bytes, error, options);
+    PropertyListError readError;
+    auto result = readPropertyList(bytes, &readError, options);
+    if (!result && error) *error = readError.description();
+    return result;
 }
 
 namespace {

@@ -1,11 +1,24 @@
 // Reading binary ("bplist00") property lists: a header, the objects, an offset
 // table and a 32-byte trailer. Every offset, count and object reference is
-// checked before it is followed, containers that contain themselves are
-// refused, and a file that shares containers so often that expanding it would
-// dwarf the file itself is refused too.
+// checked before it is followed, and containers that contain themselves are
+// refused.
+//
+// Writers store a value once and refer to it from everywhere it appears, so a
+// small file can stand for a large tree, and a crafted one for an endless one.
+// Reading a container the first time costs what its bytes in the file hold.
+// Each further reference is charged the size of the container's whole tree
+// against a budget (the larger of 8 million and four times the objects the
+// file holds), and a file that passes the budget is refused. The second
+// reference builds the container once more and every later one shares that
+// copy, so a crafted file costs no more than twice its own objects before it is
+// refused. Mutable reads, where each reference must be changeable on its own,
+// copy what is shared only once the whole file has passed. Files without
+// sharing, the common case, pay for none of this but a byte per object.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/Array.h"
@@ -14,11 +27,15 @@
 #include "foundation/Dictionary.h"
 #include "foundation/PropertyListFormats.h"
 #include "foundation/String.h"
+#include "foundation/Unicode.h"
 
 namespace ossel::plist {
 namespace {
 
 inline constexpr size_t kHeaderSize = 8;
+inline constexpr uint64_t kMinObjectBudget = 8'000'000;
+inline constexpr uint64_t kObjectBudgetPerObject = 4;
+using Kind = PropertyListErrorKind;
 
 std::string hexByte(uint8_t b) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -46,11 +63,12 @@ public:
     BinaryReader(std::span<const uint8_t> bytes, const PropertyListReadOptions& options)
         : bytes_(bytes), options_(options) {}
 
-    Ref<Object> read(std::string& error);
+    Ref<Object> read(PropertyListError& error);
 
 private:
     bool readTrailer();
     Ref<Object> object(uint64_t index, size_t referencedAt, int depth);
+    Ref<Object> again(uint64_t index, size_t offset, int depth);
     Ref<Object> scalar(uint64_t index, size_t offset, uint8_t marker);
     Ref<Object> array(uint64_t index, size_t offset, uint8_t marker, int depth);
     Ref<Object> dictionary(uint64_t index, size_t offset, uint8_t marker, int depth);
@@ -64,8 +82,15 @@ private:
     bool fits(size_t start, uint64_t count, uint64_t size) const;
     uint64_t bigEndian(size_t at, unsigned size) const;
     bool objectOffset(uint64_t index, size_t referencedAt, size_t& offset);
+    // The objects of a container's tree as the file has it, and its height in containers.
+    struct Tree {
+        uint64_t size = 0;
+        uint16_t height = 0;
+    };
+    Tree tree(uint64_t index);
+    void unshare(Object& container, std::unordered_set<const Object*>& seen);
 
-    Ref<Object> fail(size_t offset, const std::string& message);
+    Ref<Object> fail(size_t offset, Kind kind, std::string message);
 
     std::span<const uint8_t> bytes_;
     PropertyListReadOptions options_;
@@ -74,14 +99,22 @@ private:
     uint64_t objectCount_ = 0;
     uint64_t topObject_ = 0;
     size_t tableOffset_ = 0;
-    std::vector<Ref<Object>> scalars_;  // immutable values, read once however often referenced
-    std::vector<uint8_t> open_;         // containers being read: a reference to one is a cycle
-    uint64_t containerVisits_ = 0;
-    std::string error_;
+    std::vector<Ref<Object>> scalars_;  // each read once however often referenced
+    enum State : uint8_t { kUnread, kOpen, kRead };
+    std::vector<uint8_t> state_;  // a reference to an open container is a cycle
+    // Made when the first container is met again: its tree, and the copy later references share.
+    std::vector<Tree> trees_;
+    std::vector<Ref<Object>> copies_;
+    int copying_ = 0;             // inside a copy whose whole tree is paid for already
+    uint64_t budget_ = 0;
+    uint64_t charged_ = 0;
+    PropertyListError error_;
+    bool failed_ = false;
 };
 
-Ref<Object> BinaryReader::fail(size_t offset, const std::string& message) {
-    if (error_.empty()) error_ = "offset " + std::to_string(offset) + ": " + message;
+Ref<Object> BinaryReader::fail(size_t offset, Kind kind, std::string message) {
+    if (!failed_) error_ = {kind, 0, offset, std::move(message)};
+    failed_ = true;
     return nullptr;
 }
 
@@ -99,35 +132,38 @@ bool BinaryReader::fits(size_t start, uint64_t count, uint64_t size) const {
 
 bool BinaryReader::readTrailer() {
     const size_t n = bytes_.size();
-    if (n < kHeaderSize + kTrailerSize) return fail(0, "binary property list too short for its trailer"), false;
+    if (n < kHeaderSize + kTrailerSize) return fail(0, Kind::truncated, "binary property list too short for its trailer"), false;
     const size_t t = n - kTrailerSize;
     offsetSize_ = bytes_[t + 6];
     refSize_ = bytes_[t + 7];
     objectCount_ = bigEndian(t + 8, 8);
     topObject_ = bigEndian(t + 16, 8);
     const uint64_t table = bigEndian(t + 24, 8);
-    if (offsetSize_ < 1 || offsetSize_ > 8) return fail(t + 6, "offset size must be 1 to 8 bytes"), false;
-    if (refSize_ < 1 || refSize_ > 8) return fail(t + 7, "object reference size must be 1 to 8 bytes"), false;
-    if (objectCount_ == 0) return fail(t + 8, "no objects"), false;
-    if (topObject_ >= objectCount_) return fail(t + 16, "top object lies outside the object table"), false;
-    if (table < kHeaderSize || table > t) return fail(t + 24, "offset table lies outside the file"), false;
+    const auto bad = [&](size_t at, std::string message) { return fail(at, Kind::badTrailer, std::move(message)), false; };
+    if (offsetSize_ < 1 || offsetSize_ > 8) return bad(t + 6, "offset size must be 1 to 8 bytes");
+    if (refSize_ < 1 || refSize_ > 8) return bad(t + 7, "object reference size must be 1 to 8 bytes");
+    if (objectCount_ == 0) return bad(t + 8, "no objects");
+    if (topObject_ >= objectCount_) return bad(t + 16, "top object lies outside the object table");
+    if (table < kHeaderSize || table > t) return bad(t + 24, "offset table lies outside the file");
     tableOffset_ = static_cast<size_t>(table);
     if (objectCount_ > (t - tableOffset_) / offsetSize_) {
-        return fail(t + 8, "offset table of " + std::to_string(objectCount_) + " entries overruns the trailer"), false;
+        return bad(t + 8, "offset table of " + std::to_string(objectCount_) + " entries overruns the trailer");
     }
     scalars_.resize(objectCount_);
-    open_.resize(objectCount_);
+    state_.resize(objectCount_);
+    budget_ = std::max(kMinObjectBudget, kObjectBudgetPerObject * objectCount_);
     return true;
 }
 
 bool BinaryReader::objectOffset(uint64_t index, size_t referencedAt, size_t& offset) {
     if (index >= objectCount_) {
-        fail(referencedAt, "reference to object " + std::to_string(index) + " of " + std::to_string(objectCount_));
+        fail(referencedAt, Kind::badReference,
+             "reference to object " + std::to_string(index) + " of " + std::to_string(objectCount_));
         return false;
     }
     const uint64_t at = bigEndian(tableOffset_ + index * offsetSize_, offsetSize_);
     if (at < kHeaderSize || at >= tableOffset_) {
-        fail(tableOffset_ + index * offsetSize_,
+        fail(tableOffset_ + index * offsetSize_, Kind::badReference,
              "object " + std::to_string(index) + " has offset " + std::to_string(at) + " outside the object area");
         return false;
     }
@@ -143,12 +179,12 @@ bool BinaryReader::countAt(size_t offset, uint8_t info, uint64_t& count, size_t&
     }
     const size_t intAt = offset + 1;
     if (intAt >= tableOffset_ || (bytes_[intAt] >> 4) != kInt || (bytes_[intAt] & 0xF) > 3) {
-        fail(offset, "object count is not followed by an integer of 1 to 8 bytes");
+        fail(offset, Kind::badValue, "object count is not followed by an integer of 1 to 8 bytes");
         return false;
     }
     const unsigned size = 1u << (bytes_[intAt] & 0xF);
     if (!fits(intAt + 1, 1, size)) {
-        fail(intAt, "object count runs past the object area");
+        fail(intAt, Kind::truncated, "object count runs past the object area");
         return false;
     }
     count = bigEndian(intAt + 1, size);
@@ -157,11 +193,10 @@ bool BinaryReader::countAt(size_t offset, uint8_t info, uint64_t& count, size_t&
 }
 
 Ref<Object> BinaryReader::integer(size_t offset, uint8_t info) {
-    if (info > 4) return fail(offset, "integer of 2^" + std::to_string(info) + " bytes");
+    if (info > 4) return fail(offset, Kind::unsupported, "integer of 2^" + std::to_string(info) + " bytes");
     const unsigned size = 1u << info;
-    if (!fits(offset + 1, 1, size)) return fail(offset, "integer runs past the object area");
-    if (size < 8) return Number::withInt(static_cast<int64_t>(bigEndian(offset + 1, size)));
-    if (size == 8) return Number::withInt(static_cast<int64_t>(bigEndian(offset + 1, 8)));
+    if (!fits(offset + 1, 1, size)) return fail(offset, Kind::truncated, "integer runs past the object area");
+    if (size <= 8) return Number::withInt(static_cast<int64_t>(bigEndian(offset + 1, size)));
     // 16 bytes: how unsigned values from 2^63 up are written; anything wider is out of our range.
     const uint64_t high = bigEndian(offset + 1, 8);
     const uint64_t low = bigEndian(offset + 9, 8);
@@ -169,35 +204,29 @@ Ref<Object> BinaryReader::integer(size_t offset, uint8_t info) {
         return low > uint64_t(INT64_MAX) ? Number::withUnsigned(low) : Number::withInt(static_cast<int64_t>(low));
     }
     if (high == UINT64_MAX && low > uint64_t(INT64_MAX)) return Number::withInt(static_cast<int64_t>(low));
-    return fail(offset, "128-bit integer out of the 64-bit range");
+    return fail(offset, Kind::outOfRange, "128-bit integer out of the 64-bit range");
 }
 
 Ref<Object> BinaryReader::asciiString(size_t offset, size_t start, uint64_t count) {
-    if (!fits(start, count, 1)) return fail(offset, "string of " + std::to_string(count) + " bytes runs past the object area");
+    if (!fits(start, count, 1)) {
+        return fail(offset, Kind::truncated, "string of " + std::to_string(count) + " bytes runs past the object area");
+    }
     const auto* p = reinterpret_cast<const char*>(bytes_.data() + start);
     for (uint64_t i = 0; i < count; ++i) {
-        if (static_cast<unsigned char>(p[i]) >= 0x80) return fail(start + i, "non-ASCII byte in an ASCII string");
+        if (static_cast<unsigned char>(p[i]) >= 0x80) return fail(start + i, Kind::encoding, "non-ASCII byte in an ASCII string");
     }
     return str(std::string(p, count));
 }
 
 Ref<Object> BinaryReader::utf16String(size_t offset, size_t start, uint64_t count) {
     if (!fits(start, count, 2)) {
-        return fail(offset, "string of " + std::to_string(count) + " UTF-16 units runs past the object area");
+        return fail(offset, Kind::truncated,
+                    "string of " + std::to_string(count) + " UTF-16 units runs past the object area");
     }
     std::string out;
-    out.reserve(count);
-    for (uint64_t i = 0; i < count; ++i) {
-        uint32_t cp = static_cast<uint32_t>(bigEndian(start + 2 * i, 2));
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count) {
-            const uint32_t low = static_cast<uint32_t>(bigEndian(start + 2 * i + 2, 2));
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (cp >= 0xD800 && cp <= 0xDFFF) return fail(start + 2 * i, "unpaired UTF-16 surrogate in a string");
-        appendUtf8(out, cp);
+    size_t bad = 0;
+    if (!unicode::appendUtf16AsUtf8(bytes_.subspan(start, 2 * count), unicode::ByteOrder::bigEndian, out, &bad)) {
+        return fail(start + bad, Kind::encoding, "unpaired UTF-16 surrogate in a string");
     }
     return str(std::move(out));
 }
@@ -208,14 +237,14 @@ Ref<Object> BinaryReader::scalar(uint64_t index, size_t offset, uint8_t marker) 
     switch (marker >> 4) {
         case kSimple:
             if (marker == 0x08 || marker == 0x09) return sharedBool(marker == 0x09);
-            if (marker == 0x00) return fail(offset, "null object, which is not a property-list value");
-            if (marker == 0x0F) return fail(offset, "fill byte where an object should be");
-            return fail(offset, "unknown simple object " + hexByte(marker));
+            if (marker == 0x00) return fail(offset, Kind::unsupported, "null object, which is not a property-list value");
+            if (marker == 0x0F) return fail(offset, Kind::unsupported, "fill byte where an object should be");
+            return fail(offset, Kind::unsupported, "unknown simple object " + hexByte(marker));
         case kInt: result = integer(offset, info); break;
         case kReal: {
-            if (info != 2 && info != 3) return fail(offset, "real of 2^" + std::to_string(info) + " bytes");
+            if (info != 2 && info != 3) return fail(offset, Kind::unsupported, "real of 2^" + std::to_string(info) + " bytes");
             const unsigned size = 1u << info;
-            if (!fits(offset + 1, 1, size)) return fail(offset, "real runs past the object area");
+            if (!fits(offset + 1, 1, size)) return fail(offset, Kind::truncated, "real runs past the object area");
             const uint64_t bits = bigEndian(offset + 1, size);
             const double v = size == 4 ? double(std::bit_cast<float>(static_cast<uint32_t>(bits)))
                                        : std::bit_cast<double>(bits);
@@ -223,10 +252,10 @@ Ref<Object> BinaryReader::scalar(uint64_t index, size_t offset, uint8_t marker) 
             break;
         }
         case kDate: {
-            if (marker != 0x33) return fail(offset, "date that is not an 8-byte real");
-            if (!fits(offset + 1, 1, 8)) return fail(offset, "date runs past the object area");
+            if (marker != 0x33) return fail(offset, Kind::unsupported, "date that is not an 8-byte real");
+            if (!fits(offset + 1, 1, 8)) return fail(offset, Kind::truncated, "date runs past the object area");
             const double v = std::bit_cast<double>(bigEndian(offset + 1, 8));
-            if (!(std::fabs(v) <= kMaxDateMagnitude)) return fail(offset, "date out of range");
+            if (!(std::fabs(v) <= kMaxDateMagnitude)) return fail(offset, Kind::outOfRange, "date out of range");
             result = Date::withTimeIntervalSinceReferenceDate(v);
             break;
         }
@@ -241,19 +270,45 @@ Ref<Object> BinaryReader::scalar(uint64_t index, size_t offset, uint8_t marker) 
             } else if ((marker >> 4) == kUtf16String) {
                 result = utf16String(offset, start, count);
             } else if (!fits(start, count, 1)) {
-                return fail(offset, "data of " + std::to_string(count) + " bytes runs past the object area");
+                return fail(offset, Kind::truncated, "data of " + std::to_string(count) + " bytes runs past the object area");
             } else {
                 result = Data::make(std::vector<uint8_t>(bytes_.begin() + start, bytes_.begin() + start + count));
             }
             break;
         }
-        case kUid: return fail(offset, "UID objects are not supported");
+        case kUid: return fail(offset, Kind::unsupported, "UID objects are not supported");
         case kOrderedSet:
-        case kSet: return fail(offset, "sets are not supported");
-        default: return fail(offset, "unknown object type (marker " + hexByte(marker) + ")");
+        case kSet: return fail(offset, Kind::unsupported, "sets are not supported");
+        default: return fail(offset, Kind::unsupported, "unknown object type (marker " + hexByte(marker) + ")");
     }
     if (result) scalars_[index] = result;
     return result;
+}
+
+// Walks the references of a container that has been read, so that its counts and
+// offsets are known to be sound. Sizes stop growing past the budget.
+BinaryReader::Tree BinaryReader::tree(uint64_t index) {
+    if (trees_.empty()) trees_.resize(objectCount_);
+    if (trees_[index].size) return trees_[index];
+    const size_t offset = static_cast<size_t>(bigEndian(tableOffset_ + index * offsetSize_, offsetSize_));
+    const bool isArray = bytes_[offset] >> 4 == kArray;
+    uint64_t count;
+    size_t start;
+    countAt(offset, bytes_[offset] & 0xF, count, start);
+    Tree result{1 + (isArray ? 0 : count), 0};  // a dictionary's entries each hold a copy of their key
+    const size_t valuesAt = isArray ? start : start + count * refSize_;
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint64_t child = bigEndian(valuesAt + i * refSize_, refSize_);
+        const uint8_t type = bytes_[bigEndian(tableOffset_ + child * offsetSize_, offsetSize_)] >> 4;
+        if (type != kArray && type != kDict) {
+            ++result.size;
+            continue;
+        }
+        const Tree inner = tree(child);
+        result.size = std::min(result.size + inner.size, budget_ + 1);
+        result.height = std::max<uint16_t>(result.height, inner.height + 1);
+    }
+    return trees_[index] = result;
 }
 
 Ref<Object> BinaryReader::array(uint64_t index, size_t offset, uint8_t marker, int depth) {
@@ -261,17 +316,17 @@ Ref<Object> BinaryReader::array(uint64_t index, size_t offset, uint8_t marker, i
     size_t start;
     if (!countAt(offset, marker & 0xF, count, start)) return nullptr;
     if (!fits(start, count, refSize_)) {
-        return fail(offset, "array of " + std::to_string(count) + " references runs past the object area");
+        return fail(offset, Kind::truncated, "array of " + std::to_string(count) + " references runs past the object area");
     }
     std::vector<Ref<Object>> items;
     items.reserve(count);
-    open_[index] = 1;
+    state_[index] = kOpen;
     for (uint64_t i = 0; i < count; ++i) {
         Ref<Object> item = object(bigEndian(start + i * refSize_, refSize_), start + i * refSize_, depth + 1);
         if (!item) return nullptr;
         items.push_back(std::move(item));
     }
-    open_[index] = 0;
+    state_[index] = kRead;
     return Array::make(std::move(items), options_.mutableContainers);
 }
 
@@ -280,11 +335,12 @@ Ref<Object> BinaryReader::dictionary(uint64_t index, size_t offset, uint8_t mark
     size_t start;
     if (!countAt(offset, marker & 0xF, count, start)) return nullptr;
     if (count > UINT64_MAX / 2 || !fits(start, count * 2, refSize_)) {
-        return fail(offset, "dictionary of " + std::to_string(count) + " entries runs past the object area");
+        return fail(offset, Kind::truncated,
+                    "dictionary of " + std::to_string(count) + " entries runs past the object area");
     }
     std::vector<Dictionary::Entry> entries;
     entries.reserve(count);
-    open_[index] = 1;
+    state_[index] = kOpen;
     const size_t valuesAt = start + count * refSize_;
     for (uint64_t i = 0; i < count; ++i) {
         const size_t keyRef = start + i * refSize_;
@@ -292,7 +348,9 @@ Ref<Object> BinaryReader::dictionary(uint64_t index, size_t offset, uint8_t mark
         size_t keyOffset;
         if (!objectOffset(keyIndex, keyRef, keyOffset)) return nullptr;
         const uint8_t keyType = bytes_[keyOffset] >> 4;
-        if (keyType != kAsciiString && keyType != kUtf16String) return fail(keyRef, "dictionary key that is not a string");
+        if (keyType != kAsciiString && keyType != kUtf16String) {
+            return fail(keyRef, Kind::badValue, "dictionary key that is not a string");
+        }
         const Ref<Object> key = object(keyIndex, keyRef, depth + 1);
         if (!key) return nullptr;
         const auto* keyString = static_cast<const String*>(key.get());
@@ -301,8 +359,32 @@ Ref<Object> BinaryReader::dictionary(uint64_t index, size_t offset, uint8_t mark
         if (!value) return nullptr;
         entries.emplace_back(keyString->utf8(), std::move(value));
     }
-    open_[index] = 0;
+    state_[index] = kRead;
     return makeDictionary(std::move(entries), options_.mutableContainers);
+}
+
+// A container met again: its whole tree is charged against the budget, then
+// the copy made for the second reference serves every later one.
+Ref<Object> BinaryReader::again(uint64_t index, size_t offset, int depth) {
+    if (copying_ == 0) {
+        charged_ += tree(index).size;
+        if (charged_ > budget_) {
+            return fail(offset, Kind::tooManyObjects,
+                        "shared containers would expand to more than " + std::to_string(budget_) + " objects");
+        }
+    }
+    if (copies_.empty()) copies_.resize(objectCount_);
+    if (copies_[index]) {
+        if (depth + tree(index).height >= kMaxNestingDepth) {
+            return fail(offset, Kind::tooDeep, "containers nested deeper than 512 levels");
+        }
+        return copies_[index];
+    }
+    ++copying_;
+    copies_[index] = bytes_[offset] >> 4 == kArray ? array(index, offset, bytes_[offset], depth)
+                                                   : dictionary(index, offset, bytes_[offset], depth);
+    --copying_;
+    return copies_[index];
 }
 
 Ref<Object> BinaryReader::object(uint64_t index, size_t referencedAt, int depth) {
@@ -312,31 +394,70 @@ Ref<Object> BinaryReader::object(uint64_t index, size_t referencedAt, int depth)
     const uint8_t marker = bytes_[offset];
     const uint8_t type = marker >> 4;
     if (type != kArray && type != kDict) return scalar(index, offset, marker);
-    if (open_[index]) return fail(offset, "object " + std::to_string(index) + " contains itself");
-    if (depth >= kMaxNestingDepth) return fail(offset, "containers nested deeper than 512 levels");
-    // A tree of containers is visited once per reference, and each reference takes a
-    // byte of the file at least; more visits than that mean containers shared over and
-    // over, which could expand a small file into an enormous tree.
-    if (++containerVisits_ > bytes_.size()) return fail(offset, "containers shared too often");
+    if (state_[index] == kOpen) return fail(offset, Kind::cycle, "object " + std::to_string(index) + " contains itself");
+    if (depth >= kMaxNestingDepth) return fail(offset, Kind::tooDeep, "containers nested deeper than 512 levels");
+    if (state_[index] == kRead) return again(index, offset, depth);
     return type == kArray ? array(index, offset, marker, depth) : dictionary(index, offset, marker, depth);
 }
 
-Ref<Object> BinaryReader::read(std::string& error) {
+Ref<Object> deepMutableCopy(const Ref<Object>& value) {
+    if (const auto* array = dynamic_cast<const Array*>(value.get())) {
+        std::vector<Ref<Object>> items;
+        items.reserve(array->count());
+        for (const auto& item : *array) items.push_back(deepMutableCopy(item));
+        return Array::make(std::move(items), true);
+    }
+    if (const auto* dictionary = dynamic_cast<const Dictionary*>(value.get())) {
+        std::vector<Dictionary::Entry> entries;
+        entries.reserve(dictionary->count());
+        for (const auto& [key, item] : *dictionary) entries.emplace_back(key, deepMutableCopy(item));
+        return std::make_shared<Dictionary>(std::move(entries), true, Dictionary::UniqueKeys{});
+    }
+    return value;  // scalars are immutable and stay shared
+}
+
+// Every container reached a second time is replaced by a copy of its own.
+void BinaryReader::unshare(Object& container, std::unordered_set<const Object*>& seen) {
+    const auto visit = [&](const Ref<Object>& child, auto&& replace) {
+        if (!isKindOf<Array>(child.get()) && !isKindOf<Dictionary>(child.get())) return;
+        if (seen.insert(child.get()).second) {
+            unshare(*child, seen);
+        } else {
+            replace(deepMutableCopy(child));
+        }
+    };
+    if (auto* array = dynamic_cast<Array*>(&container)) {
+        for (size_t i = 0; i < array->count(); ++i) {
+            visit(array->items()[i], [&](Ref<Object> copy) { array->replaceObjectAtIndex(i, std::move(copy)); });
+        }
+    } else if (auto* dictionary = dynamic_cast<Dictionary*>(&container)) {
+        for (size_t i = 0; i < dictionary->count(); ++i) {
+            const auto& entry = dictionary->entries()[i];
+            visit(entry.second, [&](Ref<Object> copy) { dictionary->setObject(std::move(copy), entry.first); });
+        }
+    }
+}
+
+Ref<Object> BinaryReader::read(PropertyListError& error) {
     Ref<Object> result;
     if (std::memcmp(bytes_.data(), "bplist00", kHeaderSize) != 0) {
-        fail(0, "unsupported binary property list version");
+        fail(0, Kind::unsupported, "unsupported binary property list version");
     } else if (readTrailer()) {
         result = object(topObject_, bytes_.size() - kTrailerSize + 16, 0);
     }
-    if (!result) error = error_.empty() ? "unreadable binary property list" : error_;
+    if (result && options_.mutableContainers && charged_ > 0) {
+        std::unordered_set<const Object*> seen{result.get()};
+        unshare(*result, seen);
+    }
+    if (!result) error = failed_ ? error_ : PropertyListError{Kind::badValue, 0, 0, "unreadable binary property list"};
     return result;
 }
 
 }  // namespace
 
-Ref<Object> readBinary(std::span<const uint8_t> bytes, std::string& error, const PropertyListReadOptions& options) {
+Ref<Object> readBinary(std::span<const uint8_t> bytes, PropertyListError& error, const PropertyListReadOptions& options) {
     if (bytes.size() < kHeaderSize) {
-        error = "offset 0: binary property list too short";
+        error = {Kind::truncated, 0, 0, "binary property list too short"};
         return nullptr;
     }
     BinaryReader reader(bytes, options);

@@ -23,14 +23,11 @@ inline constexpr int kMaxNestingDepth = 512;
 // and the text form could not read back to the same instant.
 inline constexpr double kMaxDateMagnitude = 8.0e15;
 
-Ref<Object> readXml(std::span<const uint8_t> bytes, std::string& error, const PropertyListReadOptions& options);
-Ref<Object> readBinary(std::span<const uint8_t> bytes, std::string& error, const PropertyListReadOptions& options);
+Ref<Object> readXml(std::span<const uint8_t> bytes, PropertyListError& error, const PropertyListReadOptions& options);
+Ref<Object> readBinary(std::span<const uint8_t> bytes, PropertyListError& error, const PropertyListReadOptions& options);
 
 // A dictionary of the entries read; a key given twice keeps its later value.
 Ref<Dictionary> makeDictionary(std::vector<Dictionary::Entry> entries, bool isMutable);
-
-// Appends a Unicode code point (not a surrogate) as UTF-8.
-void appendUtf8(std::string& out, uint32_t cp);
 
 // Booleans are immutable and common; every read shares these two.
 const Ref<Number>& sharedBool(bool value);

@@ -19,9 +19,12 @@
 #include "foundation/Dictionary.h"
 #include "foundation/PropertyListFormats.h"
 #include "foundation/String.h"
+#include "foundation/Unicode.h"
 
 namespace ossel::plist {
 namespace {
+
+using Kind = PropertyListErrorKind;
 
 bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -32,88 +35,6 @@ std::string_view trimmed(std::string_view s) {
 }
 
 bool isBlank(std::string_view s) { return trimmed(s).empty(); }
-
-// Offset of the first byte that breaks UTF-8 (or is a NUL, which the XML
-// parser would take for the end of the text), or npos.
-size_t firstInvalidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const size_t n = s.size();
-    size_t i = 0;
-    while (i < n) {
-        // ASCII runs are the common case: test eight bytes at a time.
-        if (i + 8 <= n) {
-            uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            const bool ascii = (word & 0x8080808080808080ULL) == 0;
-            const bool hasZero = ((word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL) != 0;
-            if (ascii && !hasZero) {
-                i += 8;
-                continue;
-            }
-        }
-        const unsigned char c = p[i];
-        if (c == 0) return i;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t len;
-        uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return i;
-        }
-        if (i + len > n) return i;
-        for (size_t k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return i;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        const bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-        if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i;
-        i += len;
-    }
-    return std::string_view::npos;
-}
-
-// UTF-16 (either byte order) to UTF-8; false at an unpaired surrogate, with the
-// byte offset of the offending unit.
-bool utf16ToUtf8(std::span<const uint8_t> in, bool bigEndian, std::string& out, size_t& badOffset) {
-    const size_t units = in.size() / 2;
-    out.reserve(in.size() + in.size() / 2);
-    auto unit = [&](size_t i) -> uint32_t {
-        const uint8_t a = in[2 * i], b = in[2 * i + 1];
-        return bigEndian ? (uint32_t(a) << 8 | b) : (uint32_t(b) << 8 | a);
-    };
-    for (size_t i = 0; i < units; ++i) {
-        uint32_t cp = unit(i);
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            const uint32_t low = i + 1 < units ? unit(i + 1) : 0;
-            if (low < 0xDC00 || low > 0xDFFF) {
-                badOffset = 2 * i;
-                return false;
-            }
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            ++i;
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-            badOffset = 2 * i;
-            return false;
-        }
-        appendUtf8(out, cp);
-    }
-    if (in.size() % 2 != 0) {
-        badOffset = in.size() - 1;
-        return false;
-    }
-    return true;
-}
 
 // Infinities and NaN the way writers spell them: "inf", "+infinity", "-Infinity", "nan".
 std::optional<double> specialReal(std::string_view t) {
@@ -187,11 +108,15 @@ int base64Value(unsigned char c) {
 }
 
 // The value parsers answer null with `why` set when the text is not what the element promises.
+struct Refusal {
+    Kind kind = Kind::badValue;
+    std::string message;
+};
 
-Ref<Object> parseInteger(std::string_view text, std::string& why) {
+Ref<Object> parseInteger(std::string_view text, Refusal& why) {
     std::string_view t = trimmed(text);
     const auto quoted = [whole = t] { return "<integer>" + std::string(whole.substr(0, 40)) + "</integer>"; };
-    if (t.empty()) return why = "empty <integer>", nullptr;
+    if (t.empty()) return why = {Kind::badValue, "empty <integer>"}, nullptr;
     const bool negative = t.front() == '-';
     if (t.front() == '-' || t.front() == '+') t.remove_prefix(1);
     int base = 10;
@@ -202,21 +127,21 @@ Ref<Object> parseInteger(std::string_view text, std::string& why) {
     uint64_t magnitude = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), magnitude, base);
     if (t.empty() || end != t.data() + t.size() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-        return why = "not an integer: " + quoted(), nullptr;
+        return why = {Kind::badValue, "not an integer: " + quoted()}, nullptr;
     }
     constexpr uint64_t kMinMagnitude = uint64_t(1) << 63;
     if (ec == std::errc::result_out_of_range || (negative && magnitude > kMinMagnitude)) {
-        return why = "integer out of range: " + quoted(), nullptr;
+        return why = {Kind::outOfRange, "integer out of range: " + quoted()}, nullptr;
     }
     if (negative) return Number::withInt(static_cast<int64_t>(0 - magnitude));
     if (magnitude > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return Number::withUnsigned(magnitude);
     return Number::withInt(static_cast<int64_t>(magnitude));
 }
 
-Ref<Object> parseReal(std::string_view text, std::string& why) {
+Ref<Object> parseReal(std::string_view text, Refusal& why) {
     const std::string_view t = trimmed(text);
     const auto quoted = [t] { return "<real>" + std::string(t.substr(0, 40)) + "</real>"; };
-    if (t.empty()) return why = "empty <real>", nullptr;
+    if (t.empty()) return why = {Kind::badValue, "empty <real>"}, nullptr;
     if (const auto special = specialReal(t)) return Number::withDouble(*special);
     std::string_view digits = t;
     if (digits.front() == '+') digits.remove_prefix(1);
@@ -226,25 +151,25 @@ Ref<Object> parseReal(std::string_view text, std::string& why) {
     const bool doubleSign = t.front() == '+' && !digits.empty() && digits.front() == '-';
     if (digits.empty() || doubleSign || end != digits.data() + digits.size() ||
         (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-        return why = "not a number: " + quoted(), nullptr;
+        return why = {Kind::badValue, "not a number: " + quoted()}, nullptr;
     }
     if (ec == std::errc::result_out_of_range) {
         // from_chars leaves the value alone on overflow and underflow alike; strtod tells them apart.
         value = std::strtod(std::string(digits).c_str(), nullptr);
-        if (std::isinf(value)) return why = "real out of range: " + quoted(), nullptr;
+        if (std::isinf(value)) return why = {Kind::outOfRange, "real out of range: " + quoted()}, nullptr;
     }
     return Number::withDouble(value);
 }
 
-Ref<Object> parseDateElement(std::string_view text, std::string& why) {
+Ref<Object> parseDateElement(std::string_view text, Refusal& why) {
     const std::string_view t = trimmed(text);
     const auto seconds = parseDate(t);
-    if (!seconds) return why = "not a date: <date>" + std::string(t.substr(0, 40)) + "</date>", nullptr;
-    if (std::fabs(*seconds) > kMaxDateMagnitude) return why = "date out of range: " + std::string(t), nullptr;
+    if (!seconds) return why = {Kind::badValue, "not a date: <date>" + std::string(t.substr(0, 40)) + "</date>"}, nullptr;
+    if (std::fabs(*seconds) > kMaxDateMagnitude) return why = {Kind::outOfRange, "date out of range: " + std::string(t)}, nullptr;
     return Date::withTimeIntervalSinceReferenceDate(*seconds);
 }
 
-Ref<Object> parseData(std::string_view text, std::string& why) {
+Ref<Object> parseData(std::string_view text, Refusal& why) {
     std::vector<uint8_t> bytes;
     bytes.reserve(text.size() * 3 / 4);
     uint32_t accumulator = 0;
@@ -257,7 +182,7 @@ Ref<Object> parseData(std::string_view text, std::string& why) {
             continue;
         }
         const int v = base64Value(static_cast<unsigned char>(c));
-        if (v < 0 || padding > 0) return why = "<data> that is not base64", nullptr;
+        if (v < 0 || padding > 0) return why = {Kind::badValue, "<data> that is not base64"}, nullptr;
         accumulator = (accumulator << 6) | static_cast<uint32_t>(v);
         bits += 6;
         if (bits >= 8) {
@@ -265,7 +190,7 @@ Ref<Object> parseData(std::string_view text, std::string& why) {
             bytes.push_back(static_cast<uint8_t>(accumulator >> bits));
         }
     }
-    if (padding > 2 || bits >= 6) return why = "<data> that is not base64 (truncated)", nullptr;
+    if (padding > 2 || bits >= 6) return why = {Kind::badValue, "<data> that is not base64 (truncated)"}, nullptr;
     return Data::make(std::move(bytes));
 }
 
@@ -291,7 +216,7 @@ public:
         : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()), options_(options),
           items_(kMaxNestingDepth + 1), entries_(kMaxNestingDepth + 1) {}
 
-    Ref<Object> read(std::string& error);
+    Ref<Object> read(PropertyListError& error);
 
 private:
     struct Tag {
@@ -303,7 +228,7 @@ private:
     Ref<Object> value(const Tag& tag, int depth);
     Ref<Object> dictionary(const Tag& tag, int depth);
     Ref<Object> array(const Tag& tag, int depth);
-    Ref<Object> scalar(const Tag& tag, Ref<Object> (*parse)(std::string_view, std::string&));
+    Ref<Object> scalar(const Tag& tag, Ref<Object> (*parse)(std::string_view, Refusal&));
     Ref<Object> boolean(const Tag& tag, bool value);
     bool plistContent(const Tag& root, Ref<Object>& result);
 
@@ -324,7 +249,7 @@ private:
     // What stands at the cursor where a value or an end tag was expected, and a failure saying so.
     bool strayContent(std::string_view where);
 
-    bool fail(const char* at, std::string_view message);
+    bool fail(const char* at, Kind kind, std::string_view message);
     bool failEnd(const Tag& open);
     size_t lineOf(const char* at) const;
     std::string opened(const Tag& tag) const {
@@ -340,7 +265,8 @@ private:
     // Scratch lists per nesting level, reused from one container to the next.
     std::vector<std::vector<Ref<Object>>> items_;
     std::vector<std::vector<Dictionary::Entry>> entries_;
-    std::string error_;
+    PropertyListError error_;
+    bool failed_ = false;
 };
 
 size_t XmlScanner::lineOf(const char* at) const {
@@ -349,19 +275,20 @@ size_t XmlScanner::lineOf(const char* at) const {
     return line;
 }
 
-bool XmlScanner::fail(const char* at, std::string_view message) {
-    if (error_.empty()) error_ = "line " + std::to_string(lineOf(std::min(at, end_))) + ": " + std::string(message);
+bool XmlScanner::fail(const char* at, Kind kind, std::string_view message) {
+    if (!failed_) error_ = {kind, lineOf(std::min(at, end_)), 0, std::string(message)};
+    failed_ = true;
     return false;
 }
 
 bool XmlScanner::failEnd(const Tag& open) {
-    return fail(end_, "malformed XML: the file ends inside " + opened(open));
+    return fail(end_, Kind::truncated, "malformed XML: the file ends inside " + opened(open));
 }
 
 bool XmlScanner::skipPast(std::string_view terminator, const char* what) {
     const std::string_view rest(p_, static_cast<size_t>(end_ - p_));
     const size_t at = rest.find(terminator);
-    if (at == std::string_view::npos) return fail(p_, std::string("malformed XML: unterminated ") + what);
+    if (at == std::string_view::npos) return fail(p_, Kind::syntax, std::string("malformed XML: unterminated ") + what);
     p_ += at + terminator.size();
     return true;
 }
@@ -387,7 +314,7 @@ bool XmlScanner::skipDoctype() {
             return true;
         }
     }
-    return fail(start, "malformed XML: unterminated <!DOCTYPE");
+    return fail(start, Kind::syntax, "malformed XML: unterminated <!DOCTYPE");
 }
 
 // Whitespace, comments and processing instructions, which may stand between elements.
@@ -409,13 +336,13 @@ bool XmlScanner::skipMisc() {
 bool XmlScanner::startTag(Tag& tag) {
     tag.start = p_;
     const char* name = ++p_;
-    if (p_ >= end_ || !isNameStart(static_cast<unsigned char>(*p_))) return fail(tag.start, "malformed XML: '<' that starts no tag");
+    if (p_ >= end_ || !isNameStart(static_cast<unsigned char>(*p_))) return fail(tag.start, Kind::syntax, "malformed XML: '<' that starts no tag");
     while (p_ < end_ && isNameChar(static_cast<unsigned char>(*p_))) ++p_;
     tag.name = std::string_view(name, static_cast<size_t>(p_ - name));
     for (;;) {
         const char* beforeSpace = p_;
         skipSpace();
-        if (p_ >= end_) return fail(tag.start, "malformed XML: the file ends inside the tag <" + std::string(tag.name) + ">");
+        if (p_ >= end_) return fail(tag.start, Kind::truncated, "malformed XML: the file ends inside the tag <" + std::string(tag.name) + ">");
         if (*p_ == '>') {
             ++p_;
             tag.empty = false;
@@ -428,17 +355,17 @@ bool XmlScanner::startTag(Tag& tag) {
         }
         // An attribute: name="value" or name='value', after some whitespace. Their values do not matter to us.
         if (p_ == beforeSpace || !isNameStart(static_cast<unsigned char>(*p_))) {
-            return fail(p_, "malformed XML: unexpected character in the tag <" + std::string(tag.name) + ">");
+            return fail(p_, Kind::syntax, "malformed XML: unexpected character in the tag <" + std::string(tag.name) + ">");
         }
         while (p_ < end_ && isNameChar(static_cast<unsigned char>(*p_))) ++p_;
         skipSpace();
-        if (p_ >= end_ || *p_ != '=') return fail(p_, "malformed XML: attribute without a value in <" + std::string(tag.name) + ">");
+        if (p_ >= end_ || *p_ != '=') return fail(p_, Kind::syntax, "malformed XML: attribute without a value in <" + std::string(tag.name) + ">");
         ++p_;
         skipSpace();
-        if (p_ >= end_ || (*p_ != '"' && *p_ != '\'')) return fail(p_, "malformed XML: attribute value without quotes");
+        if (p_ >= end_ || (*p_ != '"' && *p_ != '\'')) return fail(p_, Kind::syntax, "malformed XML: attribute value without quotes");
         const char quote = *p_++;
         const char* close = static_cast<const char*>(std::memchr(p_, quote, static_cast<size_t>(end_ - p_)));
-        if (!close || std::memchr(p_, '<', static_cast<size_t>(close - p_))) return fail(p_, "malformed XML: unterminated attribute value");
+        if (!close || std::memchr(p_, '<', static_cast<size_t>(close - p_))) return fail(p_, Kind::syntax, "malformed XML: unterminated attribute value");
         p_ = close + 1;
     }
 }
@@ -450,27 +377,27 @@ bool XmlScanner::endTag(const Tag& open) {
     while (p_ < end_ && isNameChar(static_cast<unsigned char>(*p_))) ++p_;
     const std::string_view closing(name, static_cast<size_t>(p_ - name));
     if (closing != open.name) {
-        return fail(start, "malformed XML: </" + std::string(closing) + "> closes " + opened(open));
+        return fail(start, Kind::syntax, "malformed XML: </" + std::string(closing) + "> closes " + opened(open));
     }
     skipSpace();
-    if (p_ >= end_ || *p_ != '>') return fail(start, "malformed XML: unterminated end tag </" + std::string(closing) + ">");
+    if (p_ >= end_ || *p_ != '>') return fail(start, Kind::syntax, "malformed XML: unterminated end tag </" + std::string(closing) + ">");
     ++p_;
     return true;
 }
 
 bool XmlScanner::strayContent(std::string_view where) {
-    if (startsWith("<![CDATA[")) return fail(p_, "a CDATA section inside " + std::string(where));
-    if (startsWith("<!")) return fail(p_, "malformed XML: unexpected markup inside " + std::string(where));
+    if (startsWith("<![CDATA[")) return fail(p_, Kind::syntax, "a CDATA section inside " + std::string(where));
+    if (startsWith("<!")) return fail(p_, Kind::syntax, "malformed XML: unexpected markup inside " + std::string(where));
     const char* stop = static_cast<const char*>(std::memchr(p_, '<', static_cast<size_t>(end_ - p_)));
     const std::string_view stray(p_, static_cast<size_t>((stop ? stop : end_) - p_));
-    return fail(p_, "text \"" + std::string(trimmed(stray).substr(0, 20)) + "\" inside " + std::string(where));
+    return fail(p_, Kind::syntax, "text \"" + std::string(trimmed(stray).substr(0, 20)) + "\" inside " + std::string(where));
 }
 
 // After an '&': an entity or character reference, decoded into `out`.
 bool XmlScanner::reference(std::string& out) {
     const char* amp = p_;
     const char* semi = static_cast<const char*>(std::memchr(p_, ';', std::min<size_t>(static_cast<size_t>(end_ - p_), 14)));
-    if (!semi) return fail(amp, "'&' that starts no entity or character reference");
+    if (!semi) return fail(amp, Kind::syntax, "'&' that starts no entity or character reference");
     const std::string_view name(amp + 1, static_cast<size_t>(semi - amp - 1));
     p_ = semi + 1;
     if (name == "amp") {
@@ -490,10 +417,10 @@ bool XmlScanner::reference(std::string& out) {
         const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
         const bool valid = !digits.empty() && ec == std::errc() && end == digits.data() + digits.size() &&
                            cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-        if (!valid) return fail(amp, "bad character reference &" + std::string(name) + ";");
-        appendUtf8(out, cp);
+        if (!valid) return fail(amp, Kind::syntax, "bad character reference &" + std::string(name) + ";");
+        unicode::appendUtf8(out, cp);
     } else {
-        return fail(amp, "undefined entity &" + std::string(name) + ";");
+        return fail(amp, Kind::syntax, "undefined entity &" + std::string(name) + ";");
     }
     return true;
 }
@@ -552,18 +479,18 @@ bool XmlScanner::text(const Tag& tag, std::string& out) {
         } else {
             Tag inner;
             if (!startTag(inner)) return false;
-            return fail(inner.start, "<" + std::string(inner.name) + "> inside <" + std::string(tag.name) + ">");
+            return fail(inner.start, Kind::structure, "<" + std::string(inner.name) + "> inside <" + std::string(tag.name) + ">");
         }
     }
 }
 
-Ref<Object> XmlScanner::scalar(const Tag& tag, Ref<Object> (*parse)(std::string_view, std::string&)) {
+Ref<Object> XmlScanner::scalar(const Tag& tag, Ref<Object> (*parse)(std::string_view, Refusal&)) {
     std::string storage;
     std::string_view content;
     if (!plainText(tag, content, storage)) return nullptr;
-    std::string why;
+    Refusal why;
     Ref<Object> result = parse(content, why);
-    if (!result) fail(tag.start, why);
+    if (!result) fail(tag.start, why.kind, why.message);
     return result;
 }
 
@@ -571,7 +498,7 @@ Ref<Object> XmlScanner::boolean(const Tag& tag, bool value) {
     std::string content;
     if (!text(tag, content)) return nullptr;
     if (!isBlank(content)) {
-        fail(tag.start, "text \"" + std::string(trimmed(content).substr(0, 20)) + "\" inside <" + std::string(tag.name) + "/>");
+        fail(tag.start, Kind::badValue, "text \"" + std::string(trimmed(content).substr(0, 20)) + "\" inside <" + std::string(tag.name) + "/>");
         return nullptr;
     }
     return sharedBool(value);
@@ -592,12 +519,12 @@ Ref<Object> XmlScanner::value(const Tag& tag, int depth) {
     if (name == "data") return scalar(tag, parseData);
     if (name == "true") return boolean(tag, true);
     if (name == "false") return boolean(tag, false);
-    if (name == "key") return fail(tag.start, "<key> outside of a <dict>"), nullptr;
-    return fail(tag.start, "unknown element <" + std::string(name) + ">"), nullptr;
+    if (name == "key") return fail(tag.start, Kind::structure, "<key> outside of a <dict>"), nullptr;
+    return fail(tag.start, Kind::unknownElement, "unknown element <" + std::string(name) + ">"), nullptr;
 }
 
 Ref<Object> XmlScanner::dictionary(const Tag& tag, int depth) {
-    if (depth >= kMaxNestingDepth) return fail(tag.start, "containers nested deeper than 512 levels"), nullptr;
+    if (depth >= kMaxNestingDepth) return fail(tag.start, Kind::tooDeep, "containers nested deeper than 512 levels"), nullptr;
     auto& scratch = entries_[static_cast<size_t>(depth)];
     scratch.clear();
     if (!tag.empty) {
@@ -612,12 +539,12 @@ Ref<Object> XmlScanner::dictionary(const Tag& tag, int depth) {
             Tag key;
             if (!startTag(key)) return nullptr;
             if (key.name != "key") {
-                return fail(key.start, "<" + std::string(key.name) + "> in <dict> without a <key> before it"), nullptr;
+                return fail(key.start, Kind::structure, "<" + std::string(key.name) + "> in <dict> without a <key> before it"), nullptr;
             }
             std::string keyText;
             if (!text(key, keyText)) return nullptr;
             if (!skipMisc()) return nullptr;
-            auto noValue = [&] { return fail(key.start, "<key>" + keyText.substr(0, 40) + "</key> without a value"); };
+            auto noValue = [&] { return fail(key.start, Kind::structure, "<key>" + keyText.substr(0, 40) + "</key> without a value"); };
             if (p_ >= end_ || (p_[0] == '<' && p_ + 1 < end_ && p_[1] == '/')) return noValue(), nullptr;
             if (p_[0] != '<' || p_ + 1 >= end_ || p_[1] == '!') return strayContent("<dict>"), nullptr;
             Tag valueTag;
@@ -634,7 +561,7 @@ Ref<Object> XmlScanner::dictionary(const Tag& tag, int depth) {
 }
 
 Ref<Object> XmlScanner::array(const Tag& tag, int depth) {
-    if (depth >= kMaxNestingDepth) return fail(tag.start, "containers nested deeper than 512 levels"), nullptr;
+    if (depth >= kMaxNestingDepth) return fail(tag.start, Kind::tooDeep, "containers nested deeper than 512 levels"), nullptr;
     auto& scratch = items_[static_cast<size_t>(depth)];
     scratch.clear();
     if (!tag.empty) {
@@ -650,6 +577,10 @@ Ref<Object> XmlScanner::array(const Tag& tag, int depth) {
             if (!startTag(itemTag)) return nullptr;
             Ref<Object> item = value(itemTag, depth + 1);
             if (!item) return nullptr;
+            if (depth == 0 && options_.arrayItemSink) {
+                options_.arrayItemSink(std::move(item));
+                continue;
+            }
             scratch.push_back(std::move(item));
         }
     }
@@ -659,24 +590,24 @@ Ref<Object> XmlScanner::array(const Tag& tag, int depth) {
 }
 
 bool XmlScanner::plistContent(const Tag& root, Ref<Object>& result) {
-    if (root.empty) return fail(root.start, "<plist> holds no value");
+    if (root.empty) return fail(root.start, Kind::structure, "<plist> holds no value");
     for (;;) {
         if (!skipMisc()) return false;
         if (p_ >= end_) return failEnd(root);
         if (p_[0] != '<' || p_ + 1 >= end_ || p_[1] == '!') return strayContent("<plist>");
         if (p_[1] == '/') {
             if (!endTag(root)) return false;
-            return result ? true : fail(root.start, "<plist> holds no value");
+            return result ? true : fail(root.start, Kind::structure, "<plist> holds no value");
         }
         Tag tag;
         if (!startTag(tag)) return false;
-        if (result) return fail(tag.start, "more than one value inside <plist>");
+        if (result) return fail(tag.start, Kind::structure, "more than one value inside <plist>");
         result = value(tag, 0);
         if (!result) return false;
     }
 }
 
-Ref<Object> XmlScanner::read(std::string& error) {
+Ref<Object> XmlScanner::read(PropertyListError& error) {
     Ref<Object> result;
     bool ok = true;
     // The prolog: declaration, comments, processing instructions, document type.
@@ -685,9 +616,9 @@ Ref<Object> XmlScanner::read(std::string& error) {
         if (!startsWith("<!DOCTYPE")) break;
         if (!(ok = skipDoctype())) break;
     }
-    if (ok && p_ >= end_) ok = fail(p_, "no root element: not a property list");
+    if (ok && p_ >= end_) ok = fail(p_, Kind::syntax, "no root element: not a property list");
     if (ok && (p_[0] != '<' || p_ + 1 >= end_ || p_[1] == '!' || p_[1] == '/')) {
-        ok = fail(p_, "malformed XML: no root element, not a property list");
+        ok = fail(p_, Kind::syntax, "malformed XML: no root element, not a property list");
     }
     Tag root;
     if (ok) ok = startTag(root);
@@ -701,17 +632,17 @@ Ref<Object> XmlScanner::read(std::string& error) {
     }
     if (ok && !(ok = skipMisc())) result = nullptr;
     if (ok && p_ < end_) {
-        fail(p_, p_[0] == '<' ? "a second root element" : "text after the root element");
+        fail(p_, Kind::syntax, p_[0] == '<' ? "a second root element" : "text after the root element");
         result = nullptr;
     }
     if (!ok) result = nullptr;
-    if (!result) error = error_.empty() ? "unreadable property list" : error_;
+    if (!result) error = failed_ ? error_ : PropertyListError{Kind::syntax, 1, 0, "unreadable property list"};
     return result;
 }
 
 }  // namespace
 
-Ref<Object> readXml(std::span<const uint8_t> bytes, std::string& error, const PropertyListReadOptions& options) {
+Ref<Object> readXml(std::span<const uint8_t> bytes, PropertyListError& error, const PropertyListReadOptions& options) {
     std::string converted;
     std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     const bool bomBE = bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
@@ -722,19 +653,21 @@ Ref<Object> readXml(std::span<const uint8_t> bytes, std::string& error, const Pr
     if (bomBE || bomLE || bareBE || bareLE) {
         size_t bad = 0;
         const size_t skip = (bomBE || bomLE) ? 2 : 0;
-        if (!utf16ToUtf8(bytes.subspan(skip), bomBE || bareBE, converted, bad)) {
-            error = "byte " + std::to_string(bad + skip) + ": broken UTF-16";
+        const auto order = bomBE || bareBE ? unicode::ByteOrder::bigEndian : unicode::ByteOrder::littleEndian;
+        if (!unicode::appendUtf16AsUtf8(bytes.subspan(skip), order, converted, &bad)) {
+            error = {Kind::encoding, 0, bad + skip, "broken UTF-16"};
             return nullptr;
         }
         text = converted;
     } else if (text.starts_with("\xEF\xBB\xBF")) {
         text.remove_prefix(3);
     }
-    if (const size_t bad = firstInvalidUtf8(text); bad != std::string_view::npos) {
-        const std::string what = text[bad] == 0 ? "NUL character" : "invalid UTF-8";
-        size_t line = 1;
-        for (size_t i = 0; i < bad; ++i) line += text[i] == '\n';
-        error = "line " + std::to_string(line) + ": " + what;
+    // A NUL would end the text for any XML parser, so it is refused as well.
+    const size_t nul = text.find('\0');
+    const size_t bad = std::min(unicode::firstInvalidUtf8(text.substr(0, nul)), nul);
+    if (bad != std::string_view::npos) {
+        const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + bad, '\n'));
+        error = {Kind::encoding, line, 0, bad == nul ? "NUL character" : "invalid UTF-8"};
         return nullptr;
     }
     XmlScanner scanner(text, options);

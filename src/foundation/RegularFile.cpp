@@ -16,7 +16,12 @@ constexpr uint64_t kMiB = uint64_t(1) << 20;
 constexpr uint64_t kDefaultFileLimitMiB = 64;
 constexpr uint64_t kDefaultCatalogLimitMiB = 512;
 
-int64_t nanoseconds(const timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+// Wrapping arithmetic: a time stamp outside 1678-2262 (a file touched to the
+// year 2400) must not overflow. Identities are compared for equality, which
+// the wrapped value still serves.
+int64_t nanoseconds(const timespec& t) {
+    return static_cast<int64_t>(static_cast<uint64_t>(t.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(t.tv_nsec));
+}
 
 // A limit from the environment in MiB; a missing or malformed setting keeps the default.
 uint64_t limitFromEnvironment(const char* name, uint64_t defaultMiB) {
@@ -109,20 +114,51 @@ const char* fileTypeName(mode_t mode) {
     return "a special file";
 }
 
+namespace {
+
+// Opens what `path` names for reading if it is a regular file within `limit`;
+// -1 with *error otherwise. *info is what the open descriptor holds.
+int openRegularFile(const std::string& path, uint64_t limit, struct stat& info, FileError* error) {
+    // Checked before the open: opening some devices has effects of its own.
+    if (::stat(path.c_str(), &info) != 0) return failErrno(error, errno), -1;
+    if (!admissible(info, limit, error)) return -1;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return failErrno(error, errno), -1;
+    // The path may name another file by now; what counts is what was opened.
+    const bool checked = ::fstat(fd, &info) == 0 ? admissible(info, limit, error) : failErrno(error, errno);
+    if (!checked) {
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+}  // namespace
+
+bool readRegularFileHead(const std::string& path, size_t count, std::vector<uint8_t>& bytes, FileError* error) {
+    struct stat info {};
+    const Descriptor fd(openRegularFile(path, UINT64_MAX, info, error));
+    if (fd.get() < 0) return false;
+    bytes.resize(count);
+    size_t filled = 0;
+    while (filled < count) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + filled, count - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return failErrno(error, errno);
+        if (n == 0) break;
+        filled += static_cast<size_t>(n);
+    }
+    bytes.resize(filled);
+    return true;
+}
+
 bool readRegularFile(const std::string& path, uint64_t limit, std::vector<uint8_t>& bytes, FileError* error,
                      FileIdentity* identity) {
-    // Checked before the open: opening some devices has effects of its own.
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return failErrno(error, errno);
-    if (!admissible(info, limit, error)) return false;
-
-    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0) return failErrno(error, errno);
-    // The path may name another file by now; what counts is what was opened.
-    if (::fstat(fd.get(), &info) != 0) return failErrno(error, errno);
-    if (!admissible(info, limit, error)) return false;
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    const Descriptor fd(openRegularFile(path, limit, info, error));
+    if (fd.get() < 0) return false;
 
     // The size is a hint: a file that grows while it is read is read on, up to the limit.
     bytes.resize(static_cast<size_t>(info.st_size) + 1);

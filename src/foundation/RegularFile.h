@@ -61,6 +61,10 @@ uint64_t catalogSizeLimit();
 bool readRegularFile(const std::string& path, uint64_t limit, std::vector<uint8_t>& bytes, FileError* error = nullptr,
                      FileIdentity* identity = nullptr);
 
+// The first `count` bytes (fewer when the file is shorter) of the regular file
+// at `path`, whatever its size: enough to tell what kind of document it is.
+bool readRegularFileHead(const std::string& path, size_t count, std::vector<uint8_t>& bytes, FileError* error = nullptr);
+
 // "a FIFO", "a socket", "a directory", ... for messages about a file's type.
 const char* fileTypeName(mode_t mode);
 

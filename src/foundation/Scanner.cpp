@@ -1,5 +1,6 @@
 #include "foundation/Scanner.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <locale.h>
@@ -175,6 +176,15 @@ bool Scanner::scanDouble(double* value) {
         if (exponent > 0) i += 1 + exponent;
     }
     const double parsed = parseDecimal(std::string(text_.substr(pos_, i - pos_)));
+    // A number too large for a double is refused rather than read as infinity:
+    // every text form writes its numbers with printf's %f, which spells infinity
+    // "inf", a text no scanner step reads back. Refusing here keeps each form
+    // reading only what it can write again. Numbers too small underflow to zero,
+    // which writes and reads like any other.
+    if (std::isinf(parsed)) {
+        pos_ = start;
+        return false;
+    }
     pos_ = i;
     if (value) *value = parsed;
     return true;

@@ -19,7 +19,8 @@ public:
     // Optional sign and at least one decimal digit; clamped to the int32 range.
     bool scanInt(int32_t* value);
     bool scanLongLong(int64_t* value);
-    // Optional sign, digits with an optional fraction, an optional exponent.
+    // Optional sign, digits with an optional fraction, an optional exponent;
+    // fails for a number beyond the range of a double.
     bool scanDouble(double* value);
     // Everything up to (not including) the first occurrence of `stop`, or to the
     // end; fails, leaving `into` unchanged, when `stop` comes next.

@@ -1,5 +1,7 @@
 #include "foundation/String.h"
 
+#include "foundation/Unicode.h"
+
 namespace ossel {
 
 uint32_t stringHash(std::string_view text) {
@@ -10,15 +12,6 @@ uint32_t stringHash(std::string_view text) {
         h *= 16777619u;
     }
     return h;
-}
-
-size_t utf16Length(std::string_view utf8) {
-    size_t units = 0;
-    for (unsigned char c : utf8) {
-        if ((c & 0xC0) == 0x80) continue;  // continuation byte
-        units += c >= 0xF0 ? 2 : 1;        // four-byte sequences become surrogate pairs
-    }
-    return units;
 }
 
 std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement) {
@@ -34,7 +27,7 @@ std::string replaceAll(std::string_view text, std::string_view target, std::stri
     return out;
 }
 
-size_t String::length() const { return utf16Length(value_); }
+size_t String::length() const { return unicode::utf16Length(value_); }
 
 std::string String::stringByReplacing(std::string_view target, std::string_view replacement) const {
     return replaceAll(value_, target, replacement);

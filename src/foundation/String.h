@@ -38,8 +38,6 @@ inline Ref<String> str(std::string value) { return String::make(std::move(value)
 
 // The platform's string hash over UTF-8 bytes: equal texts hash alike.
 uint32_t stringHash(std::string_view text);
-// Number of UTF-16 code units needed for a UTF-8 text.
-size_t utf16Length(std::string_view utf8);
 // Every occurrence of `target` in `text` replaced by `replacement`.
 std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement);
 

@@ -2,19 +2,21 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "foundation/Dictionary.h"
+#include "foundation/ErrorLog.h"
+#include "foundation/Format.h"
 #include "foundation/PropertyList.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
+#include "foundation/Unicode.h"
 
 namespace ossel {
 namespace {
@@ -25,57 +27,23 @@ using Table = std::unordered_map<std::string, std::string>;
 // Text decoding: tables are UTF-8 (with or without a byte-order mark) or UTF-16
 // with a byte-order mark, as the platform's tools write them.
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+// Nothing when UTF-16 does not decode; bad UTF-8 bytes stand for U+FFFD, as everywhere.
+std::optional<std::string> decodeTableText(std::span<const uint8_t> bytes) {
+    const bool little = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    const bool big = bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
+    if (little || big) {
+        std::string out;
+        const auto order = big ? unicode::ByteOrder::bigEndian : unicode::ByteOrder::littleEndian;
+        if (!unicode::appendUtf16AsUtf8(bytes.subspan(2), order, out, nullptr)) return std::nullopt;
+        return out;
     }
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    return unicode::sanitizedUtf8(text);
 }
 
-bool isHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-uint32_t combineSurrogates(uint32_t high, uint32_t low) { return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00); }
-
-std::string utf16ToUtf8(const std::string& bytes, size_t start, bool bigEndian) {
-    std::string out;
-    out.reserve(bytes.size() / 2);
-    auto unitAt = [&](size_t i) -> uint32_t {
-        const auto a = static_cast<uint8_t>(bytes[i]);
-        const auto b = static_cast<uint8_t>(bytes[i + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
-    };
-    for (size_t i = start; i + 1 < bytes.size(); i += 2) {
-        const uint32_t unit = unitAt(i);
-        if (isHighSurrogate(unit) && i + 3 < bytes.size() && isLowSurrogate(unitAt(i + 2))) {
-            appendUtf8(out, combineSurrogates(unit, unitAt(i + 2)));
-            i += 2;
-            continue;
-        }
-        appendUtf8(out, unit);
-    }
-    return out;
-}
-
-std::string decodeTableText(const std::string& bytes) {
-    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE)
-        return utf16ToUtf8(bytes, 2, false);
-    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFE && static_cast<uint8_t>(bytes[1]) == 0xFF)
-        return utf16ToUtf8(bytes, 2, true);
-    if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
-    return bytes;
-}
+bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 // ---------------------------------------------------------------------------
 // The "key" = "value"; text form. A malformed table is refused as a whole
@@ -153,33 +121,34 @@ private:
         return -1;
     }
 
-    uint32_t readHexUnit() {
-        uint32_t unit = 0;
+    char32_t readHexUnit() {
+        char32_t unit = 0;
         for (int n = 0; n < 4 && !atEnd() && hexValue(text_[pos_]) >= 0; ++n) unit = unit * 16 + hexValue(text_[pos_++]);
         return unit;
     }
 
     // \U escapes carry UTF-16 units; a pair of them spells a character outside the basic plane.
     void readUnicodeEscape(std::string& out) {
-        const uint32_t unit = readHexUnit();
+        char32_t unit = readHexUnit();
         if (isHighSurrogate(unit) && text_.substr(pos_).size() >= 2 && text_[pos_] == '\\' &&
             (text_[pos_ + 1] == 'U' || text_[pos_ + 1] == 'u')) {
             const size_t save = pos_;
             pos_ += 2;
-            const uint32_t low = readHexUnit();
+            const char32_t low = readHexUnit();
             if (isLowSurrogate(low)) {
-                appendUtf8(out, combineSurrogates(unit, low));
-                return;
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            } else {
+                pos_ = save;
             }
-            pos_ = save;
         }
-        appendUtf8(out, unit);
+        const bool lone = isHighSurrogate(unit) || isLowSurrogate(unit);
+        unicode::appendUtf8(out, lone ? unicode::kReplacementCharacter : unit);
     }
 
     void readOctalEscape(std::string& out) {
-        uint32_t value = 0;
+        char32_t value = 0;
         for (int n = 0; n < 3 && !atEnd() && text_[pos_] >= '0' && text_[pos_] <= '7'; ++n) value = value * 8 + (text_[pos_++] - '0');
-        appendUtf8(out, value);
+        unicode::appendUtf8(out, value);
     }
 
     void readEscape(std::string& out) {
@@ -225,25 +194,44 @@ private:
     bool failed_ = false;
 };
 
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+void noteUnusable(const std::string& path, std::string_view reason) {
+    writeErrorLine(format("%@: not used as a string table (%@)", path, reason));
+}
+
+// Nothing when the file is absent, or there but no regular file to read (with a note).
+std::optional<std::vector<uint8_t>> tableFile(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    FileError error;
+    if (readRegularFile(path, fileSizeLimit(), bytes, &error)) return bytes;
+    if (error.kind != FileErrorKind::notFound) noteUnusable(path, error.message);
+    return std::nullopt;
 }
 
 std::optional<Table> loadStringsTable(const std::string& path) {
-    const auto bytes = readFile(path);
+    const auto bytes = tableFile(path);
     if (!bytes) return std::nullopt;
-    const std::string text = decodeTableText(*bytes);
-    return StringsParser(text).parse().value_or(Table{});
+    const auto text = decodeTableText(*bytes);
+    if (!text) {
+        noteUnusable(path, "broken UTF-16");
+        return Table{};
+    }
+    auto table = StringsParser(*text).parse();
+    if (!table) noteUnusable(path, "malformed");
+    return std::move(table).value_or(Table{});
 }
 
 // A dictionary property list; entries whose value is not a text are not translations.
 std::optional<Table> loadPropertyListTable(const std::string& path) {
-    if (!std::filesystem::exists(path)) return std::nullopt;
+    const auto bytes = tableFile(path);
+    if (!bytes) return std::nullopt;
     Table table;
-    const auto dictionary = kindCast<Dictionary>(readPropertyListFromFile(path));
-    if (!dictionary) return table;
+    PropertyListError error;
+    const auto root = readPropertyList(*bytes, &error);
+    const auto dictionary = kindCast<Dictionary>(root);
+    if (!dictionary) {
+        noteUnusable(path, root ? "not a dictionary" : error.description());
+        return table;
+    }
     for (const auto& [key, value] : *dictionary) {
         if (const auto text = kindCast<String>(value)) table.emplace(key, text->utf8());
     }

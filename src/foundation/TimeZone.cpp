@@ -5,15 +5,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <optional>
-#include <sstream>
+#include <vector>
 
 #include "foundation/Clock.h"
 #include "foundation/Date.h"
 #include "foundation/PosixTimeZoneRule.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
 
 namespace ossel {
@@ -47,12 +47,11 @@ int64_t unixSecondsOf(double sinceReferenceDate) {
     return static_cast<int64_t>(std::fmax(-kLimit, std::fmin(kLimit, seconds)));
 }
 
+// TZ may name any file, a FIFO or /dev/zero included.
 std::optional<std::string> readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    std::vector<uint8_t> bytes;
+    if (!readRegularFile(path.string(), fileSizeLimit(), bytes)) return std::nullopt;
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // The POSIX rule in the footer of a version 2+ compiled zone file: the file's

@@ -22,42 +22,11 @@
 #include "foundation/Format.h"
 #include "foundation/Number.h"
 #include "foundation/PropertyList.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
 
 namespace ossel {
 namespace {
-
-// What a stat tells about the file's content: a writer always renames a new
-// file into place, so any write changes the inode, and the times and size
-// catch edits made in place by other programs.
-struct FileIdentity {
-    bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    bool operator==(const FileIdentity& o) const {
-        if (exists != o.exists) return false;
-        if (!exists) return true;
-        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
-               modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
-               changed.tv_nsec == o.changed.tv_nsec;
-    }
-};
-
-FileIdentity identityOf(const struct stat& st) {
-    return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-}
-
-// nullopt when stat fails for another reason than a missing file.
-std::optional<FileIdentity> statIdentity(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) == 0) return identityOf(st);
-    if (errno == ENOENT || errno == ENOTDIR) return FileIdentity{};
-    return std::nullopt;
-}
 
 class FileDescriptor {
 public:
@@ -80,53 +49,54 @@ private:
     int fd_;
 };
 
-// The file as it is now: missing, a dictionary, or present but unreadable.
-struct FileContent {
-    enum class Status { Missing, Dictionary, Unreadable };
-    Status status = Status::Missing;
-    Ref<Dictionary> dictionary;  // set for Dictionary
-    FileIdentity identity;
-    std::string error;  // set for Unreadable
+// The files beside the store. Writers hold the lock, so one temporary name
+// serves them all, and a writer killed half-way leaves at most that one file,
+// which the next writer replaces. The backup is written before the store at
+// every save, so it is never older than the store: when the store is damaged,
+// its values are the newest there are, and no id counter goes back.
+struct StoreFiles {
+    std::string store, lock, temporary, backup, corrupt;
+    explicit StoreFiles(const std::string& path)
+        : store(path), lock(path + ".lock"), temporary(path + ".tmp"), backup(path + ".backup"),
+          corrupt(path + ".corrupt") {}
 };
 
-bool readAll(int fd, std::vector<uint8_t>& bytes) {
-    uint8_t buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-}
+// The file as it is now.
+struct FileContent {
+    enum class Status {
+        missing,
+        dictionary,
+        damaged,     // a regular file that is not a property-list dictionary
+        unreadable,  // not a regular file, too large, or refused by the system
+    };
+    Status status = Status::missing;
+    Ref<Dictionary> dictionary;  // set for dictionary
+    std::optional<FileIdentity> identity;
+    std::string error;  // set for damaged and unreadable
+};
 
 FileContent readContent(const std::string& path) {
     FileContent content;
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-        if (errno == ENOENT) return content;
-        content.status = FileContent::Status::Unreadable;
-        content.error = std::strerror(errno);
-        return content;
-    }
-    struct stat st{};
     std::vector<uint8_t> bytes;
-    if (::fstat(fd.get(), &st) != 0 || !readAll(fd.get(), bytes)) {
-        content.status = FileContent::Status::Unreadable;
-        content.error = std::strerror(errno);
+    FileError failure;
+    FileIdentity identity;
+    if (!readRegularFile(path, fileSizeLimit(), bytes, &failure, &identity)) {
+        if (failure.kind != FileErrorKind::notFound) {
+            content.status = FileContent::Status::unreadable;
+            content.error = failure.message;
+        }
         return content;
     }
-    content.identity = identityOf(st);
-    std::string error;
-    auto dictionary = kindCast<Dictionary>(readPropertyList(bytes, &error));
+    content.identity = identity;
+    PropertyListError error;
+    const auto root = readPropertyList(bytes, &error);
+    auto dictionary = kindCast<Dictionary>(root);
     if (!dictionary) {
-        content.status = FileContent::Status::Unreadable;
-        content.error = error.empty() ? "not a dictionary" : error;
+        content.status = FileContent::Status::damaged;
+        content.error = root ? "not a dictionary" : error.description();
         return content;
     }
-    content.status = FileContent::Status::Dictionary;
+    content.status = FileContent::Status::dictionary;
     content.dictionary = std::move(dictionary);
     return content;
 }
@@ -143,38 +113,48 @@ bool writeAll(int fd, std::string_view text) {
     return true;
 }
 
-// Writes beside the file and renames over it, so that a reader sees the old
-// content or the new, never a part; the data is on disk before the name moves.
-bool replaceFile(const std::string& path, std::string_view text, std::string& error) {
-    const std::string temporary = format("%@.tmp.%d", path, static_cast<int>(::getpid()));
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+// Writes the temporary file and renames it over `path`, so that a reader sees
+// the old content or the new, never a part; the data is on disk before the
+// name moves. Only a lock holder calls this.
+bool replaceFile(const StoreFiles& files, const std::string& path, std::string_view text, std::string& error) {
+    // Whatever a killed writer left under the temporary name goes first; creating
+    // anew rather than truncating never opens a FIFO put there in its place.
+    ::unlink(files.temporary.c_str());
+    FileDescriptor fd(::open(files.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) {
-        error = format("cannot create %@: %s", temporary, std::strerror(errno));
+        error = format("cannot create %@: %s", files.temporary, std::strerror(errno));
         return false;
     }
     const bool written = writeAll(fd.get(), text) && ::fsync(fd.get()) == 0;
     const int writeErrno = errno;
     if (!fd.close() || !written) {
-        error = format("cannot write %@: %s", temporary, std::strerror(written ? errno : writeErrno));
-        ::unlink(temporary.c_str());
+        error = format("cannot write %@: %s", files.temporary, std::strerror(written ? errno : writeErrno));
+        ::unlink(files.temporary.c_str());
         return false;
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = format("cannot rename %@ to %@: %s", temporary, path, std::strerror(errno));
-        ::unlink(temporary.c_str());
+    if (::rename(files.temporary.c_str(), path.c_str()) != 0) {
+        error = format("cannot rename %@ to %@: %s", files.temporary, path, std::strerror(errno));
+        ::unlink(files.temporary.c_str());
         return false;
     }
     return true;
 }
 
-// Holds an exclusive flock on "<file>.lock" for its lifetime; the lock file is
+// The backup first, then the store: see StoreFiles.
+bool save(const StoreFiles& files, const Dictionary& dictionary, std::string& error) {
+    const std::string xml = xmlPropertyListData(&dictionary, &error);
+    return !xml.empty() && replaceFile(files, files.backup, xml, error) && replaceFile(files, files.store, xml, error);
+}
+
+// Holds an exclusive flock on the lock file for its lifetime; the lock file is
 // never removed, so that every writer locks the same inode.
 class WriteLock {
 public:
-    explicit WriteLock(const std::string& path) : fd_(openCreatingDirectory(path + ".lock")) {
+    explicit WriteLock(const std::string& path) : fd_(openCreatingDirectory(path, error_)) {
         if (!fd_.valid()) return;
         while (::flock(fd_.get(), LOCK_EX) != 0) {
             if (errno != EINTR) {
+                error_ = std::strerror(errno);
                 fd_.close();
                 return;
             }
@@ -185,20 +165,69 @@ public:
         if (locked_) ::flock(fd_.get(), LOCK_UN);
     }
     bool locked() const { return locked_; }
+    const std::string& error() const { return error_; }
 
 private:
     // The store's directory is made on the first write that finds it missing.
-    static int openCreatingDirectory(const std::string& lockPath) {
-        const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != ENOENT) return fd;
-        std::error_code ignored;
-        std::filesystem::create_directories(std::filesystem::path(lockPath).parent_path(), ignored);
-        return ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // A lock file that is not a regular file is refused: a FIFO opened for
+    // writing would wait for a reader.
+    static int openCreatingDirectory(const std::string& lockPath, std::string& error) {
+        constexpr int kFlags = O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        int fd = ::open(lockPath.c_str(), kFlags, 0600);
+        if (fd < 0 && errno == ENOENT) {
+            std::error_code ignored;
+            std::filesystem::create_directories(std::filesystem::path(lockPath).parent_path(), ignored);
+            fd = ::open(lockPath.c_str(), kFlags, 0600);
+        }
+        if (fd < 0) {
+            error = std::strerror(errno);
+            return -1;
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            error = std::string("is ") + fileTypeName(info.st_mode) + ", not a regular file";
+            ::close(fd);
+            return -1;
+        }
+        return fd;
     }
 
+    std::string error_;
     FileDescriptor fd_;
     bool locked_ = false;
 };
+
+// Under the lock: a store that cannot be parsed is put aside and the backup
+// takes its place. Without the lock (a lock file that cannot be made) the
+// backup's values are read and nothing is moved.
+FileContent recoverDamagedStore(const StoreFiles& files, const WriteLock& lock) {
+    FileContent content = readContent(files.store);
+    if (content.status != FileContent::Status::damaged) return content;  // another process was first
+    FileContent backup = readContent(files.backup);
+    const bool usable = backup.status == FileContent::Status::dictionary;
+    // A second name rather than a rename, so that the store never goes missing
+    // (a missing store reads as empty, and its counters would start again) until
+    // the backup replaces it in one rename. Renamed only where links cannot be made.
+    ::unlink(files.corrupt.c_str());
+    const bool putAside = lock.locked() && (::link(files.store.c_str(), files.corrupt.c_str()) == 0 ||
+                                            ::rename(files.store.c_str(), files.corrupt.c_str()) == 0);
+    if (!putAside) {
+        writeErrorLine(format("User defaults: %@ cannot be read (%@); %@", files.store, content.error,
+                              usable ? format("the values of %@ are used", files.backup) : "it reads as empty"));
+        backup.identity = content.identity;
+        return usable ? backup : FileContent{FileContent::Status::missing, nullptr, content.identity, {}};
+    }
+    std::string error;
+    if (!usable) {
+        ::unlink(files.store.c_str());
+    } else if (!save(files, *backup.dictionary, error)) {
+        writeErrorLine(format("User defaults: cannot restore %@ from %@: %@", files.store, files.backup, error));
+    }
+    writeErrorLine(format("User defaults: %@ cannot be read (%@); it is kept as %@ and %@", files.store, content.error,
+                          files.corrupt,
+                          usable ? "the store starts again from its backup" : "the store starts empty (no backup)"));
+    return readContent(files.store);
+}
 
 // The platform reads a text's leading integer: white space, an optional sign,
 // digits; anything after is ignored, and values beyond the range clamp.
@@ -253,21 +282,24 @@ Standard& standard() {
 }  // namespace
 
 struct UserDefaults::State {
+    explicit State(const std::string& path) : files(path) {}
+    const StoreFiles files;  // named once: every read would otherwise build five paths
     std::mutex mutex;
-    std::optional<FileIdentity> cachedIdentity;  // unset until the first read
+    std::optional<FileIdentity> cachedIdentity;  // of the store the cache was read from, when there was one
     Ref<Dictionary> cached = Dictionary::make(false);
 
-    // The file's current dictionary; a stat when nothing changed since the last read.
-    Ref<Dictionary> current(const std::string& path) {
-        const auto identity = statIdentity(path);
-        if (identity && cachedIdentity && *identity == *cachedIdentity) return cached;
-        FileContent content = readContent(path);
-        remember(content.status == FileContent::Status::Dictionary ? content.dictionary : Dictionary::make(false),
+    // The store's current dictionary; a stat when nothing changed since the last read.
+    Ref<Dictionary> current() {
+        const auto identity = fileIdentityAtPath(files.store);
+        if (identity && identity == cachedIdentity) return cached;
+        FileContent content = readContent(files.store);
+        if (content.status == FileContent::Status::damaged) content = recoverDamagedStore(files, WriteLock(files.lock));
+        remember(content.status == FileContent::Status::dictionary ? content.dictionary : Dictionary::make(false),
                  content.identity);
         return cached;
     }
 
-    void remember(Ref<Dictionary> dictionary, const FileIdentity& identity) {
+    void remember(Ref<Dictionary> dictionary, const std::optional<FileIdentity>& identity) {
         cached = std::move(dictionary);
         cachedIdentity = identity;
     }
@@ -294,12 +326,12 @@ std::string UserDefaults::defaultPath() {
     return homeDirectory() + "/.config/ossel/defaults.plist";
 }
 
-UserDefaults::UserDefaults(std::string path) : path_(std::move(path)), state_(std::make_unique<State>()) {}
+UserDefaults::UserDefaults(std::string path) : path_(std::move(path)), state_(std::make_unique<State>(path_)) {}
 UserDefaults::~UserDefaults() = default;
 
 Ref<Object> UserDefaults::objectForKey(std::string_view key) {
     const std::lock_guard lock(state_->mutex);
-    return state_->current(path_)->objectForKey(key);
+    return state_->current()->objectForKey(key);
 }
 
 int64_t UserDefaults::integerForKey(std::string_view key) {
@@ -345,16 +377,18 @@ bool UserDefaults::setObject(Ref<Object> value, std::string_view key) {
         return false;
     }
     const std::lock_guard threadLock(state_->mutex);
-    const WriteLock lock(path_);
+    const StoreFiles& files = state_->files;
+    const WriteLock lock(files.lock);
     if (!lock.locked()) {
-        writeErrorLine(format("User defaults: cannot lock %@.lock: %s", path_, std::strerror(errno)));
+        writeErrorLine(format("User defaults: %@: %@; \"%@\" is not stored", files.lock, lock.error(), key));
         return false;
     }
     // Re-read under the lock: another process may have written other keys since our last read.
-    FileContent content = readContent(path_);
-    if (content.status == FileContent::Status::Unreadable) {
-        writeErrorLine(format("User defaults: %@ cannot be read (%@); it is left as it is and \"%@\" is not stored",
-                                     path_, content.error, key));
+    FileContent content = readContent(files.store);
+    if (content.status == FileContent::Status::damaged) content = recoverDamagedStore(files, lock);
+    if (content.status == FileContent::Status::unreadable || content.status == FileContent::Status::damaged) {
+        writeErrorLine(format("User defaults: %@: %@; it is left as it is and \"%@\" is not stored", files.store,
+                              content.error, key));
         return false;
     }
     auto dictionary = content.dictionary ? content.dictionary->mutableCopy() : Dictionary::make(true);
@@ -364,14 +398,12 @@ bool UserDefaults::setObject(Ref<Object> value, std::string_view key) {
     } else {
         dictionary->removeObjectForKey(key);
     }
-
     std::string error;
-    const std::string xml = xmlPropertyListData(dictionary.get(), &error);
-    if (xml.empty() || !replaceFile(path_, xml, error)) {
-        writeErrorLine(format("User defaults: cannot write %@: %@", path_, error));
+    if (!save(files, *dictionary, error)) {
+        writeErrorLine(format("User defaults: cannot write %@: %@", files.store, error));
         return false;
     }
-    if (const auto identity = statIdentity(path_)) state_->remember(std::move(dictionary), *identity);
+    state_->remember(std::move(dictionary), fileIdentityAtPath(files.store));
     return true;
 }
 

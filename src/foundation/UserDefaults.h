@@ -7,8 +7,11 @@
 // beside it, the file is re-read, only the written key is changed, and the
 // result replaces the file atomically. Two processes writing different keys
 // therefore never lose each other's values. Reads see the file's current
-// content. A missing or unreadable file reads as empty, and a file that cannot
-// be read is never overwritten.
+// content. Every save writes a backup beside the store first; a store that is
+// a regular file but no property-list dictionary is renamed with a ".corrupt"
+// suffix and replaced by its backup, so that id counters never go back. A
+// missing store reads as empty; one that cannot be read at all (a FIFO, a
+// directory, too large, no permission) reads as empty and is never overwritten.
 
 #include <cstdint>
 #include <memory>

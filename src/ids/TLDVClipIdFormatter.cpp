@@ -77,23 +77,17 @@ bool TLDVClipIdFormatter::getObjectValue(Ref<Object>* value, std::optional<std::
         return failWith(value, error, "Failed to scan");
 
     // Child uids that cannot be read (as in "...:3--parent?") stay 0.
-    bool child = false;
     double childDateUid = 0;
     int32_t childIntUid = 0;
     if (scanner.scanString("-")) {
         scanner.scanDouble(&childDateUid);
         scanner.scanString(":");
         scanner.scanInt(&childIntUid);
-        child = true;
     }
     // Child uids without a parent part make no child: only the parent slot does.
     std::string parentLookUp;
-    if (scanner.scanString("-")) {
-        scanner.scanUpToString("?", &parentLookUp);
-        child = true;
-    } else {
-        child = false;
-    }
+    const bool child = scanner.scanString("-");
+    if (child) scanner.scanUpToString("?", &parentLookUp);
 
     auto sequence = std::make_shared<TLDVClipSequenceId>(std::move(host), sequenceIndex, sequenceDate);
     if (child)

@@ -5,12 +5,16 @@
 // a list leaves the catalog file unread.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "catalog/TLOsselOrgConceptRecord.h"
 #include "foundation/Array.h"
 #include "foundation/Dictionary.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
+#include "importer/CatalogRecordIndex.h"
+#include "importer/ImporterCatalogInterface.h"
 
 namespace ossel {
 
@@ -27,17 +31,23 @@ void loadPeople(Dictionary* table, const std::string& catalogDir);
 void loadPlaces(Dictionary* table, const std::string& catalogDir);
 void loadEvents(Dictionary* table, const std::string& catalogDir);
 
-// A record class as the reader sees it: builds a record from one catalog-file
-// entry, or answers null when the entry is none of its kind.
-using OrgConceptRecordClass = Ref<TLOsselOrgConceptRecord> (*)(const Dictionary* entry);
-
 // Reads a catalog file into the table, a later record replacing an earlier one
 // with the same id. A file that cannot be read, or whose top level is not an
 // array, adds nothing; entries that give no record are passed over. False only
 // when there is no table.
 bool loadOrgConceptRecordsOfClass(OrgConceptRecordClass recordClass, const std::string& path, Dictionary* table);
 
-// Called with the path of every catalog file the lookup opens. Tests only.
-void setCatalogFileReadObserverForTesting(std::function<void(const std::string& path)> observer);
+// Reads a catalog file and hands each element of its top-level array to
+// `take` as soon as it is read, in file order, so that the file's property
+// lists are never all held at once. False when the file gives no records: it
+// cannot be read (missing, not a regular file, over the catalog size limit,
+// refused by the read hook) or it is not a property-list array; what was
+// handed over must then be dropped, since a catalog counts whole or not at all.
+// *identity receives the identity of the file read, whenever its bytes could be.
+bool readCatalogEntries(const std::string& path, const std::function<void(const Dictionary* entry)>& take,
+                        std::optional<FileIdentity>* identity = nullptr);
+
+// The host's hook, asked before every catalog read (null: none).
+void setCatalogReadHook(OsselCatalogReadHook hook, void* context);
 
 }  // namespace ossel

@@ -4,6 +4,7 @@
 
 #include "foundation/Format.h"
 #include "foundation/PropertyList.h"
+#include "importer/CatalogCache.h"
 #include "importer/CatalogLookup.h"
 #include "importer/PathComponents.h"
 #include "importer/TLDVClipAnnotationKeys.h"
@@ -48,12 +49,22 @@ void importCatalogMatches(const Dictionary& annotation, const std::string& catal
 }
 
 bool isCatalogDirectory(const std::string& directory) {
-    return fileExistsAtPath(stringByAppendingPathComponent(directory, kCatalogProbeFile));
+    return CatalogCache::shared().identityAt(stringByAppendingPathComponent(directory, kCatalogProbeFile)).has_value();
 }
+
+// The catalog paths an import looks at are its dependencies, reported after it.
+class ImportScope {
+public:
+    ImportScope() { CatalogCache::shared().beginImport(); }
+    ~ImportScope() { CatalogCache::shared().endImport(); }
+    ImportScope(const ImportScope&) = delete;
+    ImportScope& operator=(const ImportScope&) = delete;
+};
 
 }  // namespace
 
 Boolean GetMetadataForFile(void*, CFMutableDictionaryRef attributes, CFStringRef, CFStringRef pathToFile) {
+    const ImportScope scope;
     if (!attributes || !pathToFile) return false;
     // An exception must not cross into the host: it cannot catch ours.
     try {

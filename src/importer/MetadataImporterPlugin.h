@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "importer/ImporterCatalogInterface.h"
 #include "platform/MDImporter.h"
 
 #define OSSEL_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
@@ -27,3 +28,8 @@ OSSEL_PLUGIN_EXPORT ossel::HRESULT MetadataImporterQueryInterface(void* thisInst
                                                                   ossel::LPVOID* ppv);
 OSSEL_PLUGIN_EXPORT ossel::ULONG MetadataImporterPluginAddRef(void* thisInstance);
 OSSEL_PLUGIN_EXPORT ossel::ULONG MetadataImporterPluginRelease(void* thisInstance);
+
+// Beside the table: the catalog paths of the last import, and the host's hook
+// before each catalog read (ImporterCatalogInterface.h).
+OSSEL_PLUGIN_EXPORT size_t OsselImporterCatalogDependencies(const OsselCatalogDependency** entries);
+OSSEL_PLUGIN_EXPORT void OsselImporterSetCatalogReadHook(OsselCatalogReadHook hook, void* context);

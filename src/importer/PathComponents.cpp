@@ -1,7 +1,6 @@
 #include "importer/PathComponents.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -66,11 +65,6 @@ std::string stringByExpandingTildeInPath(std::string_view path) {
     if (home.empty()) return std::string(path);
     if (slash == std::string_view::npos || slash + 1 == path.size()) return home;
     return stringByAppendingPathComponent(home, path.substr(slash + 1));
-}
-
-bool fileExistsAtPath(const std::string& path) {
-    struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace ossel

@@ -19,7 +19,4 @@ std::string stringByAppendingPathComponent(std::string_view path, std::string_vi
 // that user's home; anything else, or an unknown user, is left as it is.
 std::string stringByExpandingTildeInPath(std::string_view path);
 
-// Anything at the path, a directory included (symbolic links followed).
-bool fileExistsAtPath(const std::string& path);
-
 }  // namespace ossel

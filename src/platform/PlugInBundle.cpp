@@ -1,10 +1,12 @@
 #include "platform/PlugInBundle.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include "foundation/Array.h"
 #include "foundation/Format.h"
 #include "foundation/PropertyList.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
 
 namespace ossel {
@@ -65,8 +67,7 @@ std::unique_ptr<PlugInBundle> PlugInBundle::load(const std::string& bundlePath, 
     std::string readError;
     const auto info = kindCast<Dictionary>(readPropertyListFromFile(infoPath, &readError));
     if (!info) {
-        setError(error, format("%@: cannot read the bundle's information property list (%@)", infoPath,
-                               readError.empty() ? std::string("not a dictionary") : readError));
+        setError(error, format("%@: %@", infoPath, readError.empty() ? std::string("not a dictionary") : readError));
         return nullptr;
     }
     const auto executable = info->objectForKeyAs<String>("CFBundleExecutable");
@@ -75,6 +76,12 @@ std::unique_ptr<PlugInBundle> PlugInBundle::load(const std::string& bundlePath, 
         return nullptr;
     }
     const std::string executablePath = modulePath(bundlePath, executable->utf8());
+    // The loader would wait on a FIFO for ever; what is missing it reports itself.
+    struct stat module {};
+    if (::stat(executablePath.c_str(), &module) == 0 && !S_ISREG(module.st_mode)) {
+        setError(error, format("%@: is %s, not a regular file", executablePath, fileTypeName(module.st_mode)));
+        return nullptr;
+    }
     void* handle = dlopen(executablePath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         const char* reason = dlerror();
@@ -135,6 +142,8 @@ CFPlugInFactoryFunction PlugInBundle::factoryFunction(const std::string& factory
     setError(error, format("%@: no factory %@ in CFPlugInFactories", bundlePath_, factoryId));
     return nullptr;
 }
+
+void* PlugInBundle::exportedSymbol(const std::string& name) const { return dlsym(handle_, name.c_str()); }
 
 void* PlugInBundle::createInstanceForType(CFUUIDRef typeID, std::string* error) const {
     const auto factoryIds = factoryIdsForType(typeID);

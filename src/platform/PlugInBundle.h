@@ -43,6 +43,10 @@ public:
     // The exported factory function for a factory id; null with *error when absent.
     CFPlugInFactoryFunction factoryFunction(const std::string& factoryId, std::string* error) const;
 
+    // An entry point the module exports beside its factories (null when absent), for
+    // interfaces a host may use when the plug-in offers them.
+    void* exportedSymbol(const std::string& name) const;
+
     // The first factory serving the type, called with it: a new instance (count 1) or
     // null with *error. The instance is the caller's to Release.
     void* createInstanceForType(CFUUIDRef typeID, std::string* error) const;

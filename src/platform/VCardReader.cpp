@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "foundation/Date.h"
 #include "foundation/Format.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
 #include "platform/ABMultiValue.h"
 
@@ -403,14 +402,13 @@ std::vector<Ref<ABPerson>> VCardReader::personsFromText(std::string_view text, s
 }
 
 std::vector<Ref<ABPerson>> VCardReader::personsFromFile(const std::string& path, std::vector<std::string>* problems) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream contents;
-    if (file) contents << file.rdbuf();
-    if (!file || file.bad()) {
-        if (problems) problems->push_back(format("%@: cannot be read", path));
+    std::vector<uint8_t> bytes;
+    FileError error;
+    if (!readRegularFile(path, fileSizeLimit(), bytes, &error)) {
+        if (problems) problems->push_back(format("%@: %@", path, error.message));
         return {};
     }
-    return personsFromText(contents.str(), problems);
+    return personsFromText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), problems);
 }
 
 }  // namespace ossel

@@ -1,6 +1,5 @@
 #include "plist/TLDVPListContainer.h"
 
-#include <algorithm>
 #include <typeinfo>
 
 #include "base/TLLog.h"
@@ -13,6 +12,7 @@
 #include "foundation/CalendarDate.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Format.h"
+#include "foundation/Unicode.h"
 #include "ids/DVClipId.h"
 #include "ids/DVMovieSnapshotId.h"
 #include "ids/DVMovieSnapshotIdFormatter.h"
@@ -29,46 +29,21 @@ namespace {
     return true;
 }();
 
-// Bytes taken by the UTF-8 character that starts with this byte (1 for a stray continuation byte).
-size_t utf8CharacterLength(unsigned char lead) {
-    if (lead >= 0xF0 && lead <= 0xF7) return 4;
-    if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
-    if (lead >= 0xC0) return 2;
-    return 1;
-}
-
 // The body of a typed string: what follows the prefix and the one character
 // after it, which the encoders always write as ":" and the decoders never
 // examine. A string that ends within that character has an empty body, which
 // no formatter accepts, so that it fails like any other unreadable body.
 std::string_view bodyAfterPrefix(std::string_view string, size_t prefixLength) {
     if (string.size() <= prefixLength) return {};
-    const size_t start = prefixLength + utf8CharacterLength(static_cast<unsigned char>(string[prefixLength]));
-    return start >= string.size() ? std::string_view{} : string.substr(start);
+    size_t start = prefixLength;
+    unicode::decodeNext(string, start);
+    return string.substr(start);
 }
 
-// The typed string format joins two "%@" arguments with literal text. Encoders
-// join them directly, as format() would, so that a container writing thousands
-// of values does not parse the format for each one.
-inline constexpr std::string_view kObjectArgument = "%@";
-static_assert(kTLDVTypedStringFormat.size() >= 2 * kObjectArgument.size() &&
-                  kTLDVTypedStringFormat.starts_with(kObjectArgument) &&
-                  kTLDVTypedStringFormat.ends_with(kObjectArgument),
-              "a typed string is a prefix and a body joined by literal text");
-inline constexpr std::string_view kTypedStringSeparator =
-    kTLDVTypedStringFormat.substr(kObjectArgument.size(), kTLDVTypedStringFormat.size() - 2 * kObjectArgument.size());
-static_assert(kTypedStringSeparator.find('%') == std::string_view::npos, "the separator is literal text");
-// What "%@" writes for a missing object.
-inline constexpr std::string_view kMissingBody = "(null)";
-
-// The formatter's text was made for this one string and mostly has room to
-// spare: the prefix goes in front of it in its own buffer, with no second allocation.
-Ref<String> typedString(std::string_view prefix, std::optional<std::string>&& body) {
-    std::string joined = body ? std::move(*body) : std::string(kMissingBody);
-    joined.insert(0, prefix.size() + kTypedStringSeparator.size(), ' ');
-    const auto separator = std::copy(prefix.begin(), prefix.end(), joined.begin());
-    std::copy(kTypedStringSeparator.begin(), kTypedStringSeparator.end(), separator);
-    return str(std::move(joined));
+// Thousands of values are written per container: the format is read once.
+Ref<String> typedString(std::string_view prefix, const std::optional<std::string>& body) {
+    static const ParsedFormat typed(kTLDVTypedStringFormat);
+    return str(body ? typed(prefix, *body) : typed(prefix, nullptr));
 }
 
 // Parses a body with a formatter; a failure is logged with the body and the formatter's message.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "foundation/Number.h"
 #include "foundation/String.h"
 #include "foundation/StringTable.h"
+#include "ids/TLDVClipSequenceId.h"
 
 using namespace ossel;
 namespace fs = std::filesystem;
@@ -74,19 +76,19 @@ TEST(TLLog, MessagesFallBackToTheKeyAndUseTheirOwnTables) {
     EXPECT_EQ(TLLog::localizedString("Not translated"), "Not translated");
 }
 
-TEST(TLEquals, NilSafeEquality) {
-    const auto one = Number::withInt(1);
-    const auto oneReal = Number::withDouble(1.0);
-    const auto two = Number::withInt(2);
-    const auto text = str("1");
-    EXPECT_TRUE(TLObjectsAreNilOrEqual(nullptr, nullptr));
-    EXPECT_FALSE(TLObjectsAreNilOrEqual(one.get(), nullptr));
-    EXPECT_FALSE(TLObjectsAreNilOrEqual(nullptr, one.get()));
-    EXPECT_TRUE(TLObjectsAreNilOrEqual(one.get(), one.get()));
-    EXPECT_TRUE(TLObjectsAreNilOrEqual(one.get(), oneReal.get()));
-    EXPECT_FALSE(TLObjectsAreNilOrEqual(one.get(), two.get()));
-    EXPECT_FALSE(TLObjectsAreNilOrEqual(one.get(), text.get()));
-    EXPECT_TRUE(TLObjectsAreNilOrEqual(Ref<Object>(Array::make({one, text})), Ref<Object>(Array::make({oneReal, str("1")}))));
-    EXPECT_TRUE(TLEquals::isObjectEqualTo(text.get(), str("1").get()));
-    EXPECT_FALSE(TLEquals::isObjectEqualTo(text.get(), nullptr));
+TEST(TLEquals, NilSafeEqualityAlwaysAsksTheFirstObject) {
+    const Ref<Object> one = Number::withInt(1), text = str("1");
+    // Not equal to itself: even the same object is asked.
+    const Ref<Object> undated = std::make_shared<TLDVClipSequenceId>("host", 1, std::nan(""));
+    const struct {
+        Ref<Object> a, b;
+        bool equal;
+    } cases[] = {{nullptr, nullptr, true},          {one, nullptr, false},      {nullptr, one, false},
+                 {one, Number::withDouble(1.0), true}, {one, Number::withInt(2), false}, {one, text, false},
+                 {undated, undated, false},
+                 {Array::make({one, text}), Array::make({Number::withDouble(1.0), str("1")}), true}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(TLObjectsAreNilOrEqual(c.a, c.b), c.equal) << (c.a ? c.a->description() : "nil");
+        EXPECT_EQ(TLEquals::isObjectEqualTo(c.a.get(), c.b.get()), c.equal);
+    }
 }

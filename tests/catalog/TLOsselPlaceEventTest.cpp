@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "catalog/TLOsselEvent.h"
+#include "catalog/TLOsselPeople.h"
 #include "catalog/TLOsselPlace.h"
 #include "foundation/Number.h"
 #include "support/TestEnvironment.h"
@@ -36,8 +37,10 @@ TEST_F(PlaceEventTest, EachKindKeepsItsOwnCounter) {
     EXPECT_EQ(TLOsselPlace::nextPlaceId()->utf8(), "OsselPlace.studio_mac_local-1-1199145600.123457");
     EXPECT_EQ(TLOsselPlace::nextPlaceId()->utf8(), "OsselPlace.studio_mac_local-2-1199145600.123457");
     EXPECT_EQ(std::make_shared<TLOsselEvent>()->eventId()->utf8(), "OsselEvent.studio_mac_local-1-1199145600.123457");
+    EXPECT_EQ(std::make_shared<TLOsselPeople>()->peopleId()->utf8(), "OsselPeople.studio_mac_local-1-1199145600.123457");
     EXPECT_EQ(storedInteger("com.tollendra.PlaceIdGenerator"), 2);
     EXPECT_EQ(storedInteger("com.tollendra.eventIdGenerator"), 1);
+    EXPECT_EQ(storedInteger("com.tollendra.PeopleIdGenerator"), 1);
     EXPECT_FALSE(storedInteger("com.tollendra.EventIdGenerator"));
 
     TLOsselEvent::resetEventId();

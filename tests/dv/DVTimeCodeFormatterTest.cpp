@@ -9,6 +9,7 @@
 #include "dv/DVTestSupport.h"
 #include "dv/DVTimeCode.h"
 #include "foundation/String.h"
+#include "foundation/Unicode.h"
 
 namespace ossel {
 namespace {
@@ -59,8 +60,8 @@ TEST(DVTimeCodeFormatter, FailsForNothingOrTheWrongLengthAndLeavesTheValue) {
     for (const std::string text : {"01:02:03.\xe9\xe9", "01:02:03:\xe9\xe9", "\xf0\x9f\x98:02:03.0", "\xff\xfe:02:03.04",
                                    "0\xc3:02:03.04", "01:02:03.0\xf4\x90\x80\x80", "\x80\x80\x80\x80\x80\x80\x80\x80"}) {
         Ref<Object> value;
-        EXPECT_EQ(DVTimeCodeFormatter().getObjectValue(&value, text, nullptr), utf16Length(text) == 11) << text;
-        EXPECT_EQ(value != nullptr, utf16Length(text) == 11) << text;
+        EXPECT_EQ(DVTimeCodeFormatter().getObjectValue(&value, text, nullptr), unicode::utf16Length(text) == 11) << text;
+        EXPECT_EQ(value != nullptr, unicode::utf16Length(text) == 11) << text;
     }
 }
 

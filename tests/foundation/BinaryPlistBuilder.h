@@ -17,6 +17,7 @@
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
+#include "foundation/Unicode.h"
 
 namespace ossel::testing {
 
@@ -105,11 +106,7 @@ private:
         } else {
             std::vector<uint16_t> units;
             for (size_t i = 0; i < s.size();) {
-                const unsigned char c = static_cast<unsigned char>(s[i]);
-                const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-                uint32_t cp = len == 1 ? c : c & (0x7F >> len);
-                for (int k = 1; k < len; ++k) cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-                i += static_cast<size_t>(len);
+                const char32_t cp = unicode::decodeNext(s, i);
                 if (cp >= 0x10000) units.push_back(static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
                 units.push_back(static_cast<uint16_t>(cp >= 0x10000 ? 0xDC00 + ((cp - 0x10000) & 0x3FF) : cp));
             }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "foundation/Array.h"
@@ -10,59 +11,72 @@
 using namespace ossel;
 
 namespace {
+
 template <class... A>
 std::string printfOf(const char* fmt, A... args) {
     char buffer[512];
     std::snprintf(buffer, sizeof buffer, fmt, args...);
     return buffer;
 }
-}  // namespace
+
+// The one-shot function and a format parsed once must write the same text.
+template <class... A>
+void expectText(const char* fmt, const std::string& want, const A&... args) {
+    EXPECT_EQ(format(fmt, args...), want) << fmt;
+    EXPECT_EQ(ParsedFormat(fmt)(args...), want) << fmt << " (parsed once)";
+}
 
 TEST(Format, IntegerConversionsMatchPrintf) {
     const int values[] = {0, 1, -1, 7, 42, 99, 100, 255, -255, 2147483647, -2147483647 - 1};
-    const char* formats[] = {"%d", "%02d", "%04d", "%i", "%5d", "%-5d|", "%+d", "% d", "%.3d", "%x", "%X", "%08x", "%o", "%u"};
+    const char* formats[] = {"%d",  "%02d", "%04d", "%i",   "%5d", "%-5d|", "%+d",   "% d",   "%.3d", "%.0d|",
+                             "%x",  "%X",   "%08x", "%#x",  "%#X", "%#08x", "%#10x", "%o",    "%#o",  "%#.0o",
+                             "%u",  "%hhd", "%hd",  "%-+6d", "%+05d"};
     for (const char* f : formats) {
-        for (int v : values) EXPECT_EQ(format(f, v), printfOf(f, v)) << f << " " << v;
+        for (int v : values) expectText(f, printfOf(f, v), v);
     }
     const long long big[] = {0, -1, 9223372036854775807LL, -9223372036854775807LL - 1, 4294967296LL};
     for (long long v : big) {
-        EXPECT_EQ(format("%lld", v), printfOf("%lld", v));
-        EXPECT_EQ(format("%ld", v), printfOf("%ld", static_cast<long>(v)));
-        EXPECT_EQ(format("%llu", v), printfOf("%llu", static_cast<unsigned long long>(v)));
+        expectText("%lld", printfOf("%lld", v), v);
+        expectText("%ld", printfOf("%ld", static_cast<long>(v)), v);
+        expectText("%llu", printfOf("%llu", static_cast<unsigned long long>(v)), v);
     }
-}
-
-TEST(Format, UnsignedAboveTwoToThe31PrintsNegativeWithPercentD) {
-    EXPECT_EQ(format("%d", 2147483648u), "-2147483648");
-    EXPECT_EQ(format("%d", 4294967295u), "-1");
-    EXPECT_EQ(format("%u", 4294967295u), "4294967295");
+    // "%d" takes a 32-bit int, as in C.
+    expectText("%d", "-2147483648", 2147483648u);
+    expectText("%u", "4294967295", 4294967295u);
 }
 
 TEST(Format, RealConversionsMatchPrintf) {
-    const double values[] = {0.0, 1.0, -1.5, 29.97, 25.0, 4.0 / 3.0, 16.0 / 9.0, 1199145600.25, 1199149200.5,
-                             1e-9, 123456789.123456789, -0.0, 1e300};
+    const double values[] = {0.0,  1.0, -1.5, 29.97, 25.0, 4.0 / 3.0, 16.0 / 9.0, 1199145600.25, 1199149200.5,
+                             1e-9, 123456789.123456789, -0.0, 1e300, INFINITY, -NAN};
     const char* formats[] = {"%f", "%.8f", "%.2f", "%10.3f", "%-10.1f|", "%e", "%g", "%.3g", "%+f", "%a", "%010.2f"};
     for (const char* f : formats) {
-        for (double v : values) EXPECT_EQ(format(f, v), printfOf(f, v)) << f << " " << v;
+        for (double v : values) expectText(f, printfOf(f, v), v);
     }
+}
+
+TEST(Format, WidthAndPrecisionFromTheArguments) {
+    expectText("%*d|%-*d|%*d", printfOf("%*d|%-*d|%*d", 5, 42, 4, 7, -4, 7), 5, 42, 4, 7, -4, 7);
+    expectText("%.*f|%.*s", printfOf("%.*f|%.*s", 3, 2.5, 2, "abc"), 3, 2.5, 2, "abc");
+    expectText("%*d", "%*d", 5);  // the width took the only argument
 }
 
 TEST(Format, ObjectsTextsAndTheSystemsOwnFormats) {
     auto s = str("Sequence.studio-mac.local-7-1199145600.250000");
-    EXPECT_EQ(format("%@-%@.%d", str("Clip"), s, 3), "Clip-Sequence.studio-mac.local-7-1199145600.250000.3");
-    EXPECT_EQ(format("%@%@:%d:%.8f", "sequence//:", "studio-mac.local", 7, 1199145600.25),
-              "sequence//:studio-mac.local:7:1199145600.25000000");
-    EXPECT_EQ(format("%@ %@", Ref<String>(), str("x")), "(null) x");
-    EXPECT_EQ(format("%@", Number::withInt(3)), "3");
-    EXPECT_EQ(format("%s|%5s|%-5s|%.2s", "abc", "ab", "ab", "abcdef"), "abc|   ab|ab   |ab");
-    EXPECT_EQ(format("100%% %c", 'x'), "100% x");
-    auto a = Array::make({str("a b"), Number::withInt(2)});
-    EXPECT_EQ(format("%@", a), "(\n    \"a b\",\n    2\n)");
+    expectText("%@-%@.%d", "Clip-Sequence.studio-mac.local-7-1199145600.250000.3", str("Clip"), s, 3);
+    expectText("%@%@:%d:%.8f", "sequence//:studio-mac.local:7:1199145600.25000000", "sequence//:", "studio-mac.local",
+               7, 1199145600.25);
+    expectText("%@ %@", "(null) x", Ref<String>(), str("x"));
+    expectText("%@", "3", Number::withInt(3));
+    expectText("%s|%5s|%-5s|%.2s", "abc|   ab|ab   |ab", "abc", "ab", "ab", "abcdef");
+    expectText("100%% %c", "100% x", 'x');
+    expectText("%@", "(\n    \"a b\",\n    2\n)", Array::make({str("a b"), Number::withInt(2)}));
 }
 
 TEST(Format, MissingArgumentsAndUnknownConversionsStayAsWritten) {
-    EXPECT_EQ(format("%d and %d", 1), "1 and %d");
-    EXPECT_EQ(format("%y %d", 5), "%y 5");
-    EXPECT_EQ(format("tail %"), "tail %");
-    EXPECT_EQ(format("%d", "text"), "0");
+    expectText("%d and %d", "1 and %d", 1);
+    expectText("%y %d", "%y 5", 5);
+    expectText("tail %", "tail %");
+    expectText("%d", "0", "text");
 }
+
+}  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 
 #include "foundation/Array.h"
 #include "foundation/Data.h"
@@ -13,6 +14,7 @@
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
 #include "foundation/PropertyList.h"
+#include "foundation/RegularFile.h"
 #include "foundation/String.h"
 
 using namespace ossel;
@@ -29,6 +31,7 @@ value = {
     "real": 0.1, "huge": 1.7976931348623157e308, "yes": True, "no": False,
     "old": datetime.datetime(1850, 1, 1), "future": datetime.datetime(2150, 12, 31, 23, 59, 59),
     "data": bytes(range(256)), "array": [1, "two", [3.5, {}], []], "dict": {"k": "v", "nested": {"deeper": [True]}},
+    "Beta": "upper case sorts first", "_": "", "\u00e9": "non-ASCII sorts last",
 }
 )";
     std::string output;
@@ -58,7 +61,7 @@ Ref<Object> ourValue() {
         {"future", Date::withTimeIntervalSinceReferenceDate(4733510399.0)}, {"data", Data::make(bytes)},
         {"array", Array::make({Number::withInt(1), str("two"), Array::make({Number::withDouble(3.5), Dictionary::make()}),
                                Array::make()})},
-        {"dict", inner},
+        {"dict", inner}, {"Beta", str("upper case sorts first")}, {"_", str("")}, {"\u00e9", str("non-ASCII sorts last")},
     };
     for (const auto& [key, value] : entries) d->setObject(value, key);
     return d;
@@ -92,5 +95,39 @@ TEST(PropertyListInterop, BothWaysWithPlistlibInBothFormats) {
                         "print('equal' if plistlib.loads(raw) == value else 'different')\n"
                         "print('same bytes' if plistlib.dumps(value) == raw else raw.decode())"),
               "equal\nsame bytes\n");
+    fs::remove_all(dir);
+}
+
+// Writers refer to one container from everywhere it appears: plistlib does so for a
+// list or dictionary given more than once. Heavy sharing reads; a file whose sharing
+// would build a tree of 2^40 objects is refused.
+TEST(PropertyListInterop, SharedContainersFromPlistlib) {
+    if (std::system("python3 -c 'import plistlib' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3 with plistlib";
+    const fs::path dir = fs::temp_directory_path() / ("ossel-shared-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string small = (dir / "small").string(), large = (dir / "large").string(), bomb = (dir / "bomb").string();
+    ASSERT_EQ(runPython("b = lambda v: plistlib.dumps(v, fmt=plistlib.FMT_BINARY)\n"
+                        "open('" + small + "', 'wb').write(b([{'a': [1]}] * 100))\n"
+                        "open('" + large + "', 'wb').write(b([{'a': list(range(1000))}] * 5000))\n"
+                        "x = 'leaf'\n"
+                        "for _ in range(40): x = [x, x]\n"
+                        "open('" + bomb + "', 'wb').write(b(x))\n"
+                        "print(len(b([{'a': [1]}] * 100)))"),
+              "157\n");
+    for (const auto& [path, count, items, lastItem] : {std::tuple{small, 100u, 1u, 1}, std::tuple{large, 5000u, 1000u, 999}}) {
+        std::string error;
+        const auto list = kindCast<Array>(readPropertyListFromFile(path, &error));
+        ASSERT_TRUE(list) << error;
+        ASSERT_EQ(list->count(), count);
+        const auto last = kindCast<Dictionary>(list->objectAtIndex(count - 1));
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->objectForKeyAs<Array>("a")->count(), items);
+        EXPECT_EQ(kindCast<Number>(last->objectForKeyAs<Array>("a")->objectAtIndex(items - 1))->longLongValue(), lastItem);
+    }
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(readRegularFile(bomb, 1 << 20, bytes));
+    PropertyListError error;
+    EXPECT_FALSE(readPropertyList(bytes, &error));
+    EXPECT_EQ(error.kind, PropertyListErrorKind::tooManyObjects);
     fs::remove_all(dir);
 }

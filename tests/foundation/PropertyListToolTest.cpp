@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
+
+#include "support/SpecialFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -53,6 +56,30 @@ TEST(PropertyListTool, PrintsGoodFilesAndNamesEachBadOne) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("missing.plist: No such file or directory"), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("Ann Lee"), std::string::npos) << "keeps going after a bad file";
-    EXPECT_EQ(plcat("").status, 2);
+
+    // Named, a special file is refused with its reason (a directory named is searched);
+    // met in a directory, passed over.
+    for (const auto& special : ossel::testing::specialFiles()) {
+        const fs::path file = dir / "sub" / "special.plist";
+        ossel::testing::makeSpecialFile(special, file);
+        ossel::testing::withinSeconds(10, special.name + " shown by ossel-plcat", [&] {
+            run = plcat("'" + file.string() + "' '" + (dir / "sub").string() + "'");
+            EXPECT_NE(run.out.find("Ann Lee"), std::string::npos) << special.name;
+            if (special.name != "directory") {
+                EXPECT_EQ(run.status, 1) << special.name;
+                EXPECT_EQ(run.err, file.string() + ": " + special.reason + "\n") << special.name;
+            } else {
+                EXPECT_EQ(run.status, 0) << run.err;
+            }
+        });
+        fs::remove_all(file);
+    }
+
+    for (const auto& [arguments, status, help] : {std::tuple{"", 2, false}, {"--bogus", 2, false}, {"--help", 0, true}}) {
+        run = plcat(arguments);
+        EXPECT_EQ(run.status, status) << arguments;
+        EXPECT_EQ(run.out.find("OSSEL_MAX_FILE_MIB") != std::string::npos, help) << arguments;
+        EXPECT_EQ(run.err.find("usage: ossel-plcat") != std::string::npos, !help) << arguments;
+    }
     fs::remove_all(dir);
 }

@@ -1,113 +1,139 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 
+#include "foundation/PropertyList.h"
 #include "foundation/RegularFile.h"
+#include "foundation/StringTable.h"
+#include "foundation/TimeZone.h"
+#include "foundation/UserDefaults.h"
+#include "support/SpecialFiles.h"
+#include "support/TestEnvironment.h"
 
 using namespace ossel;
+using namespace ossel::testing;
 namespace fs = std::filesystem;
 
 namespace {
 
-class RegularFileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("ossel-regular-file-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+using RegularFileTest = TestEnvironment;
+
+bool logMentions(const std::vector<std::string>& log, const std::string& text) {
+    for (const auto& line : log) {
+        if (line.find(text) != std::string::npos) return true;
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    fs::path dir_;
-};
+    return false;
+}
 
 }  // namespace
 
-TEST_F(RegularFileTest, OnlyRegularFilesWithinTheLimitAreReadAndNothingBlocks) {
-    std::ofstream(path("clip.plist")) << "0123456789";
-    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path("socket").c_str());
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    fs::create_symlink("/dev/zero", path("zero"));
-    fs::create_symlink("/dev/urandom", path("urandom"));
-    fs::create_symlink(path("nowhere"), path("dangling"));
-    fs::create_symlink(path("loop-b"), path("loop-a"));
-    fs::create_symlink(path("loop-a"), path("loop-b"));
-    fs::create_symlink(path("fifo"), path("link-to-fifo"));
-    fs::create_directory(path("folder"));
+// Every place of the foundation that reads a file, each kind of special file in
+// its way: refused at once with the reason, never blocking, never reading on.
+TEST_F(RegularFileTest, EveryReaderRefusesSpecialFilesWithoutBlocking) {
+    const std::string file = pathIn("file");
+    const std::string resources = pathIn("resources");
+    fs::create_directories(resources);
+    for (const auto& special : specialFiles()) {
+        const bool absent = special.kind == FileErrorKind::notFound;
+        makeSpecialFile(special, file);
+        withinSeconds(5, special.name + " read directly", [&] {
+            std::vector<uint8_t> bytes;
+            FileError error;
+            EXPECT_FALSE(readRegularFile(file, fileSizeLimit(), bytes, &error)) << special.name;
+            EXPECT_EQ(error.kind, special.kind) << special.name;
+            EXPECT_EQ(error.message, special.reason) << special.name;
+            std::string message;
+            EXPECT_EQ(readPropertyListFromFile(file, &message), nullptr) << special.name;
+            EXPECT_EQ(message, special.reason) << special.name;
+            // Only the size does not matter to a look at the start of a file.
+            EXPECT_EQ(readRegularFileHead(file, 8, bytes), special.kind == FileErrorKind::tooLarge) << special.name;
+        });
 
-    struct Case {
-        std::string name;
-        std::optional<FileErrorKind> kind;  // nothing: read
-        std::string message;
-    };
-    const Case cases[] = {
-        {"clip.plist", std::nullopt, ""},
-        {"missing", FileErrorKind::notFound, "No such file or directory"},
-        {"dangling", FileErrorKind::notFound, "No such file or directory"},
-        {"loop-a", FileErrorKind::linkLoop, "Too many levels of symbolic links"},
-        {"folder", FileErrorKind::notRegularFile, "is a directory, not a regular file"},
-        {"fifo", FileErrorKind::notRegularFile, "is a FIFO, not a regular file"},
-        {"link-to-fifo", FileErrorKind::notRegularFile, "is a FIFO, not a regular file"},
-        {"socket", FileErrorKind::notRegularFile, "is a socket, not a regular file"},
-        {"zero", FileErrorKind::notRegularFile, "is a character device, not a regular file"},
-        {"urandom", FileErrorKind::notRegularFile, "is a character device, not a regular file"},
-    };
-    for (const auto& c : cases) {
-        std::vector<uint8_t> bytes;
-        FileError error;
-        FileIdentity identity;
-        const auto start = std::chrono::steady_clock::now();
-        const bool read = readRegularFile(path(c.name), 1 << 20, bytes, &error, &identity);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.name;
-        EXPECT_EQ(read, !c.kind) << c.name;
-        if (c.kind) {
-            EXPECT_EQ(error.kind, *c.kind) << c.name;
-            EXPECT_EQ(error.message, c.message) << c.name;
-        } else {
-            EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123456789");
-            EXPECT_EQ(identity, fileIdentityAtPath(path(c.name)));
+        // Set without the C library's tzset, which would block on a FIFO itself.
+        withinSeconds(5, special.name + " as the time zone file", [&] {
+            ::setenv("TZ", (":" + file).c_str(), 1);
+            TimeZone::resetSystemTimeZone();
+            EXPECT_EQ(TimeZone::systemTimeZone()->secondsFromGMTForDate(0), 0) << special.name;
+            ::setenv("TZ", "Europe/Paris", 1);
+            TimeZone::resetSystemTimeZone();
+        });
+
+        for (const char* table : {"T.strings", "T.plist"}) {
+            makeSpecialFile(special, resources + "/" + table);
+            withinSeconds(5, special.name + " as " + table, [&] {
+                setResourcesDirectory(resources);
+                EXPECT_EQ(localizedString("key", "T"), "key") << special.name;
+                EXPECT_EQ(logMentions(takeLog(), special.reason), !absent) << special.name << " " << table;
+            });
+            fs::remove_all(resources + "/" + table);
+        }
+
+        // The store itself: reads as empty, and is left alone by writes.
+        makeSpecialFile(special, defaultsPath());
+        withinSeconds(5, special.name + " as the defaults store", [&] {
+            UserDefaults defaults(defaultsPath());
+            EXPECT_EQ(defaults.objectForKey("a"), nullptr) << special.name;
+            EXPECT_EQ(defaults.setInteger(1, "a"), absent) << special.name;
+            EXPECT_EQ(logMentions(takeLog(), special.reason), !absent) << special.name;
+        });
+        fs::remove_all(defaultsPath());
+
+        // Its lock and temporary files: a lock that is no regular file stops a write, and so
+        // does a directory where the temporary file goes; anything else there is replaced.
+        for (const char* suffix : {".lock", ".tmp"}) {
+            const bool refused = std::string(suffix) == ".lock" ? special.kind != FileErrorKind::tooLarge && !absent
+                                                                : special.name == "directory";
+            makeSpecialFile(special, defaultsPath() + suffix);
+            withinSeconds(5, special.name + " as the defaults store's " + suffix, [&] {
+                EXPECT_EQ(UserDefaults(defaultsPath()).setInteger(2, "a"), !refused) << special.name << suffix;
+                takeLog();
+            });
+            fs::remove_all(defaultsPath() + suffix);
         }
     }
-    ::close(sock);
 }
 
-TEST_F(RegularFileTest, SizeLimitAndIdentityFollowTheFile) {
-    std::ofstream(path("big")) << std::string(4096, 'x');
+TEST(RegularFile, SizeLimitsAndIdentityFollowTheFile) {
+    char pattern[] = "/tmp/ossel-regular-XXXXXX";
+    const fs::path dir = ::mkdtemp(pattern);
+    const std::string big = dir / "big";
+    std::ofstream(big) << std::string(4096, 'x');
     std::vector<uint8_t> bytes;
     FileError error;
-    EXPECT_TRUE(readRegularFile(path("big"), 4096, bytes, &error));
-    EXPECT_FALSE(readRegularFile(path("big"), 4095, bytes, &error));
+    FileIdentity identity;
+    EXPECT_TRUE(readRegularFile(big, 4096, bytes, &error, &identity));
+    EXPECT_EQ(bytes, std::vector<uint8_t>(4096, 'x'));
+    EXPECT_EQ(identity, fileIdentityAtPath(big));
+    EXPECT_FALSE(readRegularFile(big, 4095, bytes, &error));
     EXPECT_EQ(error.kind, FileErrorKind::tooLarge);
     EXPECT_EQ(error.message, "is 4096 bytes, larger than the limit of 4095 bytes");
+    EXPECT_TRUE(readRegularFileHead(big, 10, bytes));
+    EXPECT_EQ(bytes.size(), 10u);
 
     // A replacement by rename is a new identity even with the same size.
-    const auto before = fileIdentityAtPath(path("big"));
-    std::ofstream(path("next")) << std::string(4096, 'y');
-    fs::rename(path("next"), path("big"));
-    EXPECT_NE(fileIdentityAtPath(path("big")), before);
-    EXPECT_EQ(fileIdentityAtPath(path("absent")), std::nullopt);
+    std::ofstream(dir / "next") << std::string(4096, 'y');
+    fs::rename(dir / "next", big);
+    EXPECT_NE(fileIdentityAtPath(big), identity);
+    EXPECT_EQ(fileIdentityAtPath(dir / "absent"), std::nullopt);
+    const auto renamed = fileIdentityAtPath(big);
+    const timespec farOff[2] = {{0, UTIME_OMIT}, {int64_t(14200000000), 0}};  // the year 2420
+    ASSERT_EQ(::utimensat(AT_FDCWD, big.c_str(), farOff, 0), 0);
+    EXPECT_NE(fileIdentityAtPath(big), renamed);
 
     if (::geteuid() != 0) {  // root reads anything
-        ::chmod(path("big").c_str(), 0);
-        EXPECT_FALSE(readRegularFile(path("big"), 1 << 20, bytes, &error));
+        ::chmod(big.c_str(), 0);
+        EXPECT_FALSE(readRegularFile(big, 1 << 20, bytes, &error));
         EXPECT_EQ(error.kind, FileErrorKind::permissionDenied);
     }
-}
+    fs::remove_all(dir);
 
-TEST(RegularFileLimits, EnvironmentSetsTheLimitsInMiB) {
     ::setenv("OSSEL_MAX_FILE_MIB", "3", 1);
     ::setenv("OSSEL_MAX_CATALOG_MIB", "not a number", 1);
     EXPECT_EQ(fileSizeLimit(), 3u << 20);

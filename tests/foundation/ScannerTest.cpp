@@ -72,7 +72,8 @@ TEST(Scanner, NumbersTakeSignFractionExponentAndClamp) {
     const Case doubles[] = {{"-1.5", -1.5, 4}, {".5", 0.5, 2},      {"5.", 5.0, 2},  {"1E+2", 100.0, 4},
                             {"2.5e-1", 0.25, 6}, {"7e", 7.0, 1},    {"7e-x", 7.0, 1}, {"3.25.5", 3.25, 4},
                             {"1199145600.25000000:", 1199145600.25, 19}, {"0.1000000000000000055511151231257827", 0.1, 36},
-                            {"-.", no, 0}, {" .e1", no, 0},         {"nan", no, 0},  {"inf", no, 0}};
+                            {"-.", no, 0}, {" .e1", no, 0},         {"nan", no, 0},  {"inf", no, 0},
+                            {"1e999", no, 0}, {"-5e666:", no, 0},   {"1e-999", 0.0, 6}};
     for (const auto& c : doubles) {
         Scanner s(c.text);
         double v = 9;
@@ -80,13 +81,9 @@ TEST(Scanner, NumbersTakeSignFractionExponentAndClamp) {
         EXPECT_EQ(v, std::isnan(c.value) ? 9 : c.value) << c.text;  // correctly rounded, like strtod
         EXPECT_EQ(s.scanLocation(), c.end) << c.text;
     }
-    Scanner extremes("1e999 1e-999 9223372036854775808 -9223372036854775809");
-    double huge = 0, tiny = 1;
+    Scanner extremes("9223372036854775808 -9223372036854775809");
     int64_t big = 0, small = 0;
-    ASSERT_TRUE(extremes.scanDouble(&huge) && extremes.scanDouble(&tiny));
     ASSERT_TRUE(extremes.scanLongLong(&big) && extremes.scanLongLong(&small));
-    EXPECT_TRUE(std::isinf(huge));
-    EXPECT_EQ(tiny, 0.0);
     EXPECT_EQ(big, INT64_MAX);
     EXPECT_EQ(small, INT64_MIN);
 }

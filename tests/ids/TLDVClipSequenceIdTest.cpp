@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,28 +109,4 @@ TEST_F(SequenceIds, CopiesAndArchivesKeepClassAndFieldsAndDrawNothing) {
     TLDVClipSequenceId::resetId();
     EXPECT_EQ(storedInteger(kSequenceStoreKey), 2);
     for (const auto& value : values) check(value, value->copy());
-}
-
-// Run by ContinuedByAnotherProcess in a child process of its own.
-TEST(SequenceIdsChild, DrawOneSnapshotId) {
-    if (!std::getenv("OSSEL_IDS_CHILD")) GTEST_SKIP() << "runs only as the child of ContinuedByAnotherProcess";
-    setHostNameForTesting([] { return std::string("child-host"); });
-    setClockForTesting([] { return 1.0; });
-    std::printf("drawn=%d\n", DVMovieSnapshotId::nextId()->indexId());
-}
-
-TEST_F(SequenceIds, ContinuedByAnotherProcess) {
-    TLDVClipSequenceId::nextId();
-    TLDVClipSequenceId::nextId();
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const std::string run = "OSSEL_IDS_CHILD=1 OSSEL_DEFAULTS='" + defaultsPath() + "' '" + self +
-                            "' --gtest_filter=SequenceIdsChild.DrawOneSnapshotId 2>&1";
-    FILE* pipe = ::popen(run.c_str(), "r");
-    ASSERT_TRUE(pipe);
-    std::string output;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    EXPECT_EQ(::pclose(pipe), 0) << output;
-    EXPECT_NE(output.find("drawn=3\n"), std::string::npos) << output;
-    EXPECT_EQ(storedInteger(kSequenceStoreKey), 3);
 }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "ImporterTest.h"
+#include "catalog/TLOsselPeople.h"
+#include "foundation/BinaryPlistBuilder.h"
 #include "foundation/Number.h"
 #include "foundation/PropertyList.h"
 #include "importer/GetMetadataForFile.h"
@@ -58,12 +60,15 @@ protected:
         ImporterTempDir::SetUp();
         catalog_ = (root_ / "Ossel").string();
         std::filesystem::create_directories(catalog_);
-        setCatalogFileReadObserverForTesting([this](const std::string& path) {
-            opened_.push_back(std::filesystem::path(path).filename().string());
-        });
+        OsselImporterSetCatalogReadHook(
+            [](const char* path, void* opened) {
+                static_cast<std::vector<std::string>*>(opened)->push_back(std::filesystem::path(path).filename());
+                return 1;
+            },
+            &opened_);
     }
     void TearDown() override {
-        setCatalogFileReadObserverForTesting(nullptr);
+        OsselImporterSetCatalogReadHook(nullptr, nullptr);
         ImporterTempDir::TearDown();
     }
 
@@ -128,23 +133,68 @@ TEST_F(CatalogLookup, KeywordsFollowTheClipsIdOrderAndKeepDuplicates) {
 TEST_F(CatalogLookup, BrokenEntriesAreSkippedAndOfTwoRecordsWithOneIdTheLaterWins) {
     auto numericId = entry("peopleId", nullptr, "peopleData", {{"firstName", "Num"}});
     numericId->setObject(Number::withInt(7), "peopleId");
-    auto nestedOnly = Dictionary::make();
-    nestedOnly->setObject(str("P9"), "peopleId");
-    auto nested = Dictionary::make();
-    nested->setObject(str("Nested"), "nickName");
-    nestedOnly->setObject(nested, "@dict:peopleData");
-    auto wrongData = entry("peopleId", "P8", "peopleData", {});
-    wrongData->setObject(str("not a dictionary"), "peopleData");
-    wrongData->setObject(Number::withInt(3), "lastUse");
     writeCatalog("People 2.xml", {entry("peopleId", "P1", "peopleData", {{"firstName", "Old"}}), str("just text"), Array::make(), numericId,
                                   entry("peopleId", nullptr, "peopleData", {{"firstName", "NoId"}}),
-                                  entry("placeId", "P1", "placeData", {{"placeName", "Wrong kind"}}), nestedOnly,
-                                  wrongData, entry("peopleId", "P1", "peopleData", {{"firstName", "Ann"}})});
-    auto clipIds = ids({"P1", "7", "P9", "P8"});
+                                  entry("placeId", "P1", "placeData", {{"placeName", "Wrong kind"}}),
+                                  entry("peopleId", "P1", "peopleData", {{"firstName", "Ann"}})});
+    auto clipIds = ids({"P1", "7"});
     clipIds->addObject(Number::withInt(7));
     clipIds->addObject(Dictionary::make());
     lookUp(*clip(clipIds));
-    EXPECT_EQ(keywords(), (std::vector<std::string>{"Ann", "Nested"}));
+    EXPECT_EQ(keywords(), (std::vector<std::string>{"Ann"}));
+}
+
+// The lookup reads values straight from the entries; the record class is the
+// authority on what an entry gives.
+TEST_F(CatalogLookup, EachEntryGivesTheValuesItsRecordWouldGive) {
+    const Fields names{{"nickName", "Nick"}, {"firstName", "First"}, {"eMail", "e@x"}};
+    const Fields others{{"lastName", "Other"}};
+    std::vector<Ref<Object>> entries;
+    auto add = [&](Ref<Object> data, Ref<Object> typed) {
+        auto e = entry("peopleId", ("S" + std::to_string(entries.size())).c_str(), "peopleData", {});
+        e->setObject(data, "peopleData");
+        e->setObject(typed, "@dict:peopleData");
+        entries.push_back(e);
+    };
+    const auto dict = [](const Fields& fields) -> Ref<Object> {
+        auto data = Dictionary::make();
+        for (const auto& [name, value] : fields) data->setObject(str(value), name);
+        return data;
+    };
+    for (const auto& data : std::initializer_list<Ref<Object>>{dict(names), dict({}), str("text"), nullptr}) {
+        for (const auto& typed : std::initializer_list<Ref<Object>>{dict(others), dict({}), Number::withInt(1), nullptr}) {
+            add(data, typed);
+        }
+    }
+    auto numbers = Dictionary::make();
+    numbers->setObject(Number::withInt(7), "lastName");
+    numbers->setObject(Number::withDouble(2.5), "eMail");
+    add(numbers, nullptr);
+    writeCatalog("People 2.xml", entries);
+
+    Dictionary table;
+    ASSERT_TRUE(loadOrgConceptRecordsOfClass(
+        [](const Dictionary* e) -> Ref<TLOsselOrgConceptRecord> { return TLOsselPeople::initWithPList(e); },
+        catalog_ + "/People 2.xml", &table));
+    ASSERT_EQ(table.count(), entries.size());
+    // The XML form, then the binary one, which is read whole rather than entry by entry.
+    for (int binary = 0; binary < 2; ++binary) {
+        if (binary) {
+            const auto bytes = encodeBinaryPlist(Array::make(entries).get());
+            writeRaw("People 2.xml", std::string(bytes.begin(), bytes.end()));
+        }
+        for (const auto& [id, value] : table) {
+            const auto& record = static_cast<const TLOsselOrgConceptRecord&>(*value);
+            std::vector<std::string> expected;
+            for (const char* property : {"nickName", "firstName", "lastName"}) {
+                if (const auto v = record.valueForProperty(property)) expected.push_back(v->description());
+            }
+            const auto mail = record.valueForProperty("eMail");
+            lookUp(*clip(ids({id.c_str()})));
+            EXPECT_EQ(keywords(), expected) << id << (binary ? " binary" : "");
+            EXPECT_EQ(content(), mail ? mail->description() : "(none)") << id;
+        }
+    }
 }
 
 TEST_F(CatalogLookup, UnreadableOrMisshapenFilesLeaveTheirTableEmpty) {

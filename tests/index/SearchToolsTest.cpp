@@ -88,7 +88,7 @@ TEST_F(SearchToolsTest, ListShowsStoredAttributesAndNamesWhatItCannotList) {
               "kMDItemKind                = \"Ossel Clip\"\n"
               "kMDItemOsselVideoFormat    = \"DV PAL 4:3\"\n"
               "kMDItemStarRating          = 2\n"
-              "kMDItemTitle               = \"Market stalls\"\n");
+              "kMDItemTitle               = \"Market stalls\"\n\n");
     EXPECT_EQ(result.err,
               "ossel-mdls: /c/nothing: not in the index\n"
               "ossel-mdls: /c/broken.plist: its import failed: not a property list\n");

@@ -6,6 +6,7 @@
 
 #include "platform/MDImporter.h"
 #include "platform/PlugInBundle.h"
+#include "support/SpecialFiles.h"
 
 using namespace ossel;
 namespace fs = std::filesystem;
@@ -59,6 +60,27 @@ TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
             EXPECT_EQ(loaded->createInstanceForType(kMDImporterTypeID, &error), nullptr) << c.why;
         }
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.why << ": " << error;
+    }
+    // An Info.plist or a module that is no regular file: refused at once. (The module is
+    // one the process never loaded: the loader would answer a loaded one from memory.)
+    const fs::path bundle = root / "type without factory.mdimporter";
+    const fs::path info = bundle / "Contents/Info.plist", module = bundle / "Contents/MacOS/Special.so";
+    const std::string infoText = "<plist><dict><key>CFBundleExecutable</key><string>Special</string></dict></plist>";
+    for (const auto& special : ossel::testing::specialFiles()) {
+        for (const fs::path& file : {info, module}) {
+            ossel::testing::makeSpecialFile(special, file);
+            ossel::testing::withinSeconds(5, special.name + " as " + file.filename().string(), [&] {
+                std::string error;
+                EXPECT_EQ(PlugInBundle::load(bundle.string(), &error), nullptr);
+                if (file == info || special.kind == FileErrorKind::notRegularFile) {
+                    EXPECT_EQ(error, file.string() + ": " + special.reason);
+                } else {
+                    EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+                }
+            });
+            fs::remove_all(file);
+            std::ofstream(info) << infoText;
+        }
     }
     fs::remove_all(root);
 }

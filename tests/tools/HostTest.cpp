@@ -1,83 +1,12 @@
-// The host end to end: the built ossel-mdimport run as a user would run it.
+// The host's records and command line, end to end.
 
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <algorithm>
 #include <regex>
-#include <sstream>
-#include <string>
-#include <vector>
 
-namespace fs = std::filesystem;
+#include "HostFixture.h"
+
+using namespace ossel::testing;
 
 namespace {
-
-const std::string kHost = OSSEL_BINARY_DIR "/ossel-mdimport";
-const std::string kSourceDir = OSSEL_SOURCE_DIR;
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-    std::vector<std::string> outLines() const { return linesOf(out); }
-    std::vector<std::string> errLines() const { return linesOf(err); }
-    static std::vector<std::string> linesOf(const std::string& text) {
-        std::vector<std::string> lines;
-        std::istringstream stream(text);
-        for (std::string line; std::getline(stream, line);) lines.push_back(line);
-        return lines;
-    }
-};
-
-std::string quote(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class Host : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ossel-host-XXXXXX";
-        scratch_ = mkdtemp(pattern);
-        fs::create_directories(scratch_ / "home");
-    }
-    void TearDown() override { fs::remove_all(scratch_); }
-
-    // Runs the host in `cwd` with HOME in the scratch folder, so no real catalog leaks in.
-    RunResult run(const std::string& arguments, const fs::path& cwd = kSourceDir) {
-        const fs::path errFile = scratch_ / "stderr";
-        const std::string command = "cd " + quote(cwd.string()) + " && HOME=" + quote((scratch_ / "home").string()) +
-                                    " " + quote(kHost) + " " + arguments + " 2>" + quote(errFile.string());
-        RunResult result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-        const int raw = pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.err = readAll(errFile);
-        return result;
-    }
-
-    fs::path writeFile(const fs::path& relative, const std::string& contents) {
-        const fs::path path = scratch_ / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << contents;
-        return path;
-    }
-
-    fs::path scratch_;
-};
 
 // The example clips with the example catalog three levels above them: people, places and
 // events in the order of the clip's ids, unknown ids passed over, duplicates kept.
@@ -101,30 +30,27 @@ TEST_F(Host, WalksTheExamplesAndSkipsTheCatalogFiles) {
     for (const auto& note : notes) EXPECT_NE(note.find(": skipped, not a clip annotation"), std::string::npos) << note;
 }
 
-TEST_F(Host, ListingShowsSortedAlignedAttributesInBlocksSeparatedByAnEmptyLine) {
+TEST_F(Host, ListingShowsSortedAlignedAttributesInBlocksEndedByAnEmptyLine) {
     const std::string clip = quote("examples/Ossel/Clips/2006/Harbour at dusk.plist");
     const RunResult result = run(clip + " " + clip);
     EXPECT_EQ(result.status, 0) << result.err;
-    const auto lines = result.outLines();
-    const auto blank = std::find(lines.begin(), lines.end(), "");
-    ASSERT_NE(blank, lines.end()) << result.out;
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), blank), std::vector<std::string>(blank + 1, lines.end()));
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), blank), (std::vector<std::string>{
-                                     "examples/Ossel/Clips/2006/Harbour at dusk.plist",
-                                     "kMDItemContentCreationDate = 2006-03-14 18:47:30 +0000",
-                                     "kMDItemCreator             = \"Ossel\"",
-                                     "kMDItemDurationSeconds     = 212.48",
-                                     "kMDItemKeywords            = (",
-                                     "    \"Ostrander\",",
-                                     "    \"Fenwick Harbour\",",
-                                     "    \"Scotland\"",
-                                     ")",
-                                     "kMDItemKind                = \"Ossel Clip\"",
-                                     "kMDItemOsselVideoFormat    = \"DV PAL 16:9\"",
-                                     "kMDItemStarRating          = 5",
-                                     "kMDItemTextContent         = \"Low tide after six; bring the wide lens\"",
-                                     "kMDItemTitle               = \"Harbour at dusk\"",
-                                 }));
+    const std::string block =
+        "examples/Ossel/Clips/2006/Harbour at dusk.plist\n"
+        "kMDItemContentCreationDate = 2006-03-14 18:47:30 +0000\n"
+        "kMDItemCreator             = \"Ossel\"\n"
+        "kMDItemDurationSeconds     = 212.48\n"
+        "kMDItemKeywords            = (\n"
+        "    \"Ostrander\",\n"
+        "    \"Fenwick Harbour\",\n"
+        "    \"Scotland\"\n"
+        ")\n"
+        "kMDItemKind                = \"Ossel Clip\"\n"
+        "kMDItemOsselVideoFormat    = \"DV PAL 16:9\"\n"
+        "kMDItemStarRating          = 5\n"
+        "kMDItemTextContent         = \"Low tide after six; bring the wide lens\"\n"
+        "kMDItemTitle               = \"Harbour at dusk\"\n"
+        "\n";
+    EXPECT_EQ(result.out, block + block);
 }
 
 TEST_F(Host, ListingRendersListsTextsAndOtherTypes) {
@@ -148,6 +74,7 @@ TEST_F(Host, ListingRendersListsTextsAndOtherTypes) {
                                      "kMDItemOsselVideoFormat = <000102>",
                                      "kMDItemStarRating       = 1",
                                      "kMDItemTitle            = \"Say \\\"cheese\\\" \\\\ now\"",
+                                     "",
                                  }));
 }
 
@@ -197,7 +124,11 @@ TEST_F(Host, BadInputsAreReportedOneLineEachAndTheRunGoesOn) {
 }
 
 TEST_F(Host, UsageAndBundleProblemsExitWithTwo) {
-    for (const char* arguments : {"", "-x examples", "--frobnicate examples", "-g"}) EXPECT_EQ(run(arguments).status, 2) << arguments;
+    for (const char* arguments : {"", "-x examples", "--frobnicate examples", "-g", "-j 0 examples", "-jx examples",
+                                  "--timeout 0 examples", "--timeout=soon examples", "--max-memory 1 examples",
+                                  "--failed", "--failed /nonexistent/dir/f examples"}) {
+        EXPECT_EQ(run(arguments).status, 2) << arguments;
+    }
     const RunResult noBundle = run("-g " + quote((scratch_ / "None.mdimporter").string()) + " examples");
     EXPECT_EQ(noBundle.status, 2);
     EXPECT_NE(noBundle.err.find("None.mdimporter"), std::string::npos) << noBundle.err;

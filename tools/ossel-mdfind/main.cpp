@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "JsonLinesWriter.h"
+#include "ExitStatus.h"
+#include "JsonRecord.h"
+#include "RecordOutput.h"
 #include "index/IndexError.h"
 #include "index/IndexPaths.h"
 #include "index/IndexReader.h"
@@ -17,8 +19,8 @@ using namespace ossel;
 
 namespace {
 
-constexpr int kExitNoIndex = 1;
-constexpr int kExitUsage = 2;
+// A missing or unusable index is this program's one failed input.
+constexpr int kExitNoIndex = kExitSomeFailed;
 
 constexpr const char* kUsage =
     "usage: ossel-mdfind [--db PATH] [-onlyin DIR]... [-0 | --json | -count] QUERY\n"
@@ -41,7 +43,8 @@ constexpr const char* kUsage =
     "  --json       one JSON object per file, with its attributes\n"
     "  -count       only the number of files\n"
     "  --failed     the files whose import failed, each with its cause, instead of a query\n"
-    "exit status: 0 done (nothing found included), 1 no usable index, 2 bad usage or a malformed query\n";
+    "exit status: 0 done (nothing found included), 1 no usable index, 2 bad usage or a malformed query,\n"
+    "3 the output could not be written\n";
 
 struct Options {
     std::string db;
@@ -103,75 +106,91 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
     return true;
 }
 
-void writeRecord(std::string_view path, const Dictionary* attributes, const Options& options) {
-    if (options.json) {
-        JsonLinesWriter(stdout).imported(std::string(path), *attributes, std::nullopt);
-        return;
-    }
-    std::fwrite(path.data(), 1, path.size(), stdout);
-    std::fputc(options.nul ? '\0' : '\n', stdout);
-}
+// Paths, failures or JSON objects, gathered into whole-record writes.
+class MatchOutput {
+public:
+    explicit MatchOutput(const Options& options) : options_(options) {}
 
-int run(const Options& options) {
+    void match(std::string_view path, const Dictionary* attributes) {
+        record_.clear();
+        if (options_.json) {
+            JsonRecord::appendImported(record_, path, *attributes, std::nullopt);
+        } else {
+            record_.append(path).push_back(options_.nul ? '\0' : '\n');
+        }
+        out_.add(record_);
+    }
+    void failure(std::string_view path, std::string_view cause) {
+        record_.clear();
+        if (options_.json) {
+            JsonRecord::appendFailed(record_, path, cause);
+        } else if (options_.nul) {
+            record_.append(path).push_back('\0');
+        } else {
+            record_.append(path).append(": ").append(cause).push_back('\n');
+        }
+        out_.add(record_);
+    }
+    void count(int64_t count) { out_.add(std::to_string(count) + '\n'); }
+    RecordOutput& output() { return out_; }
+
+private:
+    const Options& options_;
+    RecordOutput out_{STDOUT_FILENO, "standard output"};
+    std::string record_;
+};
+
+int run(const Options& options, MatchOutput& out) {
     IndexReader index(indexPath(options.db));
     if (options.failed) {
         int64_t count = 0;
         index.forEachFailure(options.onlyIn, [&](std::string_view path, std::string_view cause) {
             ++count;
-            if (options.count) return;
-            if (options.json) {
-                JsonLinesWriter(stdout).failed(std::string(path), std::string(cause));
-            } else if (options.nul) {
-                writeRecord(path, nullptr, options);
-            } else {
-                std::string line(path);
-                line.append(": ").append(cause).push_back('\n');
-                std::fwrite(line.data(), 1, line.size(), stdout);
-            }
+            if (!options.count) out.failure(path, cause);
         });
-        if (options.count) std::printf("%lld\n", static_cast<long long>(count));
-        return 0;
+        if (options.count) out.count(count);
+        return kExitSuccess;
     }
     QueryError error;
     const auto query = parseQuery(options.queries.front(), &error);
     if (!query) {
-        std::fprintf(stderr, "ossel-mdfind: malformed query: %s\n", error.message().c_str());
+        writeErrorLine("ossel-mdfind: malformed query: " + error.message());
         return kExitUsage;
     }
     if (options.count) {
-        std::printf("%lld\n", static_cast<long long>(index.countMatches(*query, options.onlyIn)));
-        return 0;
+        out.count(index.countMatches(*query, options.onlyIn));
+        return kExitSuccess;
     }
-    index.forEachMatch(*query, options.onlyIn, options.json, [&](std::string_view path, const Dictionary* attributes) {
-        writeRecord(path, attributes, options);
-    });
-    return 0;
+    index.forEachMatch(*query, options.onlyIn, options.json,
+                       [&](std::string_view path, const Dictionary* attributes) { out.match(path, attributes); });
+    return kExitSuccess;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    static char outputBuffer[1 << 16];
-    if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     Options options;
     std::string error;
     if (!parseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "ossel-mdfind: %s\n%s", error.c_str(), kUsage);
+        writeErrorLine("ossel-mdfind: " + error + "\n" + std::string(kUsage, std::strlen(kUsage) - 1));
         return kExitUsage;
     }
+    MatchOutput out(options);
     if (options.help) {
-        std::fputs(kUsage, stdout);
-        return 0;
+        out.output().add(kUsage);
+        return out.output().flush() ? kExitSuccess : kExitOutputFailed;
     }
+    int status = kExitSuccess;
     try {
-        const int status = run(options);
-        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-            std::perror("ossel-mdfind: standard output");
-            return kExitNoIndex;
-        }
-        return status;
+        status = run(options, out);
     } catch (const IndexError& failure) {
-        std::fprintf(stderr, "ossel-mdfind: %s\n", failure.what());
-        return kExitNoIndex;
+        out.output().flush();
+        writeErrorLine(std::string("ossel-mdfind: ") + failure.what());
+        status = kExitNoIndex;
     }
+    if (!out.output().flush()) {
+        writeErrorLine("ossel-mdfind: " + out.output().error());
+        return kExitOutputFailed;
+    }
+    return status;
 }

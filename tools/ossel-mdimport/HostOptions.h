@@ -1,6 +1,7 @@
 #pragma once
 // The command line of ossel-mdimport.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,12 +9,16 @@
 namespace ossel {
 
 struct HostOptions {
-    bool recursive = false;   // -r: walk directories
-    bool json = false;        // --json: JSON Lines instead of the listing
-    bool list = false;        // -L: what the bundle declares
-    bool timings = false;     // -t: each file's import time
-    bool help = false;        // -h, --help
-    std::string bundlePath;   // -g BUNDLE; empty: the bundle beside the program
+    bool recursive = false;        // -r: walk directories
+    bool json = false;             // --json: JSON Lines instead of the listing
+    bool list = false;             // -L: what the bundle declares
+    bool timings = false;          // -t: each file's import time
+    bool help = false;             // -h, --help
+    unsigned jobs = 0;             // -j N: worker processes; 0: one per processor
+    double timeoutSeconds = 30;    // --timeout SECONDS: per file
+    uint64_t maxMemoryMiB = 2048;  // --max-memory MIB: per worker
+    std::string failedPath;        // --failed FILE: the failures as JSON Lines
+    std::string bundlePath;        // -g BUNDLE; empty: the bundle beside the program
     std::vector<std::string> inputs;
 
     // The options, or nothing with *error naming the bad argument.

@@ -1,159 +1,92 @@
 #include "HostRun.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
+#include <sched.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
-#include <vector>
+#include <thread>
 
-#include "foundation/Dictionary.h"
-#include "foundation/Format.h"
-#include "foundation/PropertyList.h"
-
-namespace fs = std::filesystem;
+#include "ExitStatus.h"
+#include "ImportScheduler.h"
+#include "InputWalk.h"
+#include "JsonRecord.h"
 
 namespace ossel {
 
 namespace {
 
-// The indexer hands importers full paths. A relative path is put under the
-// working directory as it stands, not normalised: "three directories up" then
-// walks the same directories the user's path names.
-std::string absolutePath(const std::string& path) {
-    if (path.starts_with('/')) return path;
-    static const std::string workingDirectory = [] {
-        std::error_code error;
-        const fs::path cwd = fs::current_path(error);
-        return error ? std::string() : cwd.string();
-    }();
-    if (workingDirectory.empty()) return path;
-    return workingDirectory == "/" ? "/" + path : workingDirectory + "/" + path;
-}
-
-std::string articleFor(const std::string& className) {
-    return className.find_first_of("AEIOU") == 0 ? "an " : "a ";
+// The processors this process may run on (taskset and cpusets narrow them), not all the machine has.
+unsigned usableProcessors() {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 }  // namespace
 
-HostRun::HostRun(const HostOptions& options, const ImporterSession& session, ResultWriter& writer)
-    : options_(options), session_(session), writer_(writer), progress_(isatty(STDERR_FILENO) == 1) {}
+HostRun::HostRun(const HostOptions& options, int failedFd)
+    : options_(options), out_(STDOUT_FILENO, "standard output"), progress_(isatty(STDERR_FILENO) == 1) {
+    if (failedFd >= 0) failedOut_ = std::make_unique<RecordOutput>(failedFd, options.failedPath);
+}
 
-int HostRun::run() {
-    for (const auto& input : options_.inputs) importInput(input);
+int HostRun::run(const std::string& bundlePath) {
+    WorkerSettings settings;
+    settings.bundlePath = bundlePath;
+    settings.format = options_.json ? RecordFormat::json : RecordFormat::listing;
+    settings.timings = options_.timings;
+    settings.maxMemoryMiB = options_.maxMemoryMiB;
+    ImportScheduler::Limits limits;
+    limits.jobs = options_.jobs ? options_.jobs : usableProcessors();
+    limits.timeoutSeconds = options_.timeoutSeconds;
+
+    InputWalk walk(options_.inputs, options_.recursive);
+    ImportScheduler scheduler(settings, limits, walk, *this);
+    std::string fatal;
+    const bool ran = scheduler.run(&fatal);
     progress_.finish();
-    std::fflush(stdout);
-    return failed_ ? 1 : 0;
-}
-
-std::string HostRun::refusalReason(const std::string& path) {
-    std::string error;
-    const Ref<Object> plist = readPropertyListFromFile(path, &error);
-    if (!plist) return "not a property list (" + (error.empty() ? std::string("unreadable") : error) + ")";
-    if (!isKindOf<Dictionary>(plist)) {
-        const std::string kind = plist->className();
-        return "not a clip annotation: the property list is " + articleFor(kind) + kind + ", not a dictionary";
-    }
-    return "the importer refused it";
-}
-
-void HostRun::fail(const std::string& path, const std::string& reason) {
-    failed_ = true;
-    progress_.message(path + ": " + reason);
-    writer_.failed(path, reason);
-}
-
-void HostRun::importInput(const std::string& input) {
-    std::error_code error;
-    const fs::file_status status = fs::status(input, error);
-    if (error || !fs::exists(status)) {
-        fail(input, error ? error.message() : std::strerror(ENOENT));
-        return;
-    }
-    if (fs::is_directory(status)) {
-        if (options_.recursive) {
-            walk(input);
-        } else {
-            fail(input, "is a directory (use -r to walk it)");
+    idle();
+    for (const RecordOutput* output : {&out_, failedOut_.get()}) {
+        if (output && output->failed()) {
+            writeErrorLine("ossel-mdimport: " + output->error());
+            return kExitOutputFailed;
         }
-        return;
     }
-    if (!fs::is_regular_file(status)) {
-        fail(input, "not a regular file");
-        return;
+    if (!ran) {
+        writeErrorLine("ossel-mdimport: " + fatal);
+        return kExitUsage;
     }
-    importFile(input, false);
+    return anyFailed_ ? kExitSomeFailed : kExitSuccess;
 }
 
-void HostRun::walk(const std::string& directory) {
-    std::vector<std::string> files;
-    collectFiles(directory, files);
-    // Directory order is the file system's; a sorted walk reads the same on every machine.
-    std::sort(files.begin(), files.end());
-    for (const auto& file : files) importFile(file, true);
-}
-
-// Plain directory reading: a large tree is mostly names, and the entry type
-// usually comes with the name, so most files cost no call of their own.
-void HostRun::collectFiles(const std::string& directory, std::vector<std::string>& files) {
-    DIR* stream = opendir(directory.c_str());
-    if (!stream) {
-        fail(directory, std::strerror(errno));
-        return;
-    }
-    std::vector<std::string> subdirectories;
-    while (const dirent* entry = readdir(stream)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        std::string path;
-        path.reserve(directory.size() + 1 + name.size());
-        path += directory;
-        if (!directory.ends_with('/')) path += '/';
-        path += name;
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN || type == DT_LNK) {
-            // Links to files are followed, links to directories are not walked.
-            struct stat info {};
-            const bool isLink = type == DT_LNK;
-            if (::stat(path.c_str(), &info) != 0) continue;
-            type = S_ISREG(info.st_mode) ? DT_REG : (S_ISDIR(info.st_mode) && !isLink ? DT_DIR : DT_UNKNOWN);
-        }
-        if (type == DT_REG) files.push_back(std::move(path));
-        if (type == DT_DIR) subdirectories.push_back(std::move(path));
-    }
-    closedir(stream);
-    for (const auto& subdirectory : subdirectories) collectFiles(subdirectory, files);
-}
-
-bool HostRun::importFile(const std::string& path, bool walked) {
-    const Ref<Dictionary> attributes = Dictionary::make();
-    const std::string fullPath = absolutePath(path);
-    std::optional<double> seconds;
-    bool imported = false;
-    if (options_.timings) {
-        const auto start = std::chrono::steady_clock::now();
-        imported = session_.importFile(fullPath, *attributes);
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    } else {
-        imported = session_.importFile(fullPath, *attributes);
-    }
+void HostRun::imported(const std::string&, const FileResult& result) {
+    out_.add(result.text);
     progress_.fileDone();
-    if (imported) {
-        writer_.imported(path, *attributes, seconds);
-        return true;
-    }
-    if (walked) {
-        progress_.message(path + ": skipped, " + refusalReason(path));
-    } else {
-        fail(path, refusalReason(path));
-    }
-    return false;
 }
+
+void HostRun::skipped(const std::string& path, const std::string& reason) {
+    progress_.message(path + ": skipped, " + reason);
+    progress_.fileDone();
+}
+
+void HostRun::failed(const std::string& path, const std::string& reason) {
+    anyFailed_ = true;
+    progress_.message(path + ": " + reason);
+    progress_.fileDone();
+    if (!options_.json && !failedOut_) return;
+    record_.clear();
+    JsonRecord::appendFailed(record_, path, reason);
+    if (options_.json) out_.add(record_);
+    if (failedOut_) failedOut_->add(record_);
+}
+
+void HostRun::note(const std::string& text) { progress_.message(text); }
+
+void HostRun::idle() {
+    out_.flush();
+    if (failedOut_) failedOut_->flush();
+}
+
+bool HostRun::stopped() const { return out_.failed() || (failedOut_ && failedOut_->failed()); }
 
 }  // namespace ossel

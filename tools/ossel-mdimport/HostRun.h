@@ -1,41 +1,41 @@
 #pragma once
-// One run of the host over its inputs: named files are imported or reported
-// as failures; with -r directories are walked and files that the importer
-// refuses are noted and skipped, since a catalog tree holds other files too.
+// One printing run of the host: imported files become records on standard
+// output; failures are reported on standard error (and as records with
+// --json, and in the --failed file); walked files that are not clips are
+// noted on standard error and skipped, since a catalog tree holds other files too.
 
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "HostOptions.h"
-#include "ImporterSession.h"
 #include "ProgressLine.h"
-#include "ResultWriter.h"
+#include "RecordOutput.h"
+#include "ResultSink.h"
 
 namespace ossel {
 
-class HostRun {
+class HostRun final : public ResultSink {
 public:
-    HostRun(const HostOptions& options, const ImporterSession& session, ResultWriter& writer);
+    // `failedFd` is the --failed file, or -1.
+    HostRun(const HostOptions& options, int failedFd);
 
-    // Exit status 0 (every file imported) or 1 (some inputs failed).
-    int run();
+    // Imports every input with workers running `bundlePath`: the exit status.
+    int run(const std::string& bundlePath);
 
-    // Why the importer refused a file, found by reading it the same way.
-    static std::string refusalReason(const std::string& path);
+    void imported(const std::string& path, const FileResult& result) override;
+    void skipped(const std::string& path, const std::string& reason) override;
+    void failed(const std::string& path, const std::string& reason) override;
+    void note(const std::string& text) override;
+    void idle() override;
+    bool stopped() const override;
 
 private:
-    void importInput(const std::string& input);
-    void walk(const std::string& directory);
-    void collectFiles(const std::string& directory, std::vector<std::string>& files);
-    // True when imported. A refused file found by a walk is noted and skipped, not failed.
-    bool importFile(const std::string& path, bool walked);
-    void fail(const std::string& path, const std::string& reason);
-
     const HostOptions& options_;
-    const ImporterSession& session_;
-    ResultWriter& writer_;
+    RecordOutput out_;
+    std::unique_ptr<RecordOutput> failedOut_;
     ProgressLine progress_;
-    bool failed_ = false;
+    bool anyFailed_ = false;
+    std::string record_;
 };
 
 }  // namespace ossel

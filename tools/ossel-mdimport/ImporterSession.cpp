@@ -34,13 +34,33 @@ std::unique_ptr<ImporterSession> ImporterSession::open(const std::string& bundle
 
 ImporterSession::ImporterSession(Private, std::unique_ptr<PlugInBundle> bundle,
                                  MDImporterInterfaceStruct** importer)
-    : bundle_(std::move(bundle)), importer_(importer), contentType_(declaredContentType(*bundle_)) {}
+    : bundle_(std::move(bundle)),
+      importer_(importer),
+      contentType_(declaredContentType(*bundle_)),
+      setCatalogReadHook_(reinterpret_cast<OsselImporterSetCatalogReadHookFunction>(
+          bundle_->exportedSymbol(kOsselImporterSetCatalogReadHookName))),
+      catalogDependencies_(reinterpret_cast<OsselImporterCatalogDependenciesFunction>(
+          bundle_->exportedSymbol(kOsselImporterCatalogDependenciesName))) {}
 
 ImporterSession::~ImporterSession() { (*importer_)->Release(importer_); }
 
 bool ImporterSession::importFile(const std::string& absolutePath, Dictionary& attributes) const {
     const Ref<String> path = str(absolutePath);
     return (*importer_)->ImporterImportData(importer_, &attributes, contentType_.get(), path.get()) != 0;
+}
+
+bool ImporterSession::setCatalogReadHook(OsselCatalogReadHook hook, void* context) const {
+    if (!setCatalogReadHook_) return false;
+    setCatalogReadHook_(hook, context);
+    return true;
+}
+
+std::span<const OsselCatalogDependency> ImporterSession::catalogDependencies() const {
+    if (!catalogDependencies_) return {};
+    const OsselCatalogDependency* entries = nullptr;
+    const size_t count = catalogDependencies_(&entries);
+    if (!entries) return {};
+    return {entries, count};
 }
 
 }  // namespace ossel

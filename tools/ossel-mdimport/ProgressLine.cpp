@@ -1,7 +1,10 @@
 #include "ProgressLine.h"
 
-#include <cstdio>
+#include <unistd.h>
 
+#include <string_view>
+
+#include "RecordOutput.h"
 #include "foundation/Format.h"
 
 namespace ossel {
@@ -23,21 +26,22 @@ void ProgressLine::fileDone() {
     if (now - start_ < kQuietStart || now - lastDrawn_ < kRedrawInterval) return;
     lastDrawn_ = now;
     const double elapsed = std::chrono::duration<double>(now - start_).count();
-    std::fputs(format("\r%zu files, %.0f files/s", done_, done_ / elapsed).c_str(), stderr);
-    std::fflush(stderr);
+    const std::string line = format("\r%zu files, %.0f files/s", done_, done_ / elapsed);
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line.data(), line.size());
     shown_ = true;
 }
 
 void ProgressLine::message(const std::string& line) {
     clear();
-    std::fputs((line + "\n").c_str(), stderr);
+    writeErrorLine(line);
 }
 
 void ProgressLine::finish() { clear(); }
 
 void ProgressLine::clear() {
     if (!shown_) return;
-    std::fputs("\r\033[K", stderr);
+    constexpr std::string_view kClearLine = "\r\033[K";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kClearLine.data(), kClearLine.size());
     shown_ = false;
 }
 

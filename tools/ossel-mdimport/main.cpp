@@ -1,25 +1,26 @@
 // ossel-mdimport: runs the importer bundle over clip annotation files the way
 // the indexing service would, and prints the attributes it produced.
 
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <memory>
 
+#include "ExitStatus.h"
 #include "HostOptions.h"
 #include "HostRun.h"
-#include "ImporterSession.h"
-#include "JsonLinesWriter.h"
-#include "MdlsWriter.h"
+#include "ImportWorker.h"
+#include "RecordOutput.h"
+#include "WorkerProtocol.h"
 #include "foundation/Format.h"
-#include "platform/CFPlugIn.h"
+#include "platform/PlugInBundle.h"
 
 using namespace ossel;
 
 namespace {
 
-constexpr int kExitUsage = 2;
 constexpr const char* kDefaultBundleName = "OsselImporter.mdimporter";
 
 std::string defaultBundlePath() {
@@ -29,51 +30,63 @@ std::string defaultBundlePath() {
     return (self.parent_path() / kDefaultBundleName).string();
 }
 
-void listBundle(const PlugInBundle& bundle) {
-    std::string text = format("bundle: %@\nexecutable: %@\n", bundle.bundlePath(), bundle.executablePath());
-    for (const auto& factory : bundle.factories()) {
+// What -L shows. Reading the declarations loads the module, but calls nothing in it.
+int listBundle(const std::string& bundlePath) {
+    std::string error;
+    const auto bundle = PlugInBundle::load(bundlePath, &error);
+    if (!bundle) {
+        writeErrorLine("ossel-mdimport: " + error);
+        return kExitUsage;
+    }
+    std::string text = format("bundle: %@\nexecutable: %@\n", bundle->bundlePath(), bundle->executablePath());
+    for (const auto& factory : bundle->factories()) {
         text += format("factory: %@ -> %@\n", factory.factoryId, factory.functionName);
     }
-    for (const auto& type : bundle.typeIds()) text += format("type: %@\n", type);
-    for (const auto& type : bundle.contentTypes()) text += format("content type: %@\n", type);
-    writeOut(stdout, text);
+    for (const auto& type : bundle->typeIds()) text += format("type: %@\n", type);
+    for (const auto& type : bundle->contentTypes()) text += format("content type: %@\n", type);
+    RecordOutput out(STDOUT_FILENO, "standard output");
+    out.add(text);
+    if (out.flush()) return kExitSuccess;
+    writeErrorLine("ossel-mdimport: " + out.error());
+    return kExitOutputFailed;
+}
+
+int usageError(const std::string& message) {
+    std::string text = "ossel-mdimport: " + message + "\n" + HostOptions::usage();
+    text.pop_back();  // writeErrorLine ends the line
+    writeErrorLine(std::move(text));
+    return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Into a file or pipe, records go out in large blocks; a terminal keeps its line buffering.
-    static char outputBuffer[1 << 16];
-    if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    if (argc > 1 && argv[1] == kWorkerModeArgument) return runImportWorker(argc, argv);
+
     std::string error;
     const auto options = HostOptions::parse(argc, argv, &error);
-    if (!options) {
-        std::fprintf(stderr, "ossel-mdimport: %s\n%s", error.c_str(), HostOptions::usage());
-        return kExitUsage;
-    }
+    if (!options) return usageError(error);
     if (options->help) {
-        std::fputs(HostOptions::usage(), stdout);
-        return 0;
+        RecordOutput out(STDOUT_FILENO, "standard output");
+        out.add(HostOptions::usage());
+        return out.flush() ? kExitSuccess : kExitOutputFailed;
     }
-    if (options->inputs.empty() && !options->list) {
-        std::fprintf(stderr, "ossel-mdimport: no files given\n%s", HostOptions::usage());
-        return kExitUsage;
-    }
+    if (options->inputs.empty() && !options->list) return usageError("no files given");
     const std::string bundlePath = options->bundlePath.empty() ? defaultBundlePath() : options->bundlePath;
-    auto session = ImporterSession::open(bundlePath, &error);
-    if (!session) {
-        std::fprintf(stderr, "ossel-mdimport: %s\n", error.c_str());
-        return kExitUsage;
+    if (options->list) {
+        const int status = listBundle(bundlePath);
+        if (status != kExitSuccess || options->inputs.empty()) return status;
     }
-    if (options->list) listBundle(session->bundle());
 
-    std::unique_ptr<ResultWriter> writer;
-    if (options->json) {
-        writer = std::make_unique<JsonLinesWriter>(stdout);
-    } else {
-        writer = std::make_unique<MdlsWriter>(stdout);
+    int failedFd = -1;
+    if (!options->failedPath.empty()) {
+        failedFd = ::open(options->failedPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (failedFd < 0) {
+            writeErrorLine("ossel-mdimport: cannot open " + options->failedPath + ": " + std::strerror(errno));
+            return kExitUsage;
+        }
     }
-    const int status = HostRun(*options, *session, *writer).run();
-    session.reset();
+    const int status = HostRun(*options, failedFd).run(bundlePath);
+    if (failedFd >= 0) ::close(failedFd);
     return status;
 }

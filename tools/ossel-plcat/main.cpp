@@ -1,14 +1,15 @@
 // ossel-plcat: prints the old-style description of every property-list file
 // named on the command line or found under a named directory.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "foundation/Dictionary.h"
 #include "foundation/PropertyList.h"
+#include "foundation/RegularFile.h"
 
 namespace fs = std::filesystem;
 using namespace ossel;
@@ -18,13 +19,26 @@ namespace {
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
 
+constexpr const char* kUsage =
+    "usage: ossel-plcat FILE_OR_DIRECTORY...\n"
+    "\n"
+    "Prints each property-list file (XML or binary) as an old-style description,\n"
+    "after a line with its path. A directory is searched through; in it only the\n"
+    "files that start like a property list are read, so that pictures or notes\n"
+    "beside them are passed over.\n"
+    "\n"
+    "A file that cannot be read gets one line on standard error, \"PATH: reason\",\n"
+    "and the next file is read. Files larger than OSSEL_MAX_FILE_MIB mebibytes\n"
+    "(default 64) and anything that is not a regular file are refused unread.\n"
+    "\n"
+    "Exit status: 0 all read, 1 some file failed, 2 bad usage.\n";
+
 // Inside directories only files that look like property lists are read, so that a
 // catalog folder with pictures or notes beside the lists prints cleanly.
 bool looksLikePropertyList(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[64] = {};
-    in.read(head, sizeof head);
-    const std::string_view text(head, static_cast<size_t>(in.gcount()));
+    std::vector<uint8_t> head;
+    if (!readRegularFileHead(path.string(), 64, head)) return false;
+    const std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
     if (text.starts_with("bplist") || text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE")) return true;
     const size_t start = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
     if (start == std::string_view::npos) return false;
@@ -63,12 +77,21 @@ bool printDirectory(const fs::path& directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0) {
-        std::fprintf(stderr, "usage: %s FILE_OR_DIRECTORY...\n", argv[0]);
+    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    const int first = argc >= 2 && std::strcmp(argv[1], "--") == 0 ? 2 : 1;
+    if (first == 1 && argc >= 2 && argv[1][0] == '-' && argv[1][1] != '\0') {
+        std::fprintf(stderr, "ossel-plcat: unknown option %s\n%s", argv[1], kUsage);
+        return kExitUsage;
+    }
+    if (first >= argc) {
+        std::fprintf(stderr, "ossel-plcat: no files given\n%s", kUsage);
         return kExitUsage;
     }
     bool ok = true;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         std::error_code ec;
         ok = (fs::is_directory(argv[i], ec) ? printDirectory(argv[i]) : printFile(argv[i])) && ok;
     }

@@ -1,0 +1,371 @@
+#include "importer/CatalogCache.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ImporterTest.h"
+#include "foundation/Number.h"
+#include "foundation/PropertyList.h"
+#include "importer/GetMetadataForFile.h"
+#include "platform/MDItem.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's own count; GCC ships no header for it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
+using namespace ossel;
+using namespace ossel::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+using ImportFunction = Boolean (*)(void*, CFMutableDictionaryRef, CFStringRef, CFStringRef);
+
+size_t allocatedBytes() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+// A modification time well in the past and different for every call, so that
+// the plug-in trusts the file and every change shows in its identity.
+void setOldModificationTime(const std::string& path) {
+    static time_t when = time(nullptr) - 10 * 86400;
+    const timespec times[2] = {{0, UTIME_OMIT}, {++when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+struct KindShape {
+    const char* file;
+    const char* idKey;
+    const char* dataKey;
+    std::vector<const char*> properties;
+    const char* clipKey;
+};
+const KindShape kKinds[] = {
+    {"People 2.xml", "peopleId", "peopleData", {"nickName", "firstName", "lastName", "eMail", "Notes"}, "clipPeopleIds"},
+    {"Places 2.xml", "placeId", "placeData", {"placeName", "country", "notes"}, "clipPlaceIds"},
+    {"Events 2.xml", "eventId", "eventData", {"eventName", "notes"}, "clipEventIds"},
+};
+constexpr int kIdsPerKind = 12;  // ids 0..9 may be in the catalog; 10 and 11 never are
+
+std::string idOf(const KindShape& kind, int n) { return std::string(kind.idKey) + "-" + std::to_string(n); }
+
+Ref<Dictionary> randomEntry(std::mt19937& random, const KindShape& kind, int id) {
+    const char* words[] = {"Ann", "Lee", "Bo", "Kim", "Oslo", "Rio", "Lima", "Wedding", "Zoë", "x@y"};
+    auto data = Dictionary::make();
+    for (const char* property : kind.properties) {
+        if (random() % 3) data->setObject(str(words[random() % std::size(words)]), property);
+    }
+    auto entry = Dictionary::make();
+    entry->setObject(str(idOf(kind, id)), kind.idKey);
+    // Some entries keep their data only where the typed containers write it.
+    entry->setObject(data, random() % 5 ? std::string(kind.dataKey) : "@dict:" + std::string(kind.dataKey));
+    return entry;
+}
+
+// One catalog directory with its three files and clips naming their records.
+class CatalogFixture {
+public:
+    explicit CatalogFixture(fs::path directory, uint32_t seed = 1, int records = 8)
+        : directory_(std::move(directory)), random_(seed) {
+        fs::create_directories(directory_ / "Clips" / "2007");
+        for (size_t k = 0; k < std::size(kKinds); ++k) {
+            for (int i = 0; i < records; ++i) entries_[k].push_back(randomEntry(random_, kKinds[k], i % 10));
+            write(k, true);
+        }
+    }
+
+    std::string path(size_t kind) const { return (directory_ / kKinds[kind].file).string(); }
+
+    // A clip naming 1-4 people, 0-1 place and 0-2 events (at least one of each
+    // with `everyKind`), some of them absent or twice.
+    std::string addClip(bool everyKind = false) {
+        auto annotation = Dictionary::make();
+        const int least = everyKind ? 1 : 0;
+        const int counts[] = {1 + int(random_() % 4), least + int(random_() % 2), least + int(random_() % 3)};
+        for (size_t k = 0; k < std::size(kKinds); ++k) {
+            auto ids = Array::make();
+            for (int i = 0; i < counts[k]; ++i) ids->addObject(str(idOf(kKinds[k], int(random_() % kIdsPerKind))));
+            annotation->setObject(ids, kKinds[k].clipKey);
+        }
+        const auto clip = directory_ / "Clips" / "2007" / ("clip" + std::to_string(clips_.size()) + ".plist");
+        EXPECT_TRUE(writePropertyListToFile(annotation.get(), clip.string(), true));
+        clips_.push_back(clip.string());
+        return clips_.back();
+    }
+    const std::vector<std::string>& clips() const { return clips_; }
+
+    void rewriteAll() {
+        for (size_t k = 0; k < std::size(kKinds); ++k) write(k, false);
+    }
+
+    // One of the changes a catalog meets between two imports; answers its name.
+    std::string randomEdit() {
+        const size_t k = random_() % std::size(kKinds);
+        auto& entries = entries_[k];
+        const std::string file = path(k);
+        switch (random_() % 8) {
+            case 0:
+                entries.push_back(randomEntry(random_, kKinds[k], int(random_() % 10)));
+                write(k, false);
+                return "add a record, maybe with an id already there";
+            case 1:
+                if (!entries.empty()) entries.erase(entries.begin() + long(random_() % entries.size()));
+                write(k, false);
+                return "delete an entry";
+            case 2:
+                if (!entries.empty()) {
+                    auto data = Dictionary::make();
+                    data->setObject(str("Renamed" + std::to_string(random_() % 100)), kKinds[k].properties[random_() % 2]);
+                    entries[random_() % entries.size()]->setObject(data, kKinds[k].dataKey);
+                }
+                write(k, false);
+                return "rename in place";
+            case 3: write(k, true); return "replace by rename";
+            case 4: fs::remove(file); return "remove";
+            case 5:
+                if (fs::exists(file)) fs::resize_file(file, random_() % (fs::file_size(file) + 1));
+                break;
+            case 6: {
+                std::string garbage(64 + random_() % 64, '\0');
+                for (auto& c : garbage) c = static_cast<char>(random_());
+                std::ofstream(file, std::ios::binary | std::ios::trunc) << (random_() % 2 ? "" : "<plist><array><dict><key>") << garbage;
+                break;
+            }
+            case 7: break;
+        }
+        if (fs::exists(file)) setOldModificationTime(file);
+        return "truncate, garbage or touch";
+    }
+
+private:
+    void write(size_t k, bool atomically) {
+        auto array = Array::make();
+        for (const auto& entry : entries_[k]) array->addObject(entry);
+        if (random_() % 6 == 0) array->addObject(str("not a record"));
+        ASSERT_TRUE(writePropertyListToFile(array.get(), path(k), atomically));
+        setOldModificationTime(path(k));
+    }
+
+    fs::path directory_;
+    std::mt19937 random_;
+    std::vector<Ref<Dictionary>> entries_[std::size(kKinds)];
+    std::vector<std::string> clips_;
+};
+
+// Every clip's result and attributes, in their order, as one text.
+std::string importAll(ImportFunction import, const std::vector<std::string>& clips) {
+    std::string out;
+    for (const auto& clip : clips) {
+        Dictionary attributes;
+        out += import(nullptr, &attributes, nullptr, str(clip).get()) ? "yes " : "no ";
+        out += oldStyleDescription(&attributes) + "\n";
+    }
+    return out;
+}
+
+// What a process that never imported before gives for each clip: a child that
+// loads a private copy of the plug-in module for each, whose state starts empty.
+std::string importInFreshModules(const std::vector<std::string>& moduleCopies, const std::vector<std::string>& clips) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        std::string out;
+        for (size_t i = 0; i < clips.size(); ++i) {
+            void* module = dlopen(moduleCopies[i].c_str(), RTLD_NOW | RTLD_LOCAL);
+            const auto import = module ? reinterpret_cast<ImportFunction>(dlsym(module, "GetMetadataForFile")) : nullptr;
+            out += import ? importAll(import, {clips[i]}) : std::string("cannot load ") + dlerror();
+        }
+        // A blocking pipe takes the whole text in one write.
+        _exit(write(pipeFds[1], out.data(), out.size()) == ssize_t(out.size()) ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
+    close(pipeFds[0]);
+    waitpid(child, nullptr, 0);
+    return out;
+}
+
+class CatalogCacheTest : public ImporterTempDir {
+protected:
+    void SetUp() override {
+        ImporterTempDir::SetUp();
+        CatalogCache::shared().clear();
+        OsselImporterSetCatalogReadHook(
+            [](const char*, void* reads) {
+                ++*static_cast<int*>(reads);
+                return 1;
+            },
+            &reads_);
+    }
+    void TearDown() override {
+        OsselImporterSetCatalogReadHook(nullptr, nullptr);
+        CatalogCache::shared().setLimits(kCatalogCacheDirectories, kCatalogCacheBytes);
+        ImporterTempDir::TearDown();
+    }
+    int reads_ = 0;
+};
+
+TEST_F(CatalogCacheTest, ImportsMatchAFreshProcessThroughRandomEdits) {
+    CatalogFixture catalog(root_ / "Ossel", 20080101);
+    std::vector<std::string> moduleCopies;
+    for (int i = 0; i < 4; ++i) {
+        catalog.addClip();
+        moduleCopies.push_back((root_ / ("OsselImporter" + std::to_string(i) + ".so")).string());
+        fs::copy_file(loadedImporterBundle().executablePath(), moduleCopies.back());
+    }
+
+    constexpr int kSteps = 30;
+    std::string edit = "none";
+    for (int step = 0; step < kSteps; ++step) {
+        ASSERT_EQ(importAll(GetMetadataForFile, catalog.clips()), importInFreshModules(moduleCopies, catalog.clips()))
+            << "step " << step << " after " << edit;
+        edit = catalog.randomEdit();
+    }
+    // Each version of a file is read once, and only the last one is kept.
+    EXPECT_LE(reads_, 3 * kSteps);
+    catalog.rewriteAll();
+    importAll(GetMetadataForFile, catalog.clips());
+    const size_t held = CatalogCache::shared().bytesHeld();
+    CatalogCache::shared().clear();
+    importAll(GetMetadataForFile, catalog.clips());
+    EXPECT_EQ(CatalogCache::shared().bytesHeld(), held);
+}
+
+TEST_F(CatalogCacheTest, ManyCatalogDirectoriesStayWithinTheLimits) {
+    std::vector<std::unique_ptr<CatalogFixture>> directories;
+    for (int i = 0; i < 6; ++i) {
+        directories.push_back(std::make_unique<CatalogFixture>(root_ / ("d" + std::to_string(i)) / "Ossel", i, 80));
+        directories.back()->addClip(true);
+    }
+    auto& cache = CatalogCache::shared();
+    const auto importFrom = [&](const CatalogFixture& catalog) { importAll(GetMetadataForFile, catalog.clips()); };
+    importFrom(*directories[0]);
+    cache.clear();
+    const auto baseline = static_cast<long>(allocatedBytes());
+    const auto grown = [&] { return static_cast<long>(allocatedBytes()) - baseline; };
+    importFrom(*directories[0]);
+    const size_t oneDirectory = cache.bytesHeld();
+    ASSERT_GT(oneDirectory, 0u);
+
+    for (const auto& catalog : directories) {
+        importFrom(*catalog);
+        EXPECT_LE(grown(), long(cache.bytesHeld()) + 64 * 1024) << "the estimate must not fall short";
+    }
+    EXPECT_LE(cache.bytesHeld(), oneDirectory * 4 * 5 / 4) << "at most four directories";
+    EXPECT_GE(cache.bytesHeld(), oneDirectory * 4 * 3 / 4);
+
+    cache.setLimits(100, oneDirectory * 5 / 2);
+    for (const auto& catalog : directories) {
+        importFrom(*catalog);
+        EXPECT_LE(cache.bytesHeld(), oneDirectory * 5 / 2);
+        EXPECT_LE(grown(), long(oneDirectory * 5 / 2) + 64 * 1024);
+    }
+}
+
+TEST_F(CatalogCacheTest, ReportsEachCatalogPathOfTheLastImportAndAsksTheHookBeforeEachRead) {
+    // Through the loaded bundle, found by name as a host finds them.
+    void* module = dlopen(loadedImporterBundle().executablePath().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    const auto dependenciesOf = reinterpret_cast<OsselImporterCatalogDependenciesFunction>(
+        dlsym(module, kOsselImporterCatalogDependenciesName));
+    const auto setHook =
+        reinterpret_cast<OsselImporterSetCatalogReadHookFunction>(dlsym(module, kOsselImporterSetCatalogReadHookName));
+    const auto import = reinterpret_cast<ImportFunction>(dlsym(module, "GetMetadataForFile"));
+    ASSERT_TRUE(dependenciesOf && setHook && import);
+
+    struct Hook {
+        std::vector<std::string> asked;
+        std::string refused;
+    } hook;
+    setHook(
+        [](const char* path, void* context) {
+            auto& h = *static_cast<Hook*>(context);
+            h.asked.push_back(fs::path(path).filename());
+            return h.refused == h.asked.back() ? 0 : 1;
+        },
+        &hook);
+    // Each path with "present" or "absent", checking a present one's identity against stat.
+    const auto dependencies = [&] {
+        const OsselCatalogDependency* entries = nullptr;
+        const size_t count = dependenciesOf(&entries);
+        std::vector<std::string> out;
+        for (size_t i = 0; i < count; ++i) {
+            const auto& d = entries[i];
+            const FileIdentity reported{d.device, d.inode, d.size, d.modifiedNanoseconds, d.changedNanoseconds};
+            const bool matches = fileIdentityAtPath(d.path) == reported;
+            out.push_back(fs::relative(d.path, root_).string() + (!d.exists ? " absent" : matches ? " present" : " stale"));
+        }
+        return out;
+    };
+    const auto keywordsOf = [&](const std::string& clip) {
+        Dictionary attributes;
+        EXPECT_TRUE(import(nullptr, &attributes, nullptr, str(clip).get()));
+        const auto keywords = attributes.objectForKeyAs<Array>(kMDItemKeywords);
+        return keywords ? keywords->description() : "none";
+    };
+
+    const std::string clip = writeFile("w/x/y/z/clip.plist", plist(R"(<dict>
+        <key>clipPeopleIds</key><array><string>P1</string></array>
+        <key>clipPlaceIds</key><array><string>L1</string></array>
+        <key>clipEventIds</key><array><string>E1</string></array></dict>)"));
+    EXPECT_EQ(keywordsOf(clip), "none");
+    EXPECT_EQ(dependencies(), (std::vector<std::string>{"w/x/People 2.xml absent", "home/Movies/Ossel/People 2.xml absent"}));
+
+    const std::string people = writeFile("home/Movies/Ossel/People 2.xml",
+                                         plist("<array><dict><key>peopleId</key><string>P1</string><key>peopleData</key>"
+                                               "<dict><key>firstName</key><string>Ann</string></dict></dict></array>"));
+    const std::string places = writeFile("home/Movies/Ossel/Places 2.xml",
+                                         plist("<array><dict><key>placeId</key><string>L1</string><key>placeData</key>"
+                                               "<dict><key>placeName</key><string>Oslo</string></dict></dict></array>"));
+    const std::vector<std::string> all{"w/x/People 2.xml absent", "home/Movies/Ossel/People 2.xml present",
+                                       "home/Movies/Ossel/Places 2.xml present", "home/Movies/Ossel/Events 2.xml absent"};
+    // Files written just now are read again by every import: their identity may yet hide a rewrite.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(keywordsOf(clip), "(\n    Ann,\n    Oslo\n)");
+        EXPECT_EQ(dependencies(), all);
+    }
+    EXPECT_EQ(hook.asked, (std::vector<std::string>{"People 2.xml", "Places 2.xml", "People 2.xml", "Places 2.xml"}));
+
+    hook.refused = "People 2.xml";
+    EXPECT_EQ(keywordsOf(clip), "(\n    Oslo\n)");
+    EXPECT_EQ(dependencies(), all) << "a refused file is still a dependency";
+
+    // Settled files are read once.
+    hook = {};
+    setOldModificationTime(people);
+    setOldModificationTime(places);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(keywordsOf(clip), "(\n    Ann,\n    Oslo\n)");
+        EXPECT_EQ(dependencies(), all);
+    }
+    EXPECT_EQ(hook.asked.size(), 2u);
+
+    Dictionary attributes;
+    EXPECT_FALSE(import(nullptr, &attributes, nullptr, str(writeFile("bad.plist", "not a plist")).get()));
+    EXPECT_EQ(dependenciesOf(nullptr), 0u);
+    setHook(nullptr, nullptr);
+}
+
+}  // namespace
