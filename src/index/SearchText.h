@@ -12,12 +12,10 @@
 #include <vector>
 
 #include "foundation/Unicode.h"
+#include "importer/OsselMDItem.h"
 #include "platform/MDItem.h"
 
 namespace ossel {
-
-// The importer's own attribute for the clip's video format.
-inline constexpr std::string_view kMDItemOsselVideoFormat = "kMDItemOsselVideoFormat";
 
 // What free text and "*" search. Creator and kind are the same for every clip.
 inline constexpr std::array<std::string_view, 5> kSearchedAttributes = {
