@@ -22,16 +22,11 @@
 
 #include "foundation/Dictionary.h"
 #include "foundation/RegularFile.h"
+#include "index/CatalogDependency.h"
 
 namespace ossel {
 
 class IndexDatabase;
-
-// A catalog file an import probed or read, as it was then.
-struct CatalogDependency {
-    std::string path;
-    std::optional<FileIdentity> identity;  // nothing: there was no such file
-};
 
 class IndexWriter {
 public:
