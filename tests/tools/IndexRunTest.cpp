@@ -1,0 +1,136 @@
+// ossel-mdimport --index as a user runs it, again and again over a changing
+// catalog tree, checked by its summary line and by what ossel-mdfind finds.
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "HostFixture.h"
+
+using namespace ossel::testing;
+
+namespace {
+
+const std::string kFind = OSSEL_BINARY_DIR "/ossel-mdfind";
+
+class IndexRun : public Host {
+protected:
+    void SetUp() override {
+        Host::SetUp();
+        db_ = (scratch_ / "index.sqlite").string();
+    }
+    // One --index run (through the test bundle, which imports like the real one)
+    // over the scratch folder's `tree`: its status and its last line on standard error.
+    std::pair<int, std::string> index(const std::string& tree, const std::string& db, const std::string& extra = "") {
+        const RunResult result = shell(extra + " \"$HOST\" -g " + quote(kTroubleBundle) + " --index --db " +
+                                           quote(db) + " -r " + quote(tree),
+                                       scratch_);
+        const auto lines = result.errLines();
+        return {result.status, lines.empty() ? "" : lines.back()};
+    }
+    // ossel-mdfind's output; a query starting with "--" is an option.
+    std::string find(const std::string& query, const std::string& db) {
+        return shell(quote(kFind) + " --db " + quote(db) + " " + (query.starts_with("--") ? query : quote(query)),
+                     scratch_)
+            .out;
+    }
+    // A copy of the example catalog in the scratch folder.
+    void copyExamples() {
+        fs::copy(kSourceDir + "/examples", scratch_ / "examples", fs::copy_options::recursive);
+    }
+    void replaceIn(const fs::path& file, const std::string& from, const std::string& to) {
+        std::string text = readAll(file);
+        text.replace(text.find(from), from.size(), to);
+        std::ofstream(file, std::ios::binary) << text;
+    }
+
+    std::string db_;
+};
+
+TEST_F(IndexRun, EachRunDoesOnlyWhatChangesAsk) {
+    copyExamples();
+    const fs::path ossel = scratch_ / "examples/Ossel";
+    const std::string clips = (ossel / "Clips").string();
+    const std::string big((2 << 20) - 1000, 'x');
+    const struct {
+        std::string step;
+        std::function<void()> change;
+        std::string summary;
+        std::string query;
+        // The file names in its output, blank-separated; causes up to their parenthesis, which
+        // differs under the sanitizers.
+        std::string found;
+    } steps[] = {
+        {"first run", [] {}, "8 added, 0 updated, 0 removed, 0 unchanged, 0 failed", "maren",
+         "Regatta start.plist Birthday speeches.plist"},
+        {"nothing changed", [] {}, "0 added, 0 updated, 0 removed, 8 unchanged, 0 failed", "fenwick",
+         "Harbour at dusk.plist Regatta start.plist"},
+        {"a clip edited", [&] { replaceIn(ossel / "Clips/2006/Market stalls.plist", "Market", "Bazaar"); },
+         "0 added, 1 updated, 0 removed, 7 unchanged, 0 failed", "kMDItemTitle == \"bazaar*\"c",
+         "Market stalls.plist"},
+        // Every clip probed the people file: all five are imported again, with the file itself.
+        {"a person renamed", [&] { replaceIn(ossel / "People 2.xml", "<string>Maren</string>", "<string>Mirela</string>"); },
+         "0 added, 6 updated, 0 removed, 2 unchanged, 0 failed",
+         "kMDItemKeywords == \"Mirela\" && kMDItemKeywords != \"Maren\"",
+         "Regatta start.plist Birthday speeches.plist"},
+        {"a clip deleted", [&] { fs::remove(ossel / "Clips/2006/Regatta start.plist"); },
+         "0 added, 0 updated, 1 removed, 7 unchanged, 0 failed", "mirela", "Birthday speeches.plist"},
+        // The places file was read for the three clips that name a place.
+        {"a catalog replaced by rename",
+         [&] {
+             fs::copy_file(ossel / "Places 2.xml", ossel / "Places.new");
+             replaceIn(ossel / "Places.new", "Fenwick Harbour", "Wick Quay");
+             fs::rename(ossel / "Places.new", ossel / "Places 2.xml");
+         },
+         "0 added, 4 updated, 0 removed, 3 unchanged, 0 failed", "quay", "Harbour at dusk.plist"},
+        // Three levels above a new clip there is no catalog yet, then there is one.
+        {"a clip with no catalog",
+         [&] {
+             writeClip("examples/Loose/Clips/2008/tide.plist");
+             replaceIn(scratch_ / "examples/Loose/Clips/2008/tide.plist", "</dict>",
+                       "<key>clipPeopleIds</key><array><string>OsselPeople_atelier_1</string></array></dict>");
+         },
+         "1 added, 0 updated, 0 removed, 7 unchanged, 0 failed", "mirela", "Birthday speeches.plist"},
+        {"a People 2.xml appears", [&] { fs::copy_file(ossel / "People 2.xml", scratch_ / "examples/Loose/People 2.xml"); },
+         "1 added, 1 updated, 0 removed, 7 unchanged, 0 failed", "mirela", "tide.plist Birthday speeches.plist"},
+        {"a clip over the size limit", [&] { writeClip("examples/Loose/Clips/2008/long.plist", "Long " + big); },
+         "0 added, 0 updated, 0 removed, 9 unchanged, 1 failed", "--failed",
+         "long.plist: is 2 MiB, larger than the limit of 1 MiB"},
+        // A file that failed by itself is not tried again until it changes.
+        {"nothing changed after a failure", [] {}, "0 added, 0 updated, 0 removed, 10 unchanged, 0 failed", "kMDItemTitle == \"Long*\"", ""},
+        {"the failing clip fixed", [&] { writeClip("examples/Loose/Clips/2008/long.plist", "Long take"); },
+         "0 added, 1 updated, 0 removed, 9 unchanged, 0 failed", "kMDItemTitle == \"Long*\"", "long.plist"},
+        // A worker's crash says nothing lasting about the file: it is tried on every run.
+        {"a clip that crashes its worker", [&] { writeClip("examples/Loose/Clips/2008/trouble-crash.plist", "Crash"); },
+         "0 added, 0 updated, 0 removed, 10 unchanged, 1 failed", "crash", ""},
+        {"and again", [] {}, "0 added, 0 updated, 0 removed, 10 unchanged, 1 failed", "--failed",
+         "trouble-crash.plist: crashed"},
+        {"the crashing clip renamed",
+         [&] {
+             fs::rename(scratch_ / "examples/Loose/Clips/2008/trouble-crash.plist",
+                        scratch_ / "examples/Loose/Clips/2008/calm.plist");
+         },
+         "1 added, 0 updated, 1 removed, 10 unchanged, 0 failed", "crash", "calm.plist"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        step.change();
+        const auto [status, summary] = index("examples", db_, "OSSEL_MAX_FILE_MIB=1");
+        EXPECT_EQ(summary, step.summary);
+        EXPECT_EQ(status, step.summary.ends_with(" 0 failed") ? 0 : 1);
+        std::string found;
+        for (const auto& line : RunResult::linesOf(find(step.query, db_))) {
+            const std::string name = fs::path(line).filename().string();
+            found += (found.empty() ? "" : " ") + name.substr(0, name.find(" ("));
+        }
+        EXPECT_EQ(found, step.found);
+    }
+    EXPECT_EQ(find("--failed", db_), "");
+}
+
+}  // namespace
