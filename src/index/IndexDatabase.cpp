@@ -1,6 +1,10 @@
 #include "index/IndexDatabase.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "foundation/Format.h"
 #include "index/IndexError.h"
@@ -75,20 +79,43 @@ void foldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
 }  // namespace
 
 IndexDatabase::IndexDatabase(const std::string& path, Access access) : path_(path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (access == Access::readOnly) {
+            throw IndexError(IndexErrorKind::missing, path + ": no index here (ossel-mdimport --index builds one)");
+        }
+        create(path);
+    }
+    open(access);
+}
+
+void IndexDatabase::create(const std::string& path) {
+    IndexDatabase draft;
+    draft.path_ = path + "-new";
+    // A draft is only ever written under the writer's lock: one left behind is a killed writer's.
+    ::unlink(draft.path_.c_str());
+    draft.open(Access::readWrite);
+    sqlite3_close(draft.db_);
+    draft.db_ = nullptr;
+    // link, unlike rename, never replaces an index that appeared meanwhile.
+    const int linked = ::link(draft.path_.c_str(), path.c_str());
+    const int cause = errno;
+    ::unlink(draft.path_.c_str());
+    if (linked != 0 && cause != EEXIST) throw IndexError(IndexErrorKind::failed, path + ": " + std::strerror(cause));
+}
+
+void IndexDatabase::open(Access access) {
     // The allocation statistics take a lock on every allocation, and nothing reads them.
     // SQLite accepts this only before it is first used, so a later call changes nothing.
     static const int kStatisticsOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     (void)kStatisticsOff;
-    struct stat info {};
-    if (access == Access::readOnly && ::stat(path.c_str(), &info) != 0) {
-        throw IndexError(IndexErrorKind::missing, path + ": no index here (ossel-mdimport --index builds one)");
-    }
     const int flags = access == Access::readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int code = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int code = sqlite3_open_v2(path_.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
         sqlite3_close(db_);
-        throw IndexError(IndexErrorKind::failed, path + ": " + reason);
+        db_ = nullptr;
+        throw IndexError(IndexErrorKind::failed, path_ + ": " + reason);
     }
     try {
         sqlite3_busy_timeout(db_, 5000);
@@ -97,6 +124,7 @@ IndexDatabase::IndexDatabase(const std::string& path, Access access) : path_(pat
         checkOrCreateSchema(access);
     } catch (...) {
         sqlite3_close(db_);
+        db_ = nullptr;
         throw;
     }
 }

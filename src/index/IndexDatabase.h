@@ -31,6 +31,11 @@ public:
     void exec(std::string_view sql);
 
 private:
+    IndexDatabase() = default;
+    void open(Access access);
+    // A new index appears whole: built beside its place and linked into it, so
+    // that no reader ever meets a database that has no schema yet.
+    static void create(const std::string& path);
     void checkOrCreateSchema(Access access);
 
     std::string path_;

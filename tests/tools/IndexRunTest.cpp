@@ -1,11 +1,13 @@
 // ossel-mdimport --index as a user runs it, again and again over a changing
 // catalog tree, checked by its summary line and by what ossel-mdfind finds.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -131,6 +133,62 @@ TEST_F(IndexRun, EachRunDoesOnlyWhatChangesAsk) {
         EXPECT_EQ(found, step.found);
     }
     EXPECT_EQ(find("--failed", db_), "");
+}
+
+// Killed at a moment it had committed something, a run leaves an index that the
+// next run completes to what one uninterrupted run gives. While it runs, queries
+// read what it committed and a second run is turned away.
+TEST_F(IndexRun, AKilledRunIsCompletedByTheNext) {
+    constexpr int kClips = 1500;
+    for (int i = 0; i < kClips; ++i) {
+        writeClip("many/Clips/" + std::to_string(i % 10) + "/clip-" + std::to_string(i) + ".plist",
+                  "Take " + std::to_string(i));
+    }
+    const std::string whole = (scratch_ / "whole.sqlite").string();
+    const std::string added = std::to_string(kClips) + " added, 0 updated, 0 removed, 0 unchanged, 0 failed";
+    EXPECT_EQ(index("many", whole), std::make_pair(0, added));
+
+    const std::string home = "HOME=" + (scratch_ / "home").string();
+    char* envp[] = {const_cast<char*>(home.c_str()), nullptr};
+    const std::string tree = (scratch_ / "many").string();
+    const char* argv[] = {kHost.c_str(), "--index", "--db", db_.c_str(), "-r", tree.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, kHost.c_str(), &actions, nullptr, const_cast<char**>(argv), envp), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // Counts read while it commits: each query succeeds and sees no fewer clips than the last.
+    std::vector<int> counts;
+    const std::string countQuery = "-count 'kMDItemTitle == \"Take*\"'";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((counts.empty() || counts.back() == 0) && std::chrono::steady_clock::now() < deadline) {
+        const RunResult count = shell(quote(kFind) + " --db " + quote(db_) + " " + countQuery, scratch_);
+        if (count.status == 0) counts.push_back(std::stoi(count.out));
+        // Until the run has created the index, there is none.
+        if (count.status != 0 && count.err.find(": no index here") == std::string::npos) ADD_FAILURE() << count.err;
+    }
+    const auto [busyStatus, busy] = index("many", db_);
+    EXPECT_EQ(busyStatus, 2);
+    EXPECT_EQ(busy, "ossel-mdimport: " + db_ + ": another indexing run is writing this index");
+    int raw = 0;
+    ASSERT_EQ(::waitpid(pid, &raw, WNOHANG), 0) << "the run ended before it could be killed";
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &raw, 0);
+    const RunResult left = shell(quote(kFind) + " --db " + quote(db_) + " " + countQuery, scratch_);
+    ASSERT_EQ(left.status, 0) << left.err;
+    counts.push_back(std::stoi(left.out));
+    EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+    EXPECT_GT(counts.back(), 0);
+    EXPECT_LT(counts.back(), kClips);
+
+    const auto [status, summary] = index("many", db_);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(summary, std::to_string(kClips - counts.back()) + " added, 0 updated, 0 removed, " +
+                           std::to_string(counts.back()) + " unchanged, 0 failed");
+    const std::string all = "--json 'kMDItemKind == \"*\"'";
+    EXPECT_EQ(find(all, db_), find(all, whole));
 }
 
 }  // namespace
