@@ -154,7 +154,9 @@ public:
 private:
     static std::vector<Ref<Object>> idsOf(const Array& catalog, const char* idKey) {
         std::vector<Ref<Object>> ids;
-        for (const auto& entry : catalog) ids.push_back(std::static_pointer_cast<Dictionary>(entry)->objectForKey(idKey));
+        for (const auto& entry : catalog) {
+            ids.push_back(std::static_pointer_cast<Dictionary>(entry)->objectForKey(idKey));
+        }
         return ids;
     }
 

@@ -221,10 +221,15 @@ void IndexWriter::clearContents(int64_t file) {
 
 IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
                                            const Dictionary& attributes,
-                                           const std::vector<CatalogDependency>& dependencies) {
+                                           const std::vector<CatalogDependency>& dependencies,
+                                           std::string_view archive) {
     const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr);
-    const std::vector<uint8_t> listing = Coder::archivedDataWithRootObject(&attributes);
-    statements_->insertListing.bind(1, file).bindBlob(2, bytesOf(listing)).run();
+    std::vector<uint8_t> listing;
+    if (archive.empty()) {
+        listing = Coder::archivedDataWithRootObject(&attributes);
+        archive = bytesOf(listing);
+    }
+    statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
     std::string words;
     std::vector<ValueRow> rows;
     for (const auto& [key, value] : attributes) {

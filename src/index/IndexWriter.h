@@ -51,8 +51,10 @@ public:
     // Every stored path strictly below the directory, in byte order.
     std::vector<std::string> pathsBelow(const std::string& directory);
 
+    // `archive`: the attributes as the Coder archives them, when the caller has
+    // them so already (an import worker sends them that way); else they are archived here.
     Change storeClip(const std::string& path, const FileIdentity& identity, const Dictionary& attributes,
-                     const std::vector<CatalogDependency>& dependencies);
+                     const std::vector<CatalogDependency>& dependencies, std::string_view archive = {});
     Change storeSkipped(const std::string& path, const FileIdentity& identity);
     Change storeFailure(const std::string& path, const std::optional<FileIdentity>& identity, const std::string& cause,
                         bool retryEveryRun, const std::vector<CatalogDependency>& dependencies = {});

@@ -97,7 +97,8 @@ std::vector<std::string> IndexRun::inputsWithRevisits() {
 }
 
 bool IndexRun::wanted(const std::string& path) {
-    found_.insert(path);
+    // Inputs that overlap name some files twice: each is imported and counted once.
+    if (!found_.insert(path).second) return false;
     const std::optional<FileIdentity> identity = fileIdentityAtPath(path);
     bool current = false;
     store([&] { current = identity && writer_->isCurrent(path, *identity); });
@@ -130,7 +131,9 @@ void IndexRun::imported(const std::string& path, const FileResult& result) {
     progress_.fileDone();
     // A zero identity matches no file: one that could not be examined is read again next time.
     const FileIdentity identity = pending && pending->identity ? *pending->identity : FileIdentity{};
-    store([&] { count(writer_->storeClip(path, identity, *attributes, result.dependencies)); });
+    store([&] {
+        count(writer_->storeClip(path, identity, *attributes, result.dependencies, result.attributesArchive));
+    });
 }
 
 void IndexRun::skipped(const std::string& path, const std::string& reason) {
@@ -167,7 +170,9 @@ void IndexRun::failed(const std::string& path, const std::string& reason, Failur
 void IndexRun::note(const std::string& text) { progress_.message(text); }
 
 void IndexRun::idle() {
-    // Nothing waits for the host's output; the index commits on its own schedule.
+    // The run is about to wait for its workers, perhaps for a slow file: a batch
+    // that is due becomes visible now, not only after the next file is stored.
+    store([&] { writer_->commitIfDue(); });
 }
 
 void IndexRun::count(IndexWriter::Change change) {
