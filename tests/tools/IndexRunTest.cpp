@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <thread>
 
 #include "HostFixture.h"
 
@@ -41,10 +40,6 @@ protected:
                      scratch_)
             .out;
     }
-    // A copy of the example catalog in the scratch folder.
-    void copyExamples() {
-        fs::copy(kSourceDir + "/examples", scratch_ / "examples", fs::copy_options::recursive);
-    }
     void replaceIn(const fs::path& file, const std::string& from, const std::string& to) {
         std::string text = readAll(file);
         text.replace(text.find(from), from.size(), to);
@@ -55,9 +50,8 @@ protected:
 };
 
 TEST_F(IndexRun, EachRunDoesOnlyWhatChangesAsk) {
-    copyExamples();
+    fs::copy(kSourceDir + "/examples", scratch_ / "examples", fs::copy_options::recursive);
     const fs::path ossel = scratch_ / "examples/Ossel";
-    const std::string clips = (ossel / "Clips").string();
     const std::string big((2 << 20) - 1000, 'x');
     const struct {
         std::string step;
