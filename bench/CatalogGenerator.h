@@ -5,15 +5,22 @@
 // with a name (a place also a country) and notes. Deterministic for a seed, so
 // that runs compare like with like.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "foundation/Array.h"
 #include "foundation/Date.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Format.h"
 #include "foundation/Number.h"
+#include "foundation/PropertyList.h"
 #include "foundation/String.h"
 
 namespace ossel::bench {
@@ -100,5 +107,60 @@ inline Ref<Array> makeRecordCatalog(const RecordShape& shape, int count, uint32_
     for (int i = 1; i <= count; ++i) catalog->addObject(makeRecord(random, shape, i));
     return catalog;
 }
+
+// A catalog a user has not touched for a day: its identity can be trusted.
+inline void age(const std::filesystem::path& file) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 86400, 0}};
+    utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+// The catalog of a user's batch: 10,000 people, 2,000 places and 1,000 events,
+// and clips that name 1-4 people, 0-1 place and 0-2 events of it.
+class BatchCatalog {
+public:
+    // Writes "People 2.xml", "Places 2.xml" and "Events 2.xml" into `directory`, aged a day.
+    bool write(const std::filesystem::path& directory, std::string* problem) {
+        const auto people = makePeopleCatalog(10000);
+        const auto places = makeRecordCatalog(kPlaceShape, 2000, 7);
+        const auto events = makeRecordCatalog(kEventShape, 1000, 11);
+        const std::pair<const char*, const Array*> catalogs[] = {
+            {"People 2.xml", people.get()}, {"Places 2.xml", places.get()}, {"Events 2.xml", events.get()}};
+        std::filesystem::create_directories(directory);
+        for (const auto& [name, catalog] : catalogs) {
+            if (!writePropertyListToFile(catalog, (directory / name).string(), false, problem)) return false;
+            age(directory / name);
+        }
+        ids_[0] = idsOf(*people, "peopleId");
+        ids_[1] = idsOf(*places, "placeId");
+        ids_[2] = idsOf(*events, "eventId");
+        return true;
+    }
+
+    Ref<Dictionary> makeClip(std::mt19937& random, int serial) const {
+        const char* keys[] = {"clipPeopleIds", "clipPlaceIds", "clipEventIds"};
+        const int counts[] = {1 + int(random() % 4), int(random() % 2), int(random() % 3)};
+        auto clip = Dictionary::make();
+        clip->setObject(str(format("Generated clip number %d", serial)), "clipName");
+        clip->setObject(str("Handheld, morning light."), "clipNotes");
+        clip->setObject(Number::withInt(int(random() % 6)), "clipRating");
+        for (int k = 0; k < 3; ++k) {
+            auto list = Array::make();
+            for (int i = 0; i < counts[k]; ++i) list->addObject(ids_[k][random() % ids_[k].size()]);
+            clip->setObject(list, keys[k]);
+        }
+        return clip;
+    }
+
+private:
+    static std::vector<Ref<Object>> idsOf(const Array& catalog, const char* idKey) {
+        std::vector<Ref<Object>> ids;
+        for (const auto& entry : catalog) {
+            ids.push_back(std::static_pointer_cast<Dictionary>(entry)->objectForKey(idKey));
+        }
+        return ids;
+    }
+
+    std::vector<Ref<Object>> ids_[3];
+};
 
 }  // namespace ossel::bench

@@ -45,33 +45,6 @@ constexpr int kClipCount = 10000;
 const std::string kHost = OSSEL_BINARY_DIR "/ossel-mdimport";
 const std::string kPlugin = OSSEL_BINARY_DIR "/OsselImporter.mdimporter/Contents/MacOS/OsselImporter.so";
 
-// A catalog a user has not touched for a day: its identity can be trusted.
-void age(const fs::path& file) {
-    const timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 86400, 0}};
-    utimensat(AT_FDCWD, file.c_str(), times, 0);
-}
-
-std::vector<Ref<Object>> idsOf(const Array& catalog, const char* idKey) {
-    std::vector<Ref<Object>> ids;
-    for (const auto& entry : catalog) ids.push_back(std::static_pointer_cast<Dictionary>(entry)->objectForKey(idKey));
-    return ids;
-}
-
-Ref<Dictionary> makeClip(std::mt19937& random, int serial, const std::vector<Ref<Object>>* ids[3]) {
-    const char* keys[] = {"clipPeopleIds", "clipPlaceIds", "clipEventIds"};
-    const int counts[] = {1 + int(random() % 4), int(random() % 2), int(random() % 3)};
-    auto clip = Dictionary::make();
-    clip->setObject(str(format("Generated clip number %d", serial)), "clipName");
-    clip->setObject(str("Handheld, morning light."), "clipNotes");
-    clip->setObject(Number::withInt(int(random() % 6)), "clipRating");
-    for (int k = 0; k < 3; ++k) {
-        auto list = Array::make();
-        for (int i = 0; i < counts[k]; ++i) list->addObject((*ids[k])[random() % ids[k]->size()]);
-        clip->setObject(list, keys[k]);
-    }
-    return clip;
-}
-
 struct Corpus {
     fs::path root;  // home/, Ossel/ with the catalog and Clips/, Bare/Clips/ without
     std::string problem;
@@ -80,22 +53,11 @@ struct Corpus {
         char pattern[] = "/tmp/ossel-bench-catalog-batch-XXXXXX";
         root = mkdtemp(pattern);
         fs::create_directories(root / "home");
-        const auto people = bench::makePeopleCatalog(10000);
-        const auto places = bench::makeRecordCatalog(bench::kPlaceShape, 2000, 7);
-        const auto events = bench::makeRecordCatalog(bench::kEventShape, 1000, 11);
-        const std::pair<const char*, const Array*> catalogs[] = {
-            {"People 2.xml", people.get()}, {"Places 2.xml", places.get()}, {"Events 2.xml", events.get()}};
-        fs::create_directories(root / "Ossel");
-        for (const auto& [name, catalog] : catalogs) {
-            if (!writePropertyListToFile(catalog, (root / "Ossel" / name).string(), false, &problem)) return;
-            age(root / "Ossel" / name);
-        }
-        const auto peopleIds = idsOf(*people, "peopleId"), placeIds = idsOf(*places, "placeId"),
-                   eventIds = idsOf(*events, "eventId");
-        const std::vector<Ref<Object>>* ids[3] = {&peopleIds, &placeIds, &eventIds};
+        bench::BatchCatalog catalog;
+        if (!catalog.write(root / "Ossel", &problem)) return;
         std::mt19937 random(42);
         for (int i = 0; i < kClipCount; ++i) {
-            const auto clip = makeClip(random, i, ids);
+            const auto clip = catalog.makeClip(random, i);
             const std::string relative = format("Clips/%d/clip-%05d.plist", 2000 + i % 10, i);
             for (const fs::path& base : {root / "Ossel", root / "Bare"}) {
                 fs::create_directories((base / relative).parent_path());
@@ -232,7 +194,7 @@ void catalogMemory(const char* self) {
         }
         if (!ok) std::fprintf(stderr, "cannot write the large catalog: %s\n", problem.c_str());
     }
-    age(dir / "People 2.xml");
+    bench::age(dir / "People 2.xml");
     const std::string catalogDir = dir.string();
     const char* argv[] = {self, "--catalog-memory", catalogDir.c_str(), nullptr};
     pid_t pid = 0;

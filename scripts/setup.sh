@@ -8,7 +8,7 @@
 # As root it installs what is missing; otherwise it prints the exact command and stops.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build pkg-config libhowardhinnant-date-dev tzdata libutf8proc-dev
+packages=(cmake g++ ninja-build pkg-config libhowardhinnant-date-dev tzdata libutf8proc-dev libsqlite3-dev
           libgtest-dev libgmock-dev python3
           scdoc dpkg-dev file)
 # The check set-up goes without recommended packages: dpkg-dev alone would

@@ -148,7 +148,8 @@ size_t utf16Length(std::string_view text) {
 }
 
 std::string fold(std::string_view text, unsigned options) {
-    if ((options & (kFoldDiacritics | kFoldCompatibility)) == 0 && isAscii(text)) {
+    // ASCII has no marks and no compatibility forms: only its case folds.
+    if (isAscii(text)) {
         std::string out(text);
         if (options & kFoldCase) {
             for (char& c : out) c = static_cast<char>(asciiLower(static_cast<unsigned char>(c)));

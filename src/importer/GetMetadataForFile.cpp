@@ -5,6 +5,7 @@
 #include "foundation/PropertyList.h"
 #include "importer/CatalogCache.h"
 #include "importer/CatalogLookup.h"
+#include "importer/OsselMDItem.h"
 #include "importer/PathComponents.h"
 #include "importer/TLDVClipAnnotationKeys.h"
 #include "platform/MDItem.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr std::string_view kOsselCreator = "Ossel";
 constexpr std::string_view kOsselClipKind = "Ossel Clip";
-constexpr std::string_view kMDItemOsselVideoFormat = "kMDItemOsselVideoFormat";
 constexpr std::string_view kUserCatalogDirectory = "~/Movies/Ossel";
 // Only the people file decides whether a directory is a catalog.
 constexpr std::string_view kCatalogProbeFile = "People 2.xml";

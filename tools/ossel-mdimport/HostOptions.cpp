@@ -30,6 +30,8 @@ bool takeValue(std::string_view option, std::string_view value, HostOptions& opt
         options.bundlePath = value;
     } else if (option == "--failed") {
         options.failedPath = value;
+    } else if (option == "--db") {
+        options.dbPath = value;
     } else if (option == "-j") {
         if (!parseNumber(value, &options.jobs) || options.jobs < 1 || options.jobs > 1024) {
             *error = "-j needs a number of workers from 1 to 1024, not \"" + std::string(value) + "\"";
@@ -62,7 +64,7 @@ std::optional<std::string_view> valueOf(std::optional<std::string_view> attached
 }
 
 bool takesValue(std::string_view option) {
-    return option == "--timeout" || option == "--max-memory" || option == "--failed";
+    return option == "--timeout" || option == "--max-memory" || option == "--failed" || option == "--db";
 }
 
 }  // namespace
@@ -80,6 +82,8 @@ std::optional<HostOptions> HostOptions::parse(int argc, const char* const* argv,
             options.json = true;
         } else if (arg == "--help") {
             options.help = true;
+        } else if (arg == "--index") {
+            options.index = true;
         } else if (arg.starts_with("--")) {
             // "--timeout 5" or "--timeout=5"
             const size_t equals = arg.find('=');
@@ -117,12 +121,22 @@ std::optional<HostOptions> HostOptions::parse(int argc, const char* const* argv,
             }
         }
     }
+    if (options.index && (options.json || options.timings || !options.failedPath.empty())) {
+        *error = "--index stores what it imports: --json, -t and --failed do not go with it";
+        return std::nullopt;
+    }
+    if (!options.index && !options.dbPath.empty()) {
+        *error = "--db names the index of an --index run";
+        return std::nullopt;
+    }
     return options;
 }
 
 const char* HostOptions::usage() {
     return "usage: ossel-mdimport [-r] [-t] [-L] [--json] [-j N] [--timeout SECONDS] [--max-memory MIB]\n"
            "                      [--failed FILE] [-g BUNDLE] FILE|DIRECTORY...\n"
+           "       ossel-mdimport --index [--db PATH] [-r] [-j N] [--timeout SECONDS] [--max-memory MIB]\n"
+           "                      [-g BUNDLE] FILE|DIRECTORY...\n"
            "  Loads the importer bundle the way the indexing service does and imports each file\n"
            "  in worker processes, so that no file can take the run down.\n"
            "  -r                walk directories; special files, dangling or looping links, links to\n"
@@ -138,8 +152,19 @@ const char* HostOptions::usage() {
            "  --failed FILE     also write the files that failed, with the causes, to FILE as JSON Lines\n"
            "  -L                list what the bundle declares: factories, plug-in types, content types\n"
            "  -t                add each file's import time\n"
-           "exit status: 0 every file imported or skipped, 1 some failed, 2 bad usage or a bundle that\n"
-           "does not load, 3 the output could not be written (wins over 1)\n";
+           "  --index           store the attributes in the index for ossel-mdfind and ossel-mdls instead\n"
+           "                    of printing them, and end with \"N added, N updated, N removed,\n"
+           "                    N unchanged, N failed\" on standard error. Files whose identity (device,\n"
+           "                    inode, size, times) is unchanged are not read again, unless a catalog\n"
+           "                    they were matched against changed or appeared; files gone from a walked\n"
+           "                    directory are removed, except below a directory that could not be read;\n"
+           "                    files whose worker crashed, timed out or ran out of memory are retried\n"
+           "                    on every run\n"
+           "  --db PATH         the index (default: $OSSEL_INDEX, else $XDG_DATA_HOME/ossel/index.sqlite,\n"
+           "                    else ~/.local/share/ossel/index.sqlite)\n"
+           "exit status: 0 every file imported or skipped, 1 some failed (with --index: in this run),\n"
+           "2 bad usage, a bundle that does not load, an index that is not ours or that another --index\n"
+           "run is writing, 3 the output or the index could not be written (wins over 1)\n";
 }
 
 }  // namespace ossel

@@ -14,6 +14,8 @@ struct HostOptions {
     bool list = false;             // -L: what the bundle declares
     bool timings = false;          // -t: each file's import time
     bool help = false;             // -h, --help
+    bool index = false;            // --index: store in the index instead of printing
+    std::string dbPath;            // --db PATH: the index; empty: where indexPath() finds it
     unsigned jobs = 0;             // -j N: worker processes; 0: one per processor
     double timeoutSeconds = 30;    // --timeout SECONDS: per file
     uint64_t maxMemoryMiB = 2048;  // --max-memory MIB: per worker

@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "ExitStatus.h"
-#include "ImportScheduler.h"
 #include "InputWalk.h"
 #include "JsonRecord.h"
 
@@ -25,6 +24,13 @@ unsigned usableProcessors() {
 
 }  // namespace
 
+ImportScheduler::Limits schedulerLimits(const HostOptions& options) {
+    ImportScheduler::Limits limits;
+    limits.jobs = options.jobs ? options.jobs : usableProcessors();
+    limits.timeoutSeconds = options.timeoutSeconds;
+    return limits;
+}
+
 HostRun::HostRun(const HostOptions& options, int failedFd)
     : options_(options), out_(STDOUT_FILENO, "standard output"), progress_(isatty(STDERR_FILENO) == 1) {
     if (failedFd >= 0) failedOut_ = std::make_unique<RecordOutput>(failedFd, options.failedPath);
@@ -36,12 +42,8 @@ int HostRun::run(const std::string& bundlePath) {
     settings.format = options_.json ? RecordFormat::json : RecordFormat::listing;
     settings.timings = options_.timings;
     settings.maxMemoryMiB = options_.maxMemoryMiB;
-    ImportScheduler::Limits limits;
-    limits.jobs = options_.jobs ? options_.jobs : usableProcessors();
-    limits.timeoutSeconds = options_.timeoutSeconds;
-
     InputWalk walk(options_.inputs, options_.recursive);
-    ImportScheduler scheduler(settings, limits, walk, *this);
+    ImportScheduler scheduler(settings, schedulerLimits(options_), walk, *this);
     std::string fatal;
     const bool ran = scheduler.run(&fatal);
     progress_.finish();
@@ -69,7 +71,7 @@ void HostRun::skipped(const std::string& path, const std::string& reason) {
     progress_.fileDone();
 }
 
-void HostRun::failed(const std::string& path, const std::string& reason) {
+void HostRun::failed(const std::string& path, const std::string& reason, FailureKind) {
     anyFailed_ = true;
     progress_.message(path + ": " + reason);
     progress_.fileDone();

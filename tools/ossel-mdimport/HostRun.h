@@ -8,11 +8,16 @@
 #include <string>
 
 #include "HostOptions.h"
+#include "ImportScheduler.h"
 #include "ProgressLine.h"
 #include "RecordOutput.h"
 #include "ResultSink.h"
 
 namespace ossel {
+
+// The limits the options set for a run's workers: -j (default: the processors
+// this process may use) and --timeout.
+ImportScheduler::Limits schedulerLimits(const HostOptions& options);
 
 class HostRun final : public ResultSink {
 public:
@@ -24,7 +29,7 @@ public:
 
     void imported(const std::string& path, const FileResult& result) override;
     void skipped(const std::string& path, const std::string& reason) override;
-    void failed(const std::string& path, const std::string& reason) override;
+    void failed(const std::string& path, const std::string& reason, FailureKind kind) override;
     void note(const std::string& text) override;
     void idle() override;
     bool stopped() const override;

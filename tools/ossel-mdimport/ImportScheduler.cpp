@@ -74,6 +74,7 @@ void ImportScheduler::fillWindow() {
             walkDone_ = true;
             return;
         }
+        if (item->kind == WalkItem::Kind::file && !sink_.wanted(item->path)) continue;
         Slot slot;
         slot.path = std::move(item->path);
         slot.walked = item->walked;
@@ -156,7 +157,7 @@ void ImportScheduler::deliver(Slot& slot, std::string_view body) {
     switch (slot.state) {
         case State::imported: sink_.imported(slot.path, *MessageReader(body).result()); break;
         case State::skipped: sink_.skipped(slot.path, slot.reason); break;
-        default: sink_.failed(slot.path, slot.reason); break;
+        default: sink_.failed(slot.path, slot.reason, slot.failure); break;
     }
 }
 
@@ -306,6 +307,7 @@ void ImportScheduler::ended(Worker& worker) {
     const uint64_t culprit = worker.inFlight.front();
     worker.inFlight.pop_front();
     fail(culprit, std::move(cause));
+    slot(culprit).failure = FailureKind::worker;
     requeue(worker);
 }
 

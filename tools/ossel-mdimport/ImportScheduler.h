@@ -49,6 +49,7 @@ private:
         State state = State::waiting;
         std::string result;  // the result message's body, when imported
         std::string reason;  // when skipped or failed
+        FailureKind failure = FailureKind::file;
     };
     struct Worker {
         std::unique_ptr<WorkerProcess> process;

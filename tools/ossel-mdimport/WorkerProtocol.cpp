@@ -96,12 +96,14 @@ std::optional<FileResult> MessageReader::result() {
     for (uint32_t i = 0; ok_ && i < count; ++i) {
         CatalogDependency dependency;
         dependency.path = std::string(text());
-        dependency.exists = u8() != 0;
-        dependency.device = u64();
-        dependency.inode = u64();
-        dependency.size = i64();
-        dependency.modifiedNanoseconds = i64();
-        dependency.changedNanoseconds = i64();
+        const bool exists = u8() != 0;
+        FileIdentity identity;
+        identity.device = u64();
+        identity.inode = u64();
+        identity.size = i64();
+        identity.modifiedNanoseconds = i64();
+        identity.changedNanoseconds = i64();
+        if (exists) dependency.identity = identity;
         result.dependencies.push_back(std::move(dependency));
     }
     if (!ok_ || !rest_.empty()) return std::nullopt;

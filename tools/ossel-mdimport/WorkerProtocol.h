@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "index/CatalogDependency.h"
+
 namespace ossel {
 
 // The hidden first argument that makes the program a worker.
@@ -55,17 +57,6 @@ enum class FileOutcome : uint8_t {
     imported,
     notAClip,  // not a regular file any more, or not a property-list dictionary: a walk skips it
     failed,    // could not be read, or refused although it is a dictionary
-};
-
-// A catalog file an import depended on, as the plug-in reports it.
-struct CatalogDependency {
-    std::string path;
-    bool exists = false;
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    int64_t size = 0;
-    int64_t modifiedNanoseconds = 0;
-    int64_t changedNanoseconds = 0;
 };
 
 // One file's result, as it stands in a message: `text` is the rendered record

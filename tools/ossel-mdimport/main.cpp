@@ -1,5 +1,6 @@
 // ossel-mdimport: runs the importer bundle over clip annotation files the way
-// the indexing service would, and prints the attributes it produced.
+// the indexing service would, and prints the attributes it produced or stores
+// them in the index.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "HostOptions.h"
 #include "HostRun.h"
 #include "ImportWorker.h"
+#include "IndexRun.h"
 #include "RecordOutput.h"
 #include "WorkerProtocol.h"
 #include "foundation/Format.h"
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
         const int status = listBundle(bundlePath);
         if (status != kExitSuccess || options->inputs.empty()) return status;
     }
+
+    if (options->index) return IndexRun(*options).run(bundlePath);
 
     int failedFd = -1;
     if (!options->failedPath.empty()) {

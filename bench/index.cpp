@@ -1,0 +1,259 @@
+// The index on 100,000 generated clips.
+//
+// Storing: the host over 100,000 clip files beside the batch catalog (10,000
+// people, 2,000 places, 1,000 events), printing JSON Lines to /dev/null, then
+// a first and a second --index run over the same files, all in one round.
+// Targets: the first --index run at most 3x the printing run, the second (with
+// nothing changed) at most 1/10 of the first.
+//
+// Searching: ossel-mdfind end to end on an index of 100,000 clips stored
+// straight through the writer: process start, query, paths written to
+// /dev/null. Beside each query runs the same program doing nothing but start
+// (--help), and each run's processor time is reported beside its wall time, so
+// that the query's own share can be read off on a loaded machine. Targets:
+// median at most 20 ms for a free-text and an attribute query that each match
+// about 1% of the clips, at most 60 ms for ones that match about 10%. The time
+// to store the clips is reported too.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "CatalogGenerator.h"
+#include "foundation/Format.h"
+#include "foundation/PropertyList.h"
+#include "index/IndexError.h"
+#include "index/IndexReader.h"
+#include "index/IndexWriter.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace ossel;
+
+namespace {
+
+constexpr int kClipCount = 100000;
+const std::string kFind = OSSEL_BINARY_DIR "/ossel-mdfind";
+const std::string kHost = OSSEL_BINARY_DIR "/ossel-mdimport";
+
+// A word no other word starts with: its letter marks its class, then five random letters.
+std::string word(std::mt19937& random, char initial) {
+    std::string out(1, initial);
+    for (int i = 0; i < 5; ++i) out += static_cast<char>('a' + random() % 26);
+    return out;
+}
+
+double cpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// The generated clips are stored straight through the writer, as an indexing run stores them.
+struct Corpus {
+    fs::path root;
+    std::string db;
+    std::vector<std::string> rare;    // each in the titles of 1% of the clips
+    std::vector<std::string> common;  // each in the titles of 10%
+    double secondsToStore = 0;
+    double cpuSecondsToStore = 0;
+
+    Corpus() {
+        char pattern[] = "/tmp/ossel-bench-index-XXXXXX";
+        root = mkdtemp(pattern);
+        db = (root / "index.sqlite").string();
+        std::mt19937 random(20080101);
+        for (int i = 0; i < 100; ++i) rare.push_back(word(random, 'k'));
+        for (int i = 0; i < 10; ++i) common.push_back(word(random, 'z'));
+        const auto pick = [&](const auto& list) { return std::string(list[random() % std::size(list)]); };
+        const auto sentence = [&](size_t words) {
+            std::string text;
+            for (size_t i = 0; i < words; ++i) {
+                if (i > 0) text += ' ';
+                text += pick(bench::kWords);
+            }
+            return text;
+        };
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuSeconds();
+        IndexWriter writer(db);
+        for (int i = 0; i < kClipCount; ++i) {
+            auto attributes = Dictionary::make();
+            attributes->setObject(str("Ossel"), "kMDItemCreator");
+            attributes->setObject(str("Ossel Clip"), "kMDItemKind");
+            attributes->setObject(str(common[i % 10] + " " + rare[(i / 10) % 100] + " " + sentence(3)), "kMDItemTitle");
+            attributes->setObject(str(sentence(4 + random() % 12)), "kMDItemDescription");
+            attributes->setObject(Number::withInt(random() % 6), "kMDItemStarRating");
+            attributes->setObject(str(random() % 2 ? "DV PAL 4:3" : "DV NTSC 16:9"), "kMDItemOsselVideoFormat");
+            attributes->setObject(Number::withDouble(1 + random() % 3600 + 0.5), "kMDItemDurationSeconds");
+            // Ten years from 2000, so that the last one holds a tenth of the clips.
+            attributes->setObject(Date::withTimeIntervalSinceReferenceDate(-31622400.0 + random() % 315532800u),
+                                  "kMDItemContentCreationDate");
+            auto keywords = Array::make();
+            std::string text;
+            for (unsigned n = 1 + random() % 3; n > 0; --n) {
+                const std::string first = pick(bench::kFirstNames), last = pick(bench::kLastNames);
+                keywords->addObject(str(first));
+                keywords->addObject(str(last));
+                text += (text.empty() ? "" : " ") + first + "." + last + "@example.org";
+            }
+            if (i % 100 == 7) keywords->addObject(str("Maren"));
+            attributes->setObject(keywords, "kMDItemKeywords");
+            attributes->setObject(str(text), "kMDItemTextContent");
+            const std::string path = format("/bench/Clips/%d/clip-%06d.plist", 2000 + i % 10, i);
+            writer.storeClip(path, FileIdentity{1, static_cast<uint64_t>(i + 1), 1000, i, i}, *attributes, {});
+            writer.commitIfDue();
+        }
+        writer.commit();
+        secondsToStore = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        cpuSecondsToStore = cpuSeconds() - cpuStart;
+    }
+    ~Corpus() { fs::remove_all(root); }
+};
+
+Corpus& corpus() {
+    static Corpus shared;
+    return shared;
+}
+
+struct Timing {
+    double wall = -1;  // negative: the run failed
+    double cpu = 0;    // the child's user and system time
+};
+
+double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
+
+// One run of a program with output to /dev/null.
+Timing runProgram(const std::string& program, const std::vector<std::string>& arguments, char** envp = environ) {
+    std::vector<const char*> argv = {program.c_str()};
+    for (const auto& argument : arguments) argv.push_back(argument.c_str());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, nullptr, const_cast<char**>(argv.data()), envp);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return {};
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return {wall, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+}
+
+Timing runFind(const std::vector<std::string>& arguments) { return runProgram(kFind, arguments); }
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Each round starts the program once bare and once with the query, so that both see the same load.
+void BM_Find(benchmark::State& state, int which) {
+    Corpus& c = corpus();
+    const std::string queries[] = {
+        c.rare[42],
+        "kMDItemKeywords == \"maren*\"cd",
+        c.common[3],
+        "kMDItemContentCreationDate >= $time.iso(2009-01-01)",
+    };
+    const std::string& query = queries[which];
+    QueryError error;
+    const int64_t matches = IndexReader(c.db).countMatches(*parseQuery(query, &error), {});
+    std::vector<double> bare, queried, cpu;
+    for (auto _ : state) {
+        const Timing start = runFind({"--help"});
+        const Timing find = runFind({"--db", c.db, query});
+        if (start.wall < 0 || find.wall < 0) {
+            state.SkipWithError("ossel-mdfind failed");
+            return;
+        }
+        bare.push_back(start.wall);
+        queried.push_back(find.wall);
+        cpu.push_back(find.cpu);
+        state.SetIterationTime(find.wall);
+    }
+    state.SetLabel(query);
+    state.counters["matches_percent"] = 100.0 * static_cast<double>(matches) / kClipCount;
+    state.counters["median_ms"] = median(queried) * 1e3;
+    state.counters["median_cpu_ms"] = median(cpu) * 1e3;
+    state.counters["start_only_ms"] = median(bare) * 1e3;
+    state.counters["store_us_per_clip"] = c.secondsToStore / kClipCount * 1e6;
+    state.counters["store_cpu_us_per_clip"] = c.cpuSecondsToStore / kClipCount * 1e6;
+}
+
+BENCHMARK_CAPTURE(BM_Find, free_text_1pc, 0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(31);
+BENCHMARK_CAPTURE(BM_Find, attribute_1pc, 1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(31);
+BENCHMARK_CAPTURE(BM_Find, free_text_10pc, 2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(31);
+BENCHMARK_CAPTURE(BM_Find, attribute_10pc, 3)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(31);
+
+// Clip files as a user keeps them, beside the batch catalog, and a home of their own.
+struct ClipTree {
+    fs::path root;  // home/, Ossel/ with the catalog and Clips/
+    std::string problem;
+
+    ClipTree() {
+        char pattern[] = "/tmp/ossel-bench-index-run-XXXXXX";
+        root = mkdtemp(pattern);
+        fs::create_directories(root / "home");
+        bench::BatchCatalog catalog;
+        if (!catalog.write(root / "Ossel", &problem)) return;
+        std::mt19937 random(42);
+        for (int i = 0; i < kClipCount; ++i) {
+            const std::string path = (root / format("Ossel/Clips/%d/clip-%06d.plist", 2000 + i % 10, i)).string();
+            if (i < 10) fs::create_directories(fs::path(path).parent_path());
+            if (!writePropertyListToFile(catalog.makeClip(random, i).get(), path, false, &problem)) return;
+        }
+    }
+    ~ClipTree() { fs::remove_all(root); }
+};
+
+// One round: printing, a first --index run into a new index, a second one.
+void BM_IndexRun(benchmark::State& state) {
+    ClipTree tree;
+    if (!tree.problem.empty()) return state.SkipWithError(tree.problem.c_str());
+    std::string home = "HOME=" + (tree.root / "home").string(), path = "PATH=/usr/bin:/bin";
+    char* envp[] = {home.data(), path.data(), nullptr};
+    const std::string clips = (tree.root / "Ossel" / "Clips").string();
+    const std::string db = (tree.root / "index.sqlite").string();
+    for (auto _ : state) {
+        const Timing json = runProgram(kHost, {"--json", "-r", clips}, envp);
+        const Timing first = runProgram(kHost, {"--index", "--db", db, "-r", clips}, envp);
+        const Timing second = runProgram(kHost, {"--index", "--db", db, "-r", clips}, envp);
+        if (json.wall < 0 || first.wall < 0 || second.wall < 0) return state.SkipWithError("ossel-mdimport failed");
+        state.SetIterationTime(first.wall);
+        state.counters["json_s"] = json.wall;
+        state.counters["first_index_s"] = first.wall;
+        state.counters["second_index_s"] = second.wall;
+        state.counters["first_over_json"] = first.wall / json.wall;
+        state.counters["second_over_first"] = second.wall / first.wall;
+        state.counters["first_over_json_cpu"] = first.cpu / json.cpu;
+        std::printf("index runs over %d clips: printing %.1f s, first --index %.1f s (%.2fx, at most 3: %s), "
+                    "second %.2f s (%.3f of the first, at most 0.1: %s)\n",
+                    kClipCount, json.wall, first.wall, first.wall / json.wall,
+                    first.wall <= 3 * json.wall ? "ok" : "OVER", second.wall, second.wall / first.wall,
+                    second.wall <= 0.1 * first.wall ? "ok" : "OVER");
+        fs::remove(db);
+    }
+}
+
+BENCHMARK(BM_IndexRun)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,178 @@
+#include "index/IndexDatabase.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "foundation/Format.h"
+#include "index/IndexError.h"
+#include "index/SearchText.h"
+#include "index/Statement.h"
+
+namespace ossel {
+
+namespace {
+
+// Paths are blobs, compared as bytes, so that every name (UTF-8 or not) keeps
+// its place in byte order. Identities may be null for a failed file that could
+// not be examined. `files` stays narrow, for queries read many of its rows; a
+// clip's attributes are kept whole in `listings`, for showing them.
+// `attributes` holds the values queries compare, one row per value (see
+// AttributeRows.h). Texts are indexed by their folded form only: prefix
+// wildcards become ranges on it, and an exact comparison narrows on it first.
+constexpr std::string_view kSchema = R"sql(
+CREATE TABLE files (
+    id INTEGER PRIMARY KEY,
+    path BLOB NOT NULL UNIQUE,
+    status INTEGER NOT NULL,
+    retry_every_run INTEGER NOT NULL DEFAULT 0,
+    device INTEGER, inode INTEGER, size INTEGER, modified INTEGER, changed INTEGER,
+    cause TEXT
+);
+CREATE TABLE listings (file INTEGER PRIMARY KEY, attributes BLOB NOT NULL);
+CREATE TABLE names (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
+CREATE TABLE attributes (
+    id INTEGER PRIMARY KEY,
+    name INTEGER NOT NULL,
+    kind INTEGER NOT NULL,
+    text TEXT,
+    folded TEXT,
+    num
+);
+CREATE INDEX attributes_folded ON attributes (name, folded) WHERE folded IS NOT NULL;
+CREATE INDEX attributes_num ON attributes (name, kind, num) WHERE num IS NOT NULL;
+CREATE VIRTUAL TABLE words USING fts5 (body, tokenize = '%@', columnsize = 0, prefix = '2 3');
+CREATE TABLE catalogs (
+    id INTEGER PRIMARY KEY,
+    path BLOB NOT NULL,
+    present INTEGER NOT NULL,
+    device INTEGER, inode INTEGER, size INTEGER, modified INTEGER, changed INTEGER,
+    UNIQUE (path, present, device, inode, size, modified, changed)
+);
+CREATE TABLE dependencies (
+    file INTEGER NOT NULL,
+    catalog INTEGER NOT NULL,
+    PRIMARY KEY (file, catalog)
+) WITHOUT ROWID;
+CREATE INDEX dependencies_catalog ON dependencies (catalog);
+)sql";
+
+int64_t pragmaValue(sqlite3* db, const char* name) {
+    Statement statement(db, format("PRAGMA %@", name));
+    return statement.step() ? statement.columnInt(0) : 0;
+}
+
+// The fold a query's c and d modifiers ask for, as an SQL function: ossel_fold(text, options).
+void foldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
+    if (!text) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const std::string_view view(text, static_cast<size_t>(sqlite3_value_bytes(arguments[0])));
+    const std::string folded = unicode::fold(view, static_cast<unsigned>(sqlite3_value_int(arguments[1])));
+    sqlite3_result_text(context, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+IndexDatabase::IndexDatabase(const std::string& path, Access access) : path_(path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (access == Access::readOnly) {
+            throw IndexError(IndexErrorKind::missing, path + ": no index here (ossel-mdimport --index builds one)");
+        }
+        create(path);
+    }
+    open(access);
+}
+
+void IndexDatabase::create(const std::string& path) {
+    IndexDatabase draft;
+    draft.path_ = path + "-new";
+    // A draft is only ever written under the writer's lock: one left behind is a killed writer's.
+    ::unlink(draft.path_.c_str());
+    draft.open(Access::readWrite);
+    sqlite3_close(draft.db_);
+    draft.db_ = nullptr;
+    // link, unlike rename, never replaces an index that appeared meanwhile.
+    const int linked = ::link(draft.path_.c_str(), path.c_str());
+    const int cause = errno;
+    ::unlink(draft.path_.c_str());
+    if (linked != 0 && cause != EEXIST) throw IndexError(IndexErrorKind::failed, path + ": " + std::strerror(cause));
+}
+
+void IndexDatabase::open(Access access) {
+    // The allocation statistics take a lock on every allocation, and nothing reads them.
+    // SQLite accepts this only before it is first used, so a later call changes nothing.
+    static const int kStatisticsOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)kStatisticsOff;
+    const int flags = access == Access::readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int code = sqlite3_open_v2(path_.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (code != SQLITE_OK) {
+        const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw IndexError(IndexErrorKind::failed, path_ + ": " + reason);
+    }
+    try {
+        sqlite3_busy_timeout(db_, 5000);
+        sqlite3_create_function_v2(db_, "ossel_fold", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                   nullptr, foldFunction, nullptr, nullptr, nullptr);
+        checkOrCreateSchema(access);
+    } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+    }
+}
+
+IndexDatabase::~IndexDatabase() { sqlite3_close(db_); }
+
+void IndexDatabase::exec(std::string_view sql) {
+    const std::string text(sql);
+    if (const int code = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr); code != SQLITE_OK) {
+        throwSqliteError(db_, code);
+    }
+}
+
+void IndexDatabase::checkOrCreateSchema(Access access) {
+    const auto check = [this](bool allowEmpty) {
+        const int64_t application = pragmaValue(db_, "application_id");
+        const int64_t version = pragmaValue(db_, "user_version");
+        Statement objects(db_, "SELECT count(*) FROM sqlite_schema");
+        const bool empty = objects.step() && objects.columnInt(0) == 0;
+        if (application == kApplicationId) {
+            if (version == kSchemaVersion) return false;
+            throw IndexError(IndexErrorKind::otherVersion,
+                             format("%@: an ossel index of schema version %d; this program reads version %d", path_,
+                                    static_cast<int>(version), kSchemaVersion));
+        }
+        if (application == 0 && version == 0 && empty && allowEmpty) return true;
+        throw IndexError(IndexErrorKind::notOurs,
+                         path_ + (empty ? ": not an ossel index (an empty database)"
+                                        : ": not an ossel index (a database of another program)"));
+    };
+    if (!check(access == Access::readWrite)) {
+        if (access == Access::readWrite) exec("PRAGMA journal_mode = WAL");
+        return;
+    }
+    // New: WAL first (it cannot change inside a transaction), then the schema
+    // in one transaction, checked again in case another writer got here first.
+    exec("PRAGMA journal_mode = WAL");
+    exec("BEGIN IMMEDIATE");
+    try {
+        if (check(true)) {
+            exec(format(kSchema, kWordTokenizer));
+            exec(format("PRAGMA application_id = %d; PRAGMA user_version = %d", kApplicationId, kSchemaVersion));
+        }
+        exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+}  // namespace ossel

@@ -1,0 +1,356 @@
+#include "index/IndexWriter.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <cstdint>
+#include <variant>
+
+#include "foundation/Archiver.h"
+#include "foundation/Array.h"
+#include "foundation/Date.h"
+#include "foundation/Number.h"
+#include "foundation/String.h"
+#include "index/AttributeRows.h"
+#include "index/IndexDatabase.h"
+#include "index/IndexError.h"
+#include "index/IndexPaths.h"
+#include "index/SearchText.h"
+#include "index/StoredFile.h"
+#include "index/Statement.h"
+
+namespace ossel {
+
+namespace {
+
+// A lock beside the database, held for the writer's life: SQLite's own locks
+// cover one transaction, a run spans many. The kernel drops it when the
+// process dies, however it dies.
+int takeWriterLock(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!parent.empty()) std::filesystem::create_directories(parent, error);
+    if (error) throw IndexError(IndexErrorKind::failed, path + ": cannot create its folder: " + error.message());
+    const std::string lockPath = path + "-lock";
+    const int descriptor = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor < 0) throw IndexError(IndexErrorKind::failed, lockPath + ": " + std::strerror(errno));
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int cause = errno;
+        ::close(descriptor);
+        if (cause == EWOULDBLOCK) {
+            throw IndexError(IndexErrorKind::busy, path + ": another indexing run is writing this index");
+        }
+        throw IndexError(IndexErrorKind::failed, lockPath + ": " + std::strerror(cause));
+    }
+    return descriptor;
+}
+
+std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+}  // namespace
+
+struct IndexWriter::Statements {
+    explicit Statements(sqlite3* db)
+        : findFile(db, "SELECT id, retry_every_run, device, inode, size, modified, changed FROM files WHERE path = ?"),
+          insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
+                         "cause) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+          updateFile(db, "UPDATE files SET status = ?2, retry_every_run = ?3, device = ?4, inode = ?5, size = ?6, "
+                         "modified = ?7, changed = ?8, cause = ?9 WHERE id = ?1"),
+          deleteFile(db, "DELETE FROM files WHERE id = ?"),
+          deleteListing(db, "DELETE FROM listings WHERE file = ?"),
+          deleteValues(db, "DELETE FROM attributes WHERE id >= ? AND id < ?"),
+          deleteWords(db, "DELETE FROM words WHERE rowid = ?"),
+          deleteDependencies(db, "DELETE FROM dependencies WHERE file = ?"),
+          insertValue(db, "INSERT INTO attributes (id, name, kind, text, folded, num) VALUES (?, ?, ?, ?, ?, ?)"),
+          insertListing(db, "INSERT INTO listings (file, attributes) VALUES (?, ?)"),
+          insertWords(db, "INSERT INTO words (rowid, body) VALUES (?, ?)"),
+          insertName(db, "INSERT INTO names (name) VALUES (?)"),
+          insertCatalog(db, "INSERT INTO catalogs (path, present, device, inode, size, modified, changed) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"),
+          findCatalog(db, "SELECT id FROM catalogs WHERE path = ? AND present = ? AND device = ? AND inode = ? "
+                          "AND size = ? AND modified = ? AND changed = ?"),
+          insertDependency(db, "INSERT OR IGNORE INTO dependencies (file, catalog) VALUES (?, ?)"),
+          pathOf(db, "SELECT path FROM files WHERE id = ?"),
+          pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
+
+    Statement findFile, insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteWords,
+        deleteDependencies, insertValue, insertListing, insertWords, insertName, insertCatalog, findCatalog,
+        insertDependency, pathOf, pathsBelow;
+};
+
+IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLock(path)) {
+    try {
+        db_ = std::make_unique<IndexDatabase>(path, IndexDatabase::Access::readWrite);
+        // In WAL mode NORMAL loses no committed batch to a crash of the process, only
+        // possibly the last ones to a power cut, and saves a sync per commit.
+        // A checkpoint copies the log into the database and syncs: every 40 MB of log, not 4.
+        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 10000");
+        statements_ = std::make_unique<Statements>(db_->handle());
+        Statement names(db_->handle(), "SELECT id, name FROM names");
+        while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
+        findStaleFiles();
+    } catch (...) {
+        statements_.reset();
+        db_.reset();
+        ::close(lockDescriptor_);
+        throw;
+    }
+}
+
+IndexWriter::~IndexWriter() {
+    if (inTransaction_) sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    statements_.reset();
+    db_.reset();
+    ::close(lockDescriptor_);
+}
+
+void IndexWriter::findStaleFiles() {
+    // Catalog states no stored file refers to any more would only cost a stat each run.
+    db_->exec("DELETE FROM catalogs WHERE id NOT IN (SELECT catalog FROM dependencies)");
+    std::unordered_map<std::string, std::optional<FileIdentity>> current;
+    std::vector<int64_t> changed;
+    Statement catalogs(db_->handle(),
+                       "SELECT id, path, present, device, inode, size, modified, changed FROM catalogs");
+    while (catalogs.step()) {
+        const std::string path(catalogs.columnBytes(1));
+        auto found = current.find(path);
+        if (found == current.end()) found = current.emplace(path, fileIdentityAtPath(path)).first;
+        const bool present = catalogs.columnInt(2) != 0;
+        const auto recorded = columnIdentity(catalogs, 3);
+        if (present != found->second.has_value() || (present && recorded != found->second)) {
+            changed.push_back(catalogs.columnInt(0));
+        }
+    }
+    Statement dependents(db_->handle(), "SELECT file FROM dependencies WHERE catalog = ?");
+    for (const int64_t catalog : changed) {
+        dependents.bind(1, catalog);
+        while (dependents.step()) stale_.insert(dependents.columnInt(0));
+        dependents.reset();
+    }
+}
+
+bool IndexWriter::isCurrent(const std::string& path, const FileIdentity& identity) {
+    Statement& find = statements_->findFile;
+    find.bindBlob(1, path);
+    const bool current = find.step() && find.columnInt(1) == 0 && !stale_.contains(find.columnInt(0)) &&
+                         columnIdentity(find, 2) == identity;
+    find.reset();
+    return current;
+}
+
+std::vector<std::string> IndexWriter::pathsToRevisit() {
+    std::vector<std::string> paths;
+    Statement& pathOf = statements_->pathOf;
+    for (const int64_t file : stale_) {
+        pathOf.bind(1, file);
+        if (pathOf.step()) paths.emplace_back(pathOf.columnBytes(0));
+        pathOf.reset();
+    }
+    Statement retried(db_->handle(), "SELECT path FROM files WHERE retry_every_run <> 0");
+    while (retried.step()) paths.emplace_back(retried.columnBytes(0));
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    return paths;
+}
+
+std::vector<std::string> IndexWriter::pathsBelow(const std::string& directory) {
+    const PathRange range = ossel::pathsBelow(directory);
+    Statement& below = statements_->pathsBelow;
+    below.bindBlob(1, range.low).bindBlob(2, range.high);
+    std::vector<std::string> paths;
+    while (below.step()) paths.emplace_back(below.columnBytes(0));
+    below.reset();
+    return paths;
+}
+
+void IndexWriter::beginIfNeeded() {
+    if (inTransaction_) return;
+    db_->exec("BEGIN IMMEDIATE");
+    inTransaction_ = true;
+    batchStart_ = std::chrono::steady_clock::now();
+}
+
+void IndexWriter::commit() {
+    if (!inTransaction_) return;
+    db_->exec("COMMIT");
+    inTransaction_ = false;
+}
+
+bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {
+    if (!inTransaction_ || std::chrono::steady_clock::now() - batchStart_ < interval) return false;
+    commit();
+    return true;
+}
+
+std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& path, int status,
+                                                             const std::optional<FileIdentity>& identity,
+                                                             bool retryEveryRun, const std::string* cause) {
+    beginIfNeeded();
+    const std::optional<int64_t> existing = fileId(path);
+    Statement& write = existing ? statements_->updateFile : statements_->insertFile;
+    if (existing) {
+        write.bind(1, *existing);
+    } else {
+        write.bindBlob(1, path);
+    }
+    write.bind(2, static_cast<int64_t>(status)).bind(3, static_cast<int64_t>(retryEveryRun));
+    bindIdentity(write, 4, identity);
+    cause ? write.bindText(9, *cause) : write.bindNull(9);
+    write.run();
+
+    if (!existing) return {sqlite3_last_insert_rowid(db_->handle()), Change::added};
+    clearContents(*existing);
+    stale_.erase(*existing);
+    return {*existing, Change::updated};
+}
+
+void IndexWriter::clearContents(int64_t file) {
+    statements_->deleteValues.bind(1, firstRowOf(file)).bind(2, firstRowOf(file + 1)).run();
+    for (Statement* statement :
+         {&statements_->deleteListing, &statements_->deleteWords, &statements_->deleteDependencies}) {
+        statement->bind(1, file).run();
+    }
+}
+
+IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
+                                           const Dictionary& attributes,
+                                           const std::vector<CatalogDependency>& dependencies,
+                                           std::string_view archive) {
+    const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr);
+    std::vector<uint8_t> listing;
+    if (archive.empty()) {
+        listing = Coder::archivedDataWithRootObject(&attributes);
+        archive = bytesOf(listing);
+    }
+    statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
+    std::string words;
+    std::vector<ValueRow> rows;
+    for (const auto& [key, value] : attributes) {
+        const int64_t name = nameId(key);
+        std::string* searched = isSearchedAttribute(key) ? &words : nullptr;
+        const auto* list = dynamic_cast<const Array*>(value.get());
+        if (!list) {
+            addValueRow(rows, name, value.get(), searched);
+            continue;
+        }
+        rows.push_back({name, kListRow, {}, {}, static_cast<int64_t>(list->count())});
+        for (const auto& item : list->items()) addValueRow(rows, name, item.get(), searched);
+    }
+    insertValueRows(file, rows);
+    if (!words.empty()) statements_->insertWords.bind(1, file).bindText(2, words).run();
+    storeDependencies(file, dependencies);
+    return change;
+}
+
+void IndexWriter::addValueRow(std::vector<ValueRow>& rows, int64_t name, const Object* value, std::string* words) {
+    if (const auto* text = dynamic_cast<const String*>(value)) {
+        std::string folded = unicode::fold(text->utf8(), kSearchFold);
+        // One text a line, so that no word runs into the next value's.
+        if (words) words->append(words->empty() ? "" : "\n").append(folded);
+        rows.push_back({name, kTextRow, text->utf8(), std::move(folded), {}});
+    } else if (const auto* number = dynamic_cast<const Number*>(value)) {
+        // Integers compare exactly as integers; an unsigned one past the signed range as a real.
+        const bool exact = number->isInteger() && (number->kind() != Number::Kind::UInt ||
+                                                   number->unsignedLongLongValue() <= uint64_t{INT64_MAX});
+        const ValueRow::Number stored =
+            exact ? ValueRow::Number(number->longLongValue()) : ValueRow::Number(number->doubleValue());
+        rows.push_back({name, kNumberRow, {}, {}, stored});
+    } else if (const auto* date = dynamic_cast<const Date*>(value)) {
+        rows.push_back({name, kDateRow, {}, {}, date->timeIntervalSinceReferenceDate()});
+    }
+    // Data, dictionaries and nested lists are listed, never compared.
+}
+
+void IndexWriter::insertValueRows(int64_t file, const std::vector<ValueRow>& rows) {
+    Statement& insert = statements_->insertValue;
+    const size_t count = std::min(rows.size(), static_cast<size_t>(kRowsPerFile));
+    for (size_t i = 0; i < count; ++i) {
+        const ValueRow& row = rows[i];
+        insert.bind(1, firstRowOf(file) + static_cast<int64_t>(i)).bind(2, row.name);
+        insert.bind(3, static_cast<int64_t>(row.kind));
+        if (row.kind == kTextRow) insert.bindText(4, row.text).bindText(5, row.folded);
+        std::visit(
+            [&](auto number) {
+                if constexpr (!std::is_same_v<decltype(number), std::monostate>) insert.bind(6, number);
+            },
+            row.number);
+        insert.run();
+    }
+}
+
+void IndexWriter::storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies) {
+    for (const auto& dependency : dependencies) {
+        statements_->insertDependency.bind(1, file).bind(2, catalogId(dependency)).run();
+    }
+}
+
+int64_t IndexWriter::nameId(const std::string& name) {
+    if (const auto found = nameIds_.find(name); found != nameIds_.end()) return found->second;
+    statements_->insertName.bindText(1, name).run();
+    const int64_t id = sqlite3_last_insert_rowid(db_->handle());
+    nameIds_.emplace(name, id);
+    return id;
+}
+
+int64_t IndexWriter::catalogId(const CatalogDependency& dependency) {
+    // An absent file is stored with a zero identity, so that the unique key (where nulls differ) holds.
+    const FileIdentity identity = dependency.identity.value_or(FileIdentity{});
+    std::string key = dependency.path;
+    for (const int64_t field : {static_cast<int64_t>(dependency.identity.has_value()),
+                                static_cast<int64_t>(identity.device), static_cast<int64_t>(identity.inode),
+                                identity.size, identity.modifiedNanoseconds, identity.changedNanoseconds}) {
+        key += '\0';
+        key += std::to_string(field);
+    }
+    if (const auto found = catalogIds_.find(key); found != catalogIds_.end()) return found->second;
+    for (Statement* statement : {&statements_->insertCatalog, &statements_->findCatalog}) {
+        statement->bindBlob(1, dependency.path).bind(2, static_cast<int64_t>(dependency.identity.has_value()));
+        bindIdentity(*statement, 3, identity);
+    }
+    statements_->insertCatalog.run();
+    Statement& find = statements_->findCatalog;
+    if (!find.step()) throw IndexError(IndexErrorKind::failed, db_->path() + ": a catalog entry vanished");
+    const int64_t id = find.columnInt(0);
+    find.reset();
+    catalogIds_.emplace(std::move(key), id);
+    return id;
+}
+
+IndexWriter::Change IndexWriter::storeSkipped(const std::string& path, const FileIdentity& identity) {
+    return fileRow(path, static_cast<int>(StoredStatus::skipped), identity, false, nullptr).second;
+}
+
+IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std::optional<FileIdentity>& identity,
+                                              const std::string& cause, bool retryEveryRun,
+                                              const std::vector<CatalogDependency>& dependencies) {
+    const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::failed), identity, retryEveryRun, &cause);
+    storeDependencies(file, dependencies);
+    return change;
+}
+
+std::optional<int64_t> IndexWriter::fileId(const std::string& path) {
+    Statement& find = statements_->findFile;
+    find.bindBlob(1, path);
+    const std::optional<int64_t> id = find.step() ? std::optional(find.columnInt(0)) : std::nullopt;
+    find.reset();
+    return id;
+}
+
+bool IndexWriter::remove(const std::string& path) {
+    const std::optional<int64_t> existing = fileId(path);
+    if (!existing) return false;
+    beginIfNeeded();
+    clearContents(*existing);
+    statements_->deleteFile.bind(1, *existing).run();
+    stale_.erase(*existing);
+    return true;
+}
+
+}  // namespace ossel

@@ -1,0 +1,109 @@
+#pragma once
+// The writing side of the index, driven file by file by an indexing run.
+//
+// A run takes the writer (one at a time: a second one gets an IndexError of
+// kind busy), asks for each file it finds whether it isCurrent(), imports and
+// stores those that are not, imports again the pathsToRevisit(), removes what
+// is gone below each directory it walked whole, and commit()s every batch.
+// Whatever was committed stays consistent if the process dies at any moment;
+// the next run simply finds the rest not current.
+//
+// Paths are normalised absolute paths (normalizedAbsolutePath).
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <variant>
+#include <vector>
+
+#include "foundation/Dictionary.h"
+#include "foundation/RegularFile.h"
+#include "index/CatalogDependency.h"
+
+namespace ossel {
+
+class IndexDatabase;
+
+class IndexWriter {
+public:
+    // Creates the index (and its folder) when there is none.
+    explicit IndexWriter(const std::string& path);
+    // What was not committed is rolled back.
+    ~IndexWriter();
+    IndexWriter(const IndexWriter&) = delete;
+    IndexWriter& operator=(const IndexWriter&) = delete;
+
+    enum class Change { added, updated };
+
+    // True when the file needs no import: stored with this identity, not a
+    // failure retried on every run, and not matched against a catalog that
+    // has changed (or appeared) since. Catalogs are examined when the writer opens.
+    bool isCurrent(const std::string& path, const FileIdentity& identity);
+
+    // Stored files to import again wherever they are, in byte order: those
+    // whose catalogs changed, and failures retried on every run.
+    std::vector<std::string> pathsToRevisit();
+
+    // Every stored path strictly below the directory, in byte order.
+    std::vector<std::string> pathsBelow(const std::string& directory);
+
+    // `archive`: the attributes as the Coder archives them, when the caller has
+    // them so already (an import worker sends them that way); else they are archived here.
+    Change storeClip(const std::string& path, const FileIdentity& identity, const Dictionary& attributes,
+                     const std::vector<CatalogDependency>& dependencies, std::string_view archive = {});
+    Change storeSkipped(const std::string& path, const FileIdentity& identity);
+    Change storeFailure(const std::string& path, const std::optional<FileIdentity>& identity, const std::string& cause,
+                        bool retryEveryRun, const std::vector<CatalogDependency>& dependencies = {});
+    // False when the path was not stored.
+    bool remove(const std::string& path);
+
+    // Makes the changes since the last commit durable and visible to readers.
+    void commit();
+    // Commits when the open batch began at least `interval` ago; a run calls it
+    // after each file, so that batches are large enough to be cheap and a killed
+    // run loses little. True when it committed.
+    bool commitIfDue(std::chrono::milliseconds interval = std::chrono::seconds(1));
+
+private:
+    struct Statements;
+
+    void beginIfNeeded();
+    std::optional<int64_t> fileId(const std::string& path);
+    // The file's row, created or emptied of everything a previous import left.
+    std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
+                                       bool retryEveryRun, const std::string* cause);
+    void clearContents(int64_t file);
+    // A value queries compare, on its way into the attributes table.
+    struct ValueRow {
+        using Number = std::variant<std::monostate, int64_t, double>;
+        int64_t name;
+        int kind;
+        std::string_view text;
+        std::string folded;
+        Number number;
+    };
+    // Adds the value's row, if queries compare values of its kind; a text's folded
+    // form also goes to `words` when given.
+    void addValueRow(std::vector<ValueRow>& rows, int64_t name, const Object* value, std::string* words);
+    void insertValueRows(int64_t file, const std::vector<ValueRow>& rows);
+    void storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies);
+    int64_t nameId(const std::string& name);
+    int64_t catalogId(const CatalogDependency& dependency);
+    void findStaleFiles();
+
+    int lockDescriptor_ = -1;
+    std::unique_ptr<IndexDatabase> db_;
+    std::unique_ptr<Statements> statements_;
+    bool inTransaction_ = false;
+    std::chrono::steady_clock::time_point batchStart_;
+    std::unordered_map<std::string, int64_t> nameIds_;
+    std::unordered_map<std::string, int64_t> catalogIds_;
+    // Files matched against catalogs that have changed since.
+    std::unordered_set<int64_t> stale_;
+};
+
+}  // namespace ossel

@@ -1,0 +1,206 @@
+// The index file itself: what it refuses, who may write it, and what an
+// incremental run learns from it.
+
+#include <sqlite3.h>
+
+#include "IndexFixture.h"
+#include "index/IndexError.h"
+#include "index/IndexPaths.h"
+#include "index/IndexReader.h"
+
+namespace ossel::testing {
+namespace {
+
+class IndexStoreTest : public IndexFixture {
+protected:
+    // The kind of IndexError opening throws, or nothing.
+    template <class Open>
+    static std::optional<IndexErrorKind> openError(Open open) {
+        try {
+            open();
+        } catch (const IndexError& error) {
+            return error.kind();
+        }
+        return std::nullopt;
+    }
+
+    void sql(const std::string& path, const char* statements) const {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+
+    std::vector<std::string> titled(const std::string& title) const {
+        QueryError error;
+        const auto query = parseQuery("kMDItemTitle == \"" + title + "\"", &error);
+        std::vector<std::string> paths;
+        IndexReader(db_).forEachMatch(*query, {}, false,
+                                      [&](std::string_view path, const Dictionary*) { paths.emplace_back(path); });
+        return paths;
+    }
+};
+
+TEST_F(IndexStoreTest, FilesThatAreNotOursAreRefusedAndLeftAlone) {
+    writeFile(pathIn("text"), "a grocery list, not a database\n");
+    sql(pathIn("other.db"), "CREATE TABLE notes (body TEXT)");
+    sql(pathIn("newer.db"), "PRAGMA application_id = 1330860876; PRAGMA user_version = 2");
+    const struct {
+        std::string path;
+        IndexErrorKind kind;
+    } cases[] = {
+        {pathIn("text"), IndexErrorKind::notOurs},
+        {pathIn("other.db"), IndexErrorKind::notOurs},
+        {pathIn("newer.db"), IndexErrorKind::otherVersion},
+    };
+    for (const auto& c : cases) {
+        const std::string before = readFile(c.path);
+        EXPECT_EQ(openError([&] { IndexWriter writer(c.path); }), c.kind) << c.path;
+        EXPECT_EQ(openError([&] { IndexReader reader(c.path); }), c.kind) << c.path;
+        EXPECT_EQ(readFile(c.path), before) << c.path;
+    }
+    // Readers never create an index; a writer does, folder and all.
+    EXPECT_EQ(openError([&] { IndexReader reader(db_); }), IndexErrorKind::missing);
+    EXPECT_FALSE(std::filesystem::exists(db_));
+    const std::string nested = pathIn("a/b/index.sqlite");
+    EXPECT_EQ(openError([&] { IndexWriter writer(nested); }), std::nullopt);
+    EXPECT_EQ(openError([&] { IndexReader reader(nested); }), std::nullopt);
+}
+
+TEST_F(IndexStoreTest, OneWriterAtATimeWhileReadersSeeCommittedBatches) {
+    storeClipSet();
+    auto writer = std::make_unique<IndexWriter>(db_);
+    EXPECT_EQ(openError([&] { IndexWriter second(db_); }), IndexErrorKind::busy);
+    const Ref<Dictionary> first = clip({{"kMDItemTitle", str("First batch")}});
+    writer->storeClip("/n/1", FileIdentity{2, 1, 1, 1, 1}, *first, {});
+    writer->commit();
+    writer->storeClip("/n/2", FileIdentity{2, 2, 1, 1, 1}, *clip({{"kMDItemTitle", str("Second batch")}}), {});
+    EXPECT_EQ(titled("First batch"), std::vector<std::string>{"/n/1"});
+    EXPECT_TRUE(titled("Second batch").empty());
+    // A writer that ends without committing (as a killed run would) leaves the last batch out.
+    writer.reset();
+    EXPECT_TRUE(titled("Second batch").empty());
+    EXPECT_EQ(openError([&] { IndexWriter again(db_); }), std::nullopt);
+}
+
+TEST_F(IndexStoreTest, StoringAgainReplacesEverythingTheFileHad) {
+    storeClipSet();
+    {
+        IndexWriter writer(db_);
+        EXPECT_EQ(writer.storeClip("/c/market.plist", FileIdentity{1, 2, 11, 2, 2},
+                                   *clip({{"kMDItemTitle", str("Fish market")}}), {}),
+                  IndexWriter::Change::updated);
+        EXPECT_EQ(writer.storeFailure("/c/harbour.plist", FileIdentity{1, 1, 11, 2, 2}, "worker crashed", true),
+                  IndexWriter::Change::updated);
+        EXPECT_TRUE(writer.remove("/c/birthday.plist"));
+        EXPECT_FALSE(writer.remove("/c/birthday.plist"));
+        writer.commit();
+    }
+    EXPECT_TRUE(titled("Market stalls").empty());
+    EXPECT_EQ(titled("Fish market"), std::vector<std::string>{"/c/market.plist"});
+    EXPECT_TRUE(titled("Harbour at dusk").empty());
+    QueryError error;
+    IndexReader reader(db_);
+    for (const char* words : {"ines", "maren"}) {
+        EXPECT_EQ(reader.countMatches(*parseQuery(words, &error), {}), 0) << words;
+    }
+    const auto harbour = reader.lookup("/c/harbour.plist");
+    ASSERT_TRUE(harbour);
+    EXPECT_EQ(harbour->status, StoredStatus::failed);
+    EXPECT_EQ(harbour->cause, "worker crashed");
+    EXPECT_FALSE(reader.lookup("/c/birthday.plist"));
+    EXPECT_EQ(reader.lookup("/c/market.plist")->attributes->objectForKeyAs<String>("kMDItemTitle")->utf8(),
+              "Fish market");
+}
+
+TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
+    const std::string people = pathIn("cat/People 2.xml");
+    const std::string places = pathIn("cat/Places 2.xml");
+    const std::string elsewhere = pathIn("home/Movies/Ossel/People 2.xml");
+    writeFile(people, "people v1");
+    writeFile(places, "places v1");
+    const FileIdentity identity{9, 1, 5, 1, 1};
+    const Ref<Dictionary> attributes = clip({});
+    {
+        IndexWriter writer(db_);
+        const std::vector<CatalogDependency> onPeople = {{people, fileIdentityAtPath(people)}, {elsewhere, {}}};
+        const std::vector<CatalogDependency> onPlaces = {{places, fileIdentityAtPath(places)}};
+        writer.storeClip("/w/a", identity, *attributes, onPeople);
+        writer.storeClip("/w/b", identity, *attributes, onPlaces);
+        writer.storeClip("/w/sub/c", identity, *attributes, {});
+        writer.storeClip("/w2/d", identity, *attributes, onPeople);
+        writer.storeSkipped("/w/People 2.xml", identity);
+        writer.storeFailure("/w/bad", identity, "not a property list", false);
+        writer.storeFailure("/w/slow", identity, "deadline passed", true, onPlaces);
+        writer.commit();
+    }
+    {
+        IndexWriter writer(db_);
+        EXPECT_EQ(writer.pathsToRevisit(), std::vector<std::string>{"/w/slow"});
+        for (const char* path : {"/w/a", "/w/b", "/w/sub/c", "/w/People 2.xml", "/w/bad"}) {
+            EXPECT_TRUE(writer.isCurrent(path, identity)) << path;
+            EXPECT_FALSE(writer.isCurrent(path, FileIdentity{9, 1, 5, 1, 2})) << path;
+        }
+        EXPECT_FALSE(writer.isCurrent("/w/slow", identity));
+        EXPECT_FALSE(writer.isCurrent("/w/new", identity));
+        EXPECT_EQ(writer.pathsBelow("/w/sub"), std::vector<std::string>{"/w/sub/c"});
+        EXPECT_EQ(writer.pathsBelow("/w").size(), 6u);
+        EXPECT_EQ(writer.pathsBelow("/").size(), 7u);
+    }
+    // A catalog rewritten in place, and one that appears where none was: their clips (and
+    // failures) are no longer current, wherever they are; the others still are.
+    writeFile(places, "places, version 2");
+    writeFile(elsewhere, "someone else's people");
+    IndexWriter writer(db_);
+    EXPECT_EQ(writer.pathsToRevisit(), (std::vector<std::string>{"/w/a", "/w/b", "/w/slow", "/w2/d"}));
+    EXPECT_FALSE(writer.isCurrent("/w/a", identity));
+    EXPECT_TRUE(writer.isCurrent("/w/sub/c", identity));
+    // Once stored again, a clip is current and no longer to revisit.
+    writer.storeClip("/w/a", identity, *attributes, {{people, fileIdentityAtPath(people)}});
+    EXPECT_TRUE(writer.isCurrent("/w/a", identity));
+    EXPECT_EQ(writer.pathsToRevisit(), (std::vector<std::string>{"/w/b", "/w/slow", "/w2/d"}));
+}
+
+TEST(IndexPaths, LocationAndNormalForm) {
+    const auto keep = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto set = [](const char* name, const std::optional<std::string>& value) {
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    };
+    const char* names[] = {"OSSEL_INDEX", "XDG_DATA_HOME", "HOME"};
+    std::vector<std::optional<std::string>> saved;
+    for (const char* name : names) saved.push_back(keep(name));
+    const struct {
+        std::optional<std::string> index, data, home;
+        std::string db, expected;
+    } locations[] = {
+        {"/i/x.sqlite", "/d", "/h", "", "/i/x.sqlite"},
+        {"/i/x.sqlite", "/d", "/h", "mine.sqlite", "mine.sqlite"},
+        {"", "/d", "/h", "", "/d/ossel/index.sqlite"},
+        {std::nullopt, "relative/data", "/h", "", "/h/.local/share/ossel/index.sqlite"},
+        {std::nullopt, std::nullopt, "/h", "", "/h/.local/share/ossel/index.sqlite"},
+    };
+    for (const auto& c : locations) {
+        set("OSSEL_INDEX", c.index);
+        set("XDG_DATA_HOME", c.data);
+        set("HOME", c.home);
+        EXPECT_EQ(indexPath(c.db), c.expected) << c.expected;
+    }
+    for (size_t i = 0; i < saved.size(); ++i) set(names[i], saved[i]);
+
+    const std::string cwd = std::filesystem::current_path().string();
+    const std::pair<std::string, std::string> paths[] = {
+        {"/a/./b//c/", "/a/b/c"},
+        {"/a/b/../../../c", "/c"},
+        {"//a", "/a"},
+        {"/", "/"},
+        {"x/\xff\xfe.plist", cwd + "/x/\xff\xfe.plist"},
+        {".", cwd},
+    };
+    for (const auto& [given, expected] : paths) EXPECT_EQ(normalizedAbsolutePath(given), expected) << given;
+}
+
+}  // namespace
+}  // namespace ossel::testing

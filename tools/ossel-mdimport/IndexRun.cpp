@@ -1,0 +1,208 @@
+#include "IndexRun.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <span>
+
+#include "ExitStatus.h"
+#include "HostRun.h"
+#include "ImportScheduler.h"
+#include "InputWalk.h"
+#include "RecordOutput.h"
+#include "foundation/Archiver.h"
+#include "index/IndexError.h"
+#include "index/IndexPaths.h"
+
+namespace ossel {
+
+namespace {
+
+bool isBelow(const std::string& path, const std::string& directory) {
+    const PathRange range = pathsBelow(directory);
+    return path >= range.low && path < range.high;
+}
+
+Ref<Dictionary> decodeAttributes(std::string_view archive) {
+    const Ref<Object> root = Decoder::unarchiveObjectWithData(
+        std::span(reinterpret_cast<const uint8_t*>(archive.data()), archive.size()));
+    return std::dynamic_pointer_cast<Dictionary>(root);
+}
+
+}  // namespace
+
+IndexRun::IndexRun(const HostOptions& options) : options_(options), progress_(isatty(STDERR_FILENO) == 1) {}
+
+IndexRun::~IndexRun() = default;
+
+int IndexRun::run(const std::string& bundlePath) {
+    try {
+        writer_ = std::make_unique<IndexWriter>(indexPath(options_.dbPath));
+    } catch (const IndexError& error) {
+        writeErrorLine(std::string("ossel-mdimport: ") + error.what());
+        return kExitUsage;
+    }
+    WorkerSettings settings;
+    settings.bundlePath = bundlePath;
+    settings.format = RecordFormat::none;
+    settings.carryAttributes = true;
+    settings.carryDependencies = true;
+    settings.maxMemoryMiB = options_.maxMemoryMiB;
+
+    std::string fatal;
+    bool ran = false;
+    {
+        InputWalk walk(inputsWithRevisits(), options_.recursive);
+        ImportScheduler scheduler(settings, schedulerLimits(options_), walk, *this);
+        ran = !stopped() && scheduler.run(&fatal);
+    }
+    progress_.finish();
+    if (ran && !stopped()) removeVanished();
+    if (!stopped()) store([&] { writer_->commit(); });
+    if (stopped()) {
+        writeErrorLine("ossel-mdimport: " + indexError_);
+        return kExitOutputFailed;
+    }
+    if (!ran) {
+        writeErrorLine("ossel-mdimport: " + fatal);
+        return kExitUsage;
+    }
+    writeErrorLine(std::to_string(counts_.added) + " added, " + std::to_string(counts_.updated) + " updated, " +
+                   std::to_string(counts_.removed) + " removed, " + std::to_string(counts_.unchanged) +
+                   " unchanged, " + std::to_string(counts_.failed) + " failed");
+    return counts_.failed ? kExitSomeFailed : kExitSuccess;
+}
+
+std::vector<std::string> IndexRun::inputsWithRevisits() {
+    for (const auto& input : options_.inputs) inputs_.push_back(normalizedAbsolutePath(input));
+    std::vector<std::string> inputs = inputs_;
+    std::vector<std::string> revisits;
+    store([&] { revisits = writer_->pathsToRevisit(); });
+    for (const auto& path : revisits) {
+        const bool covered = std::any_of(inputs_.begin(), inputs_.end(), [&](const std::string& input) {
+            return path == input || (options_.recursive && isBelow(path, input));
+        });
+        if (covered) continue;
+        // Named like an input, a file that is gone would be a failure; it is simply gone.
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 && errno == ENOENT) {
+            store([&] { counts_.removed += writer_->remove(path) ? 1 : 0; });
+        } else {
+            inputs.push_back(path);
+        }
+    }
+    return inputs;
+}
+
+bool IndexRun::wanted(const std::string& path) {
+    // Inputs that overlap name some files twice: each is imported and counted once.
+    if (!found_.insert(path).second) return false;
+    const std::optional<FileIdentity> identity = fileIdentityAtPath(path);
+    bool current = false;
+    store([&] { current = identity && writer_->isCurrent(path, *identity); });
+    if (current) {
+        ++counts_.unchanged;
+        progress_.fileDone();
+        return false;
+    }
+    pending_.push_back({path, identity});
+    return !stopped();
+}
+
+std::optional<IndexRun::Pending> IndexRun::takePending(const std::string& path) {
+    // Results arrive in walk order, so a file a worker had is always the oldest pending one.
+    if (pending_.empty() || pending_.front().path != path) return std::nullopt;
+    Pending pending = std::move(pending_.front());
+    pending_.pop_front();
+    return pending;
+}
+
+void IndexRun::imported(const std::string& path, const FileResult& result) {
+    const std::optional<Pending> pending = takePending(path);
+    const Ref<Dictionary> attributes = decodeAttributes(result.attributesArchive);
+    if (!attributes) {
+        ++counts_.failed;
+        progress_.message(path + ": its worker sent attributes the host could not read");
+        store([&] { writer_->storeFailure(path, std::nullopt, "its worker sent unreadable attributes", true); });
+        return;
+    }
+    progress_.fileDone();
+    // A zero identity matches no file: one that could not be examined is read again next time.
+    const FileIdentity identity = pending && pending->identity ? *pending->identity : FileIdentity{};
+    store([&] {
+        count(writer_->storeClip(path, identity, *attributes, result.dependencies, result.attributesArchive));
+    });
+}
+
+void IndexRun::skipped(const std::string& path, const std::string& reason) {
+    progress_.message(path + ": skipped, " + reason);
+    progress_.fileDone();
+    const std::optional<Pending> pending = takePending(path);
+    // What the walk skipped (a FIFO, a dangling link) is no file the index keeps.
+    if (!pending || !pending->identity) return;
+    store([&] { count(writer_->storeSkipped(path, *pending->identity)); });
+}
+
+void IndexRun::failed(const std::string& path, const std::string& reason, FailureKind kind) {
+    ++counts_.failed;
+    progress_.message(path + ": " + reason);
+    progress_.fileDone();
+    std::optional<FileIdentity> identity;
+    if (const std::optional<Pending> pending = takePending(path)) {
+        identity = pending->identity;
+    } else {
+        // The walk's own failures: a directory it could not read, or a file that is not there.
+        struct stat info {};
+        const bool exists = ::stat(path.c_str(), &info) == 0;
+        if (!exists || S_ISDIR(info.st_mode)) {
+            unreadable_.push_back(path);
+            if (!exists) store([&] { writer_->remove(path); });
+            return;
+        }
+        found_.insert(path);
+        identity = FileIdentity::of(info);
+    }
+    store([&] { writer_->storeFailure(path, identity, reason, kind == FailureKind::worker); });
+}
+
+void IndexRun::note(const std::string& text) { progress_.message(text); }
+
+void IndexRun::idle() {
+    // The run is about to wait for its workers, perhaps for a slow file: a batch
+    // that is due becomes visible now, not only after the next file is stored.
+    store([&] { writer_->commitIfDue(); });
+}
+
+void IndexRun::count(IndexWriter::Change change) {
+    ++(change == IndexWriter::Change::added ? counts_.added : counts_.updated);
+}
+
+void IndexRun::removeVanished() {
+    if (!options_.recursive) return;
+    for (const auto& input : inputs_) {
+        std::vector<std::string> stored;
+        store([&] { stored = writer_->pathsBelow(input); });
+        for (const auto& path : stored) {
+            if (found_.contains(path)) continue;
+            const bool protectedPath = std::any_of(unreadable_.begin(), unreadable_.end(), [&](const auto& directory) {
+                return path == directory || isBelow(path, directory);
+            });
+            if (!protectedPath) store([&] { counts_.removed += writer_->remove(path) ? 1 : 0; });
+        }
+    }
+}
+
+template <class Change>
+void IndexRun::store(Change&& change) {
+    if (stopped()) return;
+    try {
+        change();
+        writer_->commitIfDue();
+    } catch (const IndexError& error) {
+        indexError_ = error.what();
+    }
+}
+
+}  // namespace ossel
