@@ -69,7 +69,9 @@ TEST_F(RecordKinds, EntriesReadWithTheNestedFallbackAndWriteBackTheSameKeysThrou
         EXPECT_FALSE(kind.read(nullptr));
         EXPECT_FALSE(kind.read(entry({{kind.idKey, Number::withInt(3)}}).get()));
         for (const auto& other : kKinds) {
-            if (&other != &kind) EXPECT_FALSE(kind.read(entry({{other.idKey, str("R")}}).get())) << kind.idKey;
+            if (&other != &kind) {
+                EXPECT_FALSE(kind.read(entry({{other.idKey, str("R")}}).get())) << kind.idKey;
+            }
         }
     }
     ASSERT_TRUE(writePropertyListToFile(written.get(), pathIn("entries.xml"), true));

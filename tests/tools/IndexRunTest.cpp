@@ -50,8 +50,9 @@ protected:
 };
 
 TEST_F(IndexRun, EachRunDoesOnlyWhatChangesAsk) {
-    fs::copy(kSourceDir + "/examples", scratch_ / "examples", fs::copy_options::recursive);
     const fs::path ossel = scratch_ / "examples/Ossel";
+    fs::create_directories(ossel);
+    fs::copy(kSourceDir + "/examples/Ossel", ossel, fs::copy_options::recursive);
     const std::string big((2 << 20) - 1000, 'x');
     const struct {
         std::string step;
