@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "CatalogGenerator.h"
 #include "foundation/PropertyList.h"
 #include "platform/MDImporter.h"
@@ -73,39 +74,10 @@ Corpus& corpus() {
     return shared;
 }
 
-double seconds(const timeval& t) { return double(t.tv_sec) + t.tv_usec / 1e6; }
-
-struct Run {
-    double wall = 0;
-    double cpu = 0;  // host and its children
-};
-
 // The host over one clip directory; false unless it exits with 0.
-bool runHost(const Corpus& c, const fs::path& clips, Run* run) {
-    std::string home = "HOME=" + (c.root / "home").string(), path = "PATH=/usr/bin:/bin";
-    char* envp[] = {home.data(), path.data(), nullptr};
-    const std::string dir = clips.string();
-    const char* argv[] = {kHost.c_str(), "--json", "-r", dir.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, kHost.c_str(), &actions, nullptr, const_cast<char**>(argv), envp);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return false;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    run->wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run->cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+bool runHost(const Corpus& c, const fs::path& clips, bench::Timing* run) {
+    bench::HostEnvironment environment((c.root / "home").string());
+    return bench::runProgram(kHost, {"--json", "-r", clips.string()}, run, environment.get());
 }
 
 std::vector<double> wallRatios, cpuRatios, withCatalog, withoutCatalog;
@@ -115,7 +87,7 @@ void BM_HostBatch(benchmark::State& state) {
     const Corpus& c = corpus();
     if (!c.problem.empty()) return state.SkipWithError(c.problem.c_str());
     for (auto _ : state) {
-        Run bare, full;
+        bench::Timing bare, full;
         if (!runHost(c, c.root / "Bare" / "Clips", &bare) || !runHost(c, c.root / "Ossel" / "Clips", &full)) {
             return state.SkipWithError("the host did not import every clip");
         }
@@ -125,8 +97,8 @@ void BM_HostBatch(benchmark::State& state) {
         wallRatios.push_back(bare.wall / full.wall);
         cpuRatios.push_back(bare.cpu / full.cpu);
     }
-    state.counters["clips_per_s_with_catalog"] = median(withCatalog);
-    state.counters["clips_per_s_without"] = median(withoutCatalog);
+    state.counters["clips_per_s_with_catalog"] = bench::median(withCatalog);
+    state.counters["clips_per_s_without"] = bench::median(withoutCatalog);
 }
 
 BENCHMARK(BM_HostBatch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -211,11 +183,11 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (!wallRatios.empty()) {
-        const double ratio = median(wallRatios);
+        const double ratio = bench::median(wallRatios);
         std::printf("clips per second (median of %zu rounds): with the catalog %.0f, without %.0f: ratio %.2f "
                     "(at least 0.50) %s; processor time ratio %.2f\n",
-                    wallRatios.size(), median(withCatalog), median(withoutCatalog), ratio, ratio >= 0.5 ? "ok" : "LOW",
-                    median(cpuRatios));
+                    wallRatios.size(), bench::median(withCatalog), bench::median(withoutCatalog), ratio, ratio >= 0.5 ? "ok" : "LOW",
+                    bench::median(cpuRatios));
     }
     std::fflush(stdout);
     catalogMemory(argv[0]);

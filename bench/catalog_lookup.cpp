@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "CatalogGenerator.h"
 #include "foundation/Format.h"
 #include "foundation/PropertyList.h"
@@ -192,12 +193,6 @@ void BM_Paired(benchmark::State& state) {
     }
 }
 
-double median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
-    return values[values.size() / 2];
-}
-
 BENCHMARK(BM_ReadFourFiles)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(BM_ImportWithCatalogLookup)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(BM_Paired)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
@@ -215,7 +210,7 @@ int main(int argc, char** argv) {
                     importTiming.wall * 1e6, importTiming.cpu * 1e6, readerTiming.wall * 1e6, readerTiming.cpu * 1e6,
                     importTiming.wall / readerTiming.wall, importTiming.cpu / readerTiming.cpu);
     }
-    const double reader = median(pairedReader), import = median(pairedImport);
+    const double reader = bench::median(pairedReader), import = bench::median(pairedImport);
     if (reader > 0 && import > 0) {
         const double ratio = import / reader;
         std::printf("paired medians over %zu iterations: import %.1f us cpu, four files read alone %.1f us cpu: "

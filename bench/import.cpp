@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "JsonRecord.h"
 #include "foundation/Format.h"
 #include "foundation/PropertyList.h"
@@ -46,6 +47,7 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace ossel;
+using ossel::bench::Timing;
 
 namespace {
 
@@ -155,49 +157,11 @@ void walk(const std::string& directory, const std::function<bool(const std::stri
     }
 }
 
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
-
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-struct Timing {
-    double wall = 0;  // seconds
-    double cpu = 0;
-};
-
 // One run of the host over `input`; false when it did not exit with 0. The
 // processor time is the host's and that of the workers it waited for.
 bool runHost(const Corpus& c, const std::string& input, int jobs, Timing* timing) {
-    std::vector<std::string> env = {"HOME=" + (c.root / "home").string(), "PATH=/usr/bin:/bin"};
-    std::vector<char*> envp;
-    for (auto& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    const std::string j = std::to_string(jobs);
-    const char* argv[] = {kHost.c_str(), "--json", "-j", j.c_str(), "-r", input.c_str(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, kHost.c_str(), &actions, nullptr, const_cast<char**>(argv), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return false;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    timing->wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    timing->cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    bench::HostEnvironment environment((c.root / "home").string());
+    return bench::runProgram(kHost, {"--json", "-j", std::to_string(jobs), "-r", input}, timing, environment.get());
 }
 
 // Per file, start-up excluded: the run over the corpus less a run over one clip.
@@ -213,12 +177,12 @@ bool hostPerFile(const Corpus& c, int jobs, Timing* perFile) {
 template <class Body>
 Timing perFileInProcess(const Corpus& c, bool* ok, Body body) {
     const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = processCpuSeconds();
+    const double cpuStart = bench::processCpuSeconds();
     for (const auto& file : c.files) {
         if (!body(file)) *ok = false;
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return {wall / kClipCount, (processCpuSeconds() - cpuStart) / kClipCount};
+    return {wall / kClipCount, (bench::processCpuSeconds() - cpuStart) / kClipCount};
 }
 
 // Walk, import and record, all in this process: the host as it would be without workers.
@@ -226,7 +190,7 @@ Timing hostWithoutWorkers(const Corpus& c, const DirectImporter& importer, bool*
     const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
     std::string output;
     const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = processCpuSeconds();
+    const double cpuStart = bench::processCpuSeconds();
     walk((c.root / "Clips").string(), [&](const std::string& file) {
         if (!importer.import(file, &output)) return false;
         if (output.size() >= 64 * 1024) {
@@ -237,7 +201,7 @@ Timing hostWithoutWorkers(const Corpus& c, const DirectImporter& importer, bool*
     }, ok);
     benchmark::DoNotOptimize(write(devNull, output.data(), output.size()));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const Timing timing{wall / kClipCount, (processCpuSeconds() - cpuStart) / kClipCount};
+    const Timing timing{wall / kClipCount, (bench::processCpuSeconds() - cpuStart) / kClipCount};
     close(devNull);
     return timing;
 }
@@ -283,9 +247,9 @@ void BM_HostBesideDirectImport(benchmark::State& state) {
         rounds.readerRatios.push_back(host1.cpu / reader.cpu);
         rounds.speedups.push_back(host1.wall / host2.wall);
     }
-    state.counters["host_cpu_us_per_file"] = median(rounds.host1) * 1e6;
-    state.counters["in_process_cpu_us_per_file"] = median(rounds.inProcess) * 1e6;
-    state.counters["ratio"] = median(rounds.inProcessRatios);
+    state.counters["host_cpu_us_per_file"] = bench::median(rounds.host1) * 1e6;
+    state.counters["in_process_cpu_us_per_file"] = bench::median(rounds.inProcess) * 1e6;
+    state.counters["ratio"] = bench::median(rounds.inProcessRatios);
 }
 
 BENCHMARK(BM_HostBesideDirectImport)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
@@ -298,20 +262,20 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (rounds.directRatios.empty()) return 1;
-    const double toInProcess = median(rounds.inProcessRatios);
-    const double toReader = median(rounds.readerRatios);
-    const double speedup = median(rounds.speedups);
+    const double toInProcess = bench::median(rounds.inProcessRatios);
+    const double toReader = bench::median(rounds.readerRatios);
+    const double speedup = bench::median(rounds.speedups);
     std::printf("processor time per file (median of %zu rounds): host -j 1 %.2f us (workers included, start-up "
                 "excluded); without workers %.2f us; import alone %.2f us; reader alone %.2f us\n",
-                rounds.inProcessRatios.size(), median(rounds.host1) * 1e6, median(rounds.inProcess) * 1e6,
-                median(rounds.direct) * 1e6, median(rounds.reader) * 1e6);
+                rounds.inProcessRatios.size(), bench::median(rounds.host1) * 1e6, bench::median(rounds.inProcess) * 1e6,
+                bench::median(rounds.direct) * 1e6, bench::median(rounds.reader) * 1e6);
     std::printf("host -j 1 to the host without workers: %.2f (limit 1.15) %s\n", toInProcess,
                 toInProcess <= 1.15 ? "ok" : "OVER");
-    std::printf("host -j 1 to the import alone:         %.2f\n", median(rounds.directRatios));
+    std::printf("host -j 1 to the import alone:         %.2f\n", bench::median(rounds.directRatios));
     std::printf("host -j 1 to the reader alone:         %.2f (limit 1.50) %s\n", toReader,
                 toReader <= 1.5 ? "ok" : "OVER");
     std::printf("files per second, -j 2 to -j 1 (wall): %.2f (limit 1.60 on two idle processors) %s\n", speedup,
                 speedup >= 1.6 ? "ok" : "UNDER");
-    std::printf("host -j 2 processor time per file: %.2f us\n", median(rounds.host2) * 1e6);
+    std::printf("host -j 2 processor time per file: %.2f us\n", bench::median(rounds.host2) * 1e6);
     return 0;
 }

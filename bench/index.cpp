@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "CatalogGenerator.h"
 #include "foundation/Format.h"
 #include "foundation/PropertyList.h"
@@ -52,12 +53,6 @@ std::string word(std::mt19937& random, char initial) {
     std::string out(1, initial);
     for (int i = 0; i < 5; ++i) out += static_cast<char>('a' + random() % 26);
     return out;
-}
-
-double cpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
 // The generated clips are stored straight through the writer, as an indexing run stores them.
@@ -86,7 +81,7 @@ struct Corpus {
             return text;
         };
         const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = cpuSeconds();
+        const double cpuStart = bench::processCpuSeconds();
         IndexWriter writer(db);
         for (int i = 0; i < kClipCount; ++i) {
             auto attributes = Dictionary::make();
@@ -117,7 +112,7 @@ struct Corpus {
         }
         writer.commit();
         secondsToStore = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        cpuSecondsToStore = cpuSeconds() - cpuStart;
+        cpuSecondsToStore = bench::processCpuSeconds() - cpuStart;
     }
     ~Corpus() { fs::remove_all(root); }
 };
@@ -127,40 +122,11 @@ Corpus& corpus() {
     return shared;
 }
 
-struct Timing {
-    double wall = -1;  // negative: the run failed
-    double cpu = 0;    // the child's user and system time
-};
-
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
-
-// One run of a program with output to /dev/null.
-Timing runProgram(const std::string& program, const std::vector<std::string>& arguments, char** envp = environ) {
-    std::vector<const char*> argv = {program.c_str()};
-    for (const auto& argument : arguments) argv.push_back(argument.c_str());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, const_cast<char**>(argv.data()), envp);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return {};
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
-    return {wall, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
-}
-
-Timing runFind(const std::vector<std::string>& arguments) { return runProgram(kFind, arguments); }
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+// A failed run has a negative wall time.
+bench::Timing runFind(const std::vector<std::string>& arguments) {
+    bench::Timing timing;
+    if (!bench::runProgram(kFind, arguments, &timing)) timing.wall = -1;
+    return timing;
 }
 
 // Each round starts the program once bare and once with the query, so that both see the same load.
@@ -177,8 +143,8 @@ void BM_Find(benchmark::State& state, int which) {
     const int64_t matches = IndexReader(c.db).countMatches(*parseQuery(query, &error), {});
     std::vector<double> bare, queried, cpu;
     for (auto _ : state) {
-        const Timing start = runFind({"--help"});
-        const Timing find = runFind({"--db", c.db, query});
+        const bench::Timing start = runFind({"--help"});
+        const bench::Timing find = runFind({"--db", c.db, query});
         if (start.wall < 0 || find.wall < 0) {
             state.SkipWithError("ossel-mdfind failed");
             return;
@@ -190,9 +156,9 @@ void BM_Find(benchmark::State& state, int which) {
     }
     state.SetLabel(query);
     state.counters["matches_percent"] = 100.0 * static_cast<double>(matches) / kClipCount;
-    state.counters["median_ms"] = median(queried) * 1e3;
-    state.counters["median_cpu_ms"] = median(cpu) * 1e3;
-    state.counters["start_only_ms"] = median(bare) * 1e3;
+    state.counters["median_ms"] = bench::median(queried) * 1e3;
+    state.counters["median_cpu_ms"] = bench::median(cpu) * 1e3;
+    state.counters["start_only_ms"] = bench::median(bare) * 1e3;
     state.counters["store_us_per_clip"] = c.secondsToStore / kClipCount * 1e6;
     state.counters["store_cpu_us_per_clip"] = c.cpuSecondsToStore / kClipCount * 1e6;
 }
@@ -227,15 +193,16 @@ struct ClipTree {
 void BM_IndexRun(benchmark::State& state) {
     ClipTree tree;
     if (!tree.problem.empty()) return state.SkipWithError(tree.problem.c_str());
-    std::string home = "HOME=" + (tree.root / "home").string(), path = "PATH=/usr/bin:/bin";
-    char* envp[] = {home.data(), path.data(), nullptr};
+    bench::HostEnvironment environment((tree.root / "home").string());
     const std::string clips = (tree.root / "Ossel" / "Clips").string();
     const std::string db = (tree.root / "index.sqlite").string();
     for (auto _ : state) {
-        const Timing json = runProgram(kHost, {"--json", "-r", clips}, envp);
-        const Timing first = runProgram(kHost, {"--index", "--db", db, "-r", clips}, envp);
-        const Timing second = runProgram(kHost, {"--index", "--db", db, "-r", clips}, envp);
-        if (json.wall < 0 || first.wall < 0 || second.wall < 0) return state.SkipWithError("ossel-mdimport failed");
+        bench::Timing json, first, second;
+        if (!bench::runProgram(kHost, {"--json", "-r", clips}, &json, environment.get()) ||
+            !bench::runProgram(kHost, {"--index", "--db", db, "-r", clips}, &first, environment.get()) ||
+            !bench::runProgram(kHost, {"--index", "--db", db, "-r", clips}, &second, environment.get())) {
+            return state.SkipWithError("ossel-mdimport failed");
+        }
         state.SetIterationTime(first.wall);
         state.counters["json_s"] = json.wall;
         state.counters["first_index_s"] = first.wall;
