@@ -35,42 +35,60 @@ Dictionary::Dictionary(std::vector<Entry> entries, bool isMutable) : mutable_(is
 
 namespace {
 uint64_t keyHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
-uint64_t slotTag(uint64_t hash) { return hash & 0xffffffff00000000ULL; }
+constexpr uint64_t kTagBits = 0xffffffff00000000ULL;
+// A slot's place comes from the same upper half of the hash that its tag keeps, so
+// that growing the index moves slot values without reading a single key again.
+size_t homeSlot(uint64_t tag, size_t mask) { return static_cast<size_t>(tag >> 32) & mask; }
 }  // namespace
 
 size_t Dictionary::find(std::string_view key) const {
-    if (entries_.size() < kIndexThreshold) {
+    if (entries_.size() < kIndexThreshold && slots_.empty()) {
         for (size_t i = 0; i < entries_.size(); ++i) {
             if (entries_[i].first == key) return i;
         }
         return npos;
     }
     if (slots_.empty()) rebuildIndex();
-    const uint64_t hash = keyHash(key);
-    const uint64_t tag = slotTag(hash);
+    size_t freeSlot = 0;
+    return probe(key, keyHash(key) & kTagBits, freeSlot);
+}
+
+size_t Dictionary::probe(std::string_view key, uint64_t tag, size_t& freeSlot) const {
     const size_t mask = slots_.size() - 1;
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    for (size_t slot = homeSlot(tag, mask);; slot = (slot + 1) & mask) {
         const uint64_t value = slots_[slot];
-        if (value == 0) return npos;
-        if (slotTag(value) != tag) continue;
+        if (value == 0) {
+            freeSlot = slot;
+            return npos;
+        }
+        if ((value & kTagBits) != tag) continue;
         const size_t position = static_cast<uint32_t>(value) - 1;
         if (entries_[position].first == key) return position;
     }
 }
 
-void Dictionary::indexEntry(size_t position) const {
-    const uint64_t hash = keyHash(entries_[position].first);
+void Dictionary::place(uint64_t value) const {
     const size_t mask = slots_.size() - 1;
-    size_t slot = hash & mask;
+    size_t slot = homeSlot(value, mask);
     while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = slotTag(hash) | static_cast<uint32_t>(position + 1);
+    slots_[slot] = value;
 }
 
 void Dictionary::rebuildIndex() const {
     size_t size = 32;
     while (size < entries_.size() * 2 + 2) size *= 2;
     slots_.assign(size, 0);
-    for (size_t i = 0; i < entries_.size(); ++i) indexEntry(i);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        place((keyHash(entries_[i].first) & kTagBits) | static_cast<uint32_t>(i + 1));
+    }
+}
+
+void Dictionary::growIndex() const {
+    std::vector<uint64_t> old(slots_.size() * 2, 0);
+    old.swap(slots_);
+    for (const uint64_t value : old) {
+        if (value != 0) place(value);
+    }
 }
 
 Ref<Object> Dictionary::objectForKey(std::string_view key) const {
@@ -83,17 +101,31 @@ void Dictionary::setObject(Ref<Object> value, std::string key) {
         removeObjectForKey(key);
         return;
     }
-    const size_t i = find(key);
+    if (entries_.size() < kIndexThreshold && slots_.empty()) {
+        const size_t i = find(key);
+        if (i != npos) {
+            entries_[i].second = std::move(value);
+        } else {
+            entries_.emplace_back(std::move(key), std::move(value));
+        }
+        return;
+    }
+    if (slots_.empty()) rebuildIndex();
+    // One hash and one probe run: the run that misses the key ends where it goes.
+    const uint64_t tag = keyHash(key) & kTagBits;
+    size_t freeSlot = 0;
+    const size_t i = probe(key, tag, freeSlot);
     if (i != npos) {
         entries_[i].second = std::move(value);
         return;
     }
     entries_.emplace_back(std::move(key), std::move(value));
-    if (slots_.empty()) return;
+    const uint64_t slotValue = tag | static_cast<uint32_t>(entries_.size());
     if (entries_.size() * 2 + 2 > slots_.size()) {
-        rebuildIndex();
+        growIndex();
+        place(slotValue);
     } else {
-        indexEntry(entries_.size() - 1);
+        slots_[freeSlot] = slotValue;
     }
 }
 
@@ -119,6 +151,7 @@ std::vector<std::string> Dictionary::allKeys() const {
 Ref<Dictionary> Dictionary::mutableCopy() const {
     auto copy = std::make_shared<Dictionary>(true);
     copy->entries_ = entries_;
+    copy->slots_ = slots_;
     return copy;
 }
 
@@ -135,6 +168,7 @@ Ref<Object> Dictionary::copy() const {
     if (!mutable_) return self();
     auto copy = std::make_shared<Dictionary>(false);
     copy->entries_ = entries_;
+    copy->slots_ = slots_;
     return copy;
 }
 

@@ -97,22 +97,27 @@ void appendPadded(std::string& out, int64_t value, int width) {
 }
 }  // namespace
 
-std::string iso8601UtcString(double sinceReferenceDate) {
+void appendIso8601UtcString(std::string& out, double sinceReferenceDate) {
     const UtcFields f = utcFieldsOf(sinceReferenceDate);
+    appendPadded(out, f.year, 4);
+    // The fields after the year have two digits each: written in place, then appended at once.
+    char rest[] = "-MM-DDTHH:MM:SSZ";
+    const auto twoDigits = [&rest](size_t at, int value) {
+        rest[at] = static_cast<char>('0' + value / 10);
+        rest[at + 1] = static_cast<char>('0' + value % 10);
+    };
+    twoDigits(1, f.month);
+    twoDigits(4, f.day);
+    twoDigits(7, f.hour);
+    twoDigits(10, f.minute);
+    twoDigits(13, f.second);
+    out.append(rest, sizeof rest - 1);
+}
+
+std::string iso8601UtcString(double sinceReferenceDate) {
     std::string out;
     out.reserve(24);
-    appendPadded(out, f.year, 4);
-    out += '-';
-    appendPadded(out, f.month, 2);
-    out += '-';
-    appendPadded(out, f.day, 2);
-    out += 'T';
-    appendPadded(out, f.hour, 2);
-    out += ':';
-    appendPadded(out, f.minute, 2);
-    out += ':';
-    appendPadded(out, f.second, 2);
-    out += 'Z';
+    appendIso8601UtcString(out, sinceReferenceDate);
     return out;
 }
 

@@ -36,6 +36,8 @@ struct UtcFields {
 UtcFields utcFieldsOf(double sinceReferenceDate);
 // "2006-03-14T10:22:05Z" (ISO 8601 in UTC, whole seconds; a year before 1 has its sign).
 std::string iso8601UtcString(double sinceReferenceDate);
+// The same text appended to `out`, for writers that render many records.
+void appendIso8601UtcString(std::string& out, double sinceReferenceDate);
 double sinceReferenceDateOf(const UtcFields& fields);
 
 // The proleptic Gregorian calendar's leap years, and the days of a month (1 to 12) in a year.

@@ -64,15 +64,18 @@ private:
     static constexpr size_t npos = static_cast<size_t>(-1);
     static constexpr size_t kIndexThreshold = 16;
     size_t find(std::string_view key) const;
+    // The key's position, or npos with `freeSlot` set to the empty slot that ended the run.
+    size_t probe(std::string_view key, uint64_t tag, size_t& freeSlot) const;
+    void place(uint64_t slotValue) const;
     void rebuildIndex() const;
-    void indexEntry(size_t position) const;
+    void growIndex() const;
 
     std::vector<Entry> entries_;
     // Open addressing over entry positions, sized to at least twice the entries: one
-    // probe run per look-up and no copy of any key. A slot holds the key's 32-bit hash
-    // above position + 1 (0 = empty), so that a probe reads a key only when its hash
-    // matches. Built on the first look-up of a large dictionary, kept up to date by
-    // appends, dropped by removals (which shift positions).
+    // probe run per look-up and no copy of any key. A slot holds the upper 32 bits of
+    // the key's hash above position + 1 (0 = empty), so that a probe reads a key only
+    // when its hash matches. Built on the first look-up of a large dictionary, kept up
+    // to date by appends, dropped by removals (which shift positions).
     mutable std::vector<uint64_t> slots_;
     bool mutable_;
 };

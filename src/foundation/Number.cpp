@@ -144,6 +144,12 @@ uint32_t Number::hash() const {
 }
 
 std::string Number::description() const {
+    std::string out;
+    appendDescription(out);
+    return out;
+}
+
+void Number::appendDescription(std::string& out) const {
     char buffer[64];
     std::to_chars_result r;
     switch (kind_) {
@@ -153,7 +159,7 @@ std::string Number::description() const {
         case Kind::Float: r = std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(d_)); break;
         default: r = std::to_chars(buffer, buffer + sizeof buffer, d_); break;
     }
-    return std::string(buffer, r.ptr);
+    out.append(buffer, r.ptr);
 }
 
 }  // namespace ossel

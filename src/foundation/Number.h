@@ -39,6 +39,8 @@ public:
     bool isEqual(const Object* other) const override;
     uint32_t hash() const override;
     std::string description() const override;
+    // The description appended to `out`, without a text of its own.
+    void appendDescription(std::string& out) const;
     std::string className() const override { return "Number"; }
 
     struct Private {};

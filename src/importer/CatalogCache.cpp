@@ -38,10 +38,10 @@ CatalogDependency* CatalogCache::dependency(const std::string& path) {
     return found == dependencies_.end() ? nullptr : &*found;
 }
 
-std::optional<FileIdentity> CatalogCache::identityAt(const std::string& path) {
+std::optional<FileIdentity> CatalogCache::identityAt(std::string path) {
     if (const auto* known = dependency(path)) return known->identity;
     auto identity = fileIdentityAtPath(path);
-    if (importing_) dependencies_.push_back({path, identity});
+    if (importing_) dependencies_.push_back({std::move(path), identity});
     return identity;
 }
 

@@ -48,7 +48,7 @@ public:
     void endImport() { importing_ = false; }
 
     // The identity of what `path` names (links followed), or none.
-    std::optional<FileIdentity> identityAt(const std::string& path);
+    std::optional<FileIdentity> identityAt(std::string path);
 
     // The records of the kind's catalog file in the directory, read again when
     // the file changed since they were read. Null when the file is missing or

@@ -29,8 +29,11 @@ void copyIfPresent(const Dictionary& annotation, std::string_view key, Dictionar
 void importAnnotation(const Dictionary& annotation, Dictionary& attributes) {
     copyIfPresent(annotation, kTLDVClipAnnotationClipName, attributes, kMDItemTitle);
     copyIfPresent(annotation, kTLDVClipAnnotationClipNotes, attributes, kMDItemDescription);
-    attributes.setObject(str(std::string(kOsselCreator)), std::string(kMDItemCreator));
-    attributes.setObject(str(std::string(kOsselClipKind)), std::string(kMDItemKind));
+    // Texts are immutable: every import can share the same two.
+    static const Ref<String> creator = str(std::string(kOsselCreator));
+    static const Ref<String> kind = str(std::string(kOsselClipKind));
+    attributes.setObject(creator, std::string(kMDItemCreator));
+    attributes.setObject(kind, std::string(kMDItemKind));
     copyIfPresent(annotation, kTLDVClipAnnotationClipRating, attributes, kMDItemStarRating);
     copyIfPresent(annotation, kTLDVClipVideoFormat, attributes, kMDItemOsselVideoFormat);
     copyIfPresent(annotation, kTLDVClipDurationInSeconds, attributes, kMDItemDurationSeconds);

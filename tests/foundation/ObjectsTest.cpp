@@ -95,6 +95,22 @@ TEST(Dictionary, EqualityIgnoresOrderAndCopiesAreShallow) {
     EXPECT_EQ(frozen->copy(), frozen);
 }
 
+TEST(Dictionary, ALargeCopyGrowsItsOwnIndex) {
+    auto original = Dictionary::make();
+    for (int i = 0; i < 100; ++i) original->setObject(Number::withInt(i), "k" + std::to_string(i));
+    auto copy = original->mutableCopy();
+    for (int i = 100; i < 300; ++i) copy->setObject(Number::withInt(i), "k" + std::to_string(i));
+    copy->setObject(str("changed"), "k5");
+    for (int i = 0; i < 300; ++i) {
+        const std::string key = "k" + std::to_string(i);
+        ASSERT_EQ(original->containsKey(key), i < 100) << key;
+        ASSERT_TRUE(copy->containsKey(key)) << key;
+    }
+    EXPECT_TRUE(original->objectForKey("k5")->isEqual(Number::withInt(5).get()));
+    EXPECT_EQ(copy->objectForKey("k5")->description(), "changed");
+    EXPECT_EQ(copy->entries()[5].first, "k5");
+}
+
 TEST(Collections, OldStyleDescriptionQuotesOnlyWhatNeedsIt) {
     auto inner = Dictionary::make();
     inner->setObject(str("Ann Lee"), "name");

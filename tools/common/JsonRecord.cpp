@@ -93,13 +93,13 @@ struct Writer {
         } else if (number.isReal() && !std::isfinite(number.doubleValue())) {
             out += "null";  // JSON has no infinities or NaN
         } else {
-            out += number.description();
+            number.appendDescription(out);
         }
     }
 
     void date(const Date& date) {
         out += '"';
-        out += iso8601UtcString(date.timeIntervalSinceReferenceDate());
+        appendIso8601UtcString(out, date.timeIntervalSinceReferenceDate());
         out += '"';
     }
 

@@ -182,7 +182,7 @@ private:
 
     void importFile(const std::string& path) {
         attributes_->removeAllObjects();
-        const std::string fullPath = paths_.of(path);
+        const Ref<String> fullPath = str(paths_.of(path));
         std::optional<double> seconds;
         bool imported = false;
         if (settings_.timings) {
@@ -206,7 +206,7 @@ private:
             }
             writer.endText(mark);
         } else {
-            const Refusal refusal = refusalOf(fullPath);
+            const Refusal refusal = refusalOf(fullPath->utf8());
             writer.putU8(static_cast<uint8_t>(refusal.outcome));
             writer.putText(refusal.reason);
         }

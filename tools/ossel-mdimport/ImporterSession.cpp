@@ -44,9 +44,8 @@ ImporterSession::ImporterSession(Private, std::unique_ptr<PlugInBundle> bundle,
 
 ImporterSession::~ImporterSession() { (*importer_)->Release(importer_); }
 
-bool ImporterSession::importFile(const std::string& absolutePath, Dictionary& attributes) const {
-    const Ref<String> path = str(absolutePath);
-    return (*importer_)->ImporterImportData(importer_, &attributes, contentType_.get(), path.get()) != 0;
+bool ImporterSession::importFile(const Ref<String>& absolutePath, Dictionary& attributes) const {
+    return (*importer_)->ImporterImportData(importer_, &attributes, contentType_.get(), absolutePath.get()) != 0;
 }
 
 bool ImporterSession::setCatalogReadHook(OsselCatalogReadHook hook, void* context) const {

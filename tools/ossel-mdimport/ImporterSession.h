@@ -9,6 +9,7 @@
 #include <string>
 
 #include "foundation/Dictionary.h"
+#include "foundation/String.h"
 #include "importer/ImporterCatalogInterface.h"
 #include "platform/MDImporter.h"
 #include "platform/PlugInBundle.h"
@@ -29,7 +30,7 @@ public:
     const PlugInBundle& bundle() const { return *bundle_; }
 
     // One call of the import function with the host's dictionary.
-    bool importFile(const std::string& absolutePath, Dictionary& attributes) const;
+    bool importFile(const Ref<String>& absolutePath, Dictionary& attributes) const;
 
     // False when the plug-in offers no catalog read hook.
     bool setCatalogReadHook(OsselCatalogReadHook hook, void* context) const;
