@@ -96,6 +96,11 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
         findStaleFiles();
+        Statement anyFile(db_->handle(), "SELECT 1 FROM files LIMIT 1");
+        valueIndexesDeferred_ = !anyFile.step();
+        // A first run that was killed left its files without the indexes: they are made now.
+        db_->exec(valueIndexesDeferred_ ? "DROP INDEX IF EXISTS attributes_folded; DROP INDEX IF EXISTS attributes_num"
+                                        : kValueIndexes);
     } catch (...) {
         statements_.reset();
         db_.reset();
@@ -181,6 +186,13 @@ void IndexWriter::commit() {
     if (!inTransaction_) return;
     db_->exec("COMMIT");
     inTransaction_ = false;
+}
+
+void IndexWriter::finish() {
+    commit();
+    if (!valueIndexesDeferred_) return;
+    db_->exec(kValueIndexes);
+    valueIndexesDeferred_ = false;
 }
 
 bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {
