@@ -90,8 +90,8 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         db_ = std::make_unique<IndexDatabase>(path, IndexDatabase::Access::readWrite);
         // In WAL mode NORMAL loses no committed batch to a crash of the process, only
         // possibly the last ones to a power cut, and saves a sync per commit.
-        // A checkpoint copies the log into the database and syncs: every 40 MB of log, not 4.
-        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 10000");
+        // A checkpoint copies the log into the database and syncs: every 40 MB of log (of 16 KiB pages), not 4.
+        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 2500");
         statements_ = std::make_unique<Statements>(db_->handle());
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
