@@ -457,6 +457,11 @@ struct Decoder::State {
     bool expect(uint8_t wanted, size_t payload) {
         if (failed) return false;
         const size_t at = pos;
+        // The common case first, so that a label is only named when something is wrong.
+        if (pos < end && bytes[pos] == wanted && payload < end - pos) {
+            ++pos;
+            return true;
+        }
         if (!need(1, at, tagName(wanted) + " item")) return false;
         if (bytes[pos] != wanted) {
             failAt(at, format("expected item %@ but found %@", tagName(wanted), tagName(bytes[pos])));

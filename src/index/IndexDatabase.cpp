@@ -41,9 +41,7 @@ CREATE TABLE attributes (
     folded TEXT,
     num
 );
-CREATE INDEX attributes_folded ON attributes (name, folded) WHERE folded IS NOT NULL;
-CREATE INDEX attributes_num ON attributes (name, kind, num) WHERE num IS NOT NULL;
-CREATE VIRTUAL TABLE words USING fts5 (body, tokenize = '%@', columnsize = 0, prefix = '2 3');
+CREATE VIRTUAL TABLE words USING fts5 (body, tokenize = '%@', columnsize = 0);
 CREATE TABLE catalogs (
     id INTEGER PRIMARY KEY,
     path BLOB NOT NULL,
@@ -58,6 +56,17 @@ CREATE TABLE dependencies (
 ) WITHOUT ROWID;
 CREATE INDEX dependencies_catalog ON dependencies (catalog);
 )sql";
+
+}  // namespace
+
+// Made with the schema, dropped by a writer that fills an empty index and made
+// again when it finishes (see IndexWriter).
+const std::string_view kValueIndexes = R"sql(
+CREATE INDEX IF NOT EXISTS attributes_folded ON attributes (name, folded) WHERE folded IS NOT NULL;
+CREATE INDEX IF NOT EXISTS attributes_num ON attributes (name, kind, num) WHERE num IS NOT NULL;
+)sql";
+
+namespace {
 
 int64_t pragmaValue(sqlite3* db, const char* name) {
     Statement statement(db, format("PRAGMA %@", name));
@@ -147,8 +156,9 @@ void IndexDatabase::checkOrCreateSchema(Access access) {
         if (application == kApplicationId) {
             if (version == kSchemaVersion) return false;
             throw IndexError(IndexErrorKind::otherVersion,
-                             format("%@: an ossel index of schema version %d; this program reads version %d", path_,
-                                    static_cast<int>(version), kSchemaVersion));
+                             format("%@: an ossel index of schema version %d; this program reads version %d "
+                                    "(move it away and index again)",
+                                    path_, static_cast<int>(version), kSchemaVersion));
         }
         if (application == 0 && version == 0 && empty && allowEmpty) return true;
         throw IndexError(IndexErrorKind::notOurs,
@@ -161,11 +171,15 @@ void IndexDatabase::checkOrCreateSchema(Access access) {
     }
     // New: WAL first (it cannot change inside a transaction), then the schema
     // in one transaction, checked again in case another writer got here first.
+    // Pages four times the default: a clip's rows span fewer of them, and the
+    // log and the database take fewer writes.
+    exec("PRAGMA page_size = 16384");
     exec("PRAGMA journal_mode = WAL");
     exec("BEGIN IMMEDIATE");
     try {
         if (check(true)) {
             exec(format(kSchema, kWordTokenizer));
+            exec(kValueIndexes);
             exec(format("PRAGMA application_id = %d; PRAGMA user_version = %d", kApplicationId, kSchemaVersion));
         }
         exec("COMMIT");

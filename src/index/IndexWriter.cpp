@@ -90,12 +90,17 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         db_ = std::make_unique<IndexDatabase>(path, IndexDatabase::Access::readWrite);
         // In WAL mode NORMAL loses no committed batch to a crash of the process, only
         // possibly the last ones to a power cut, and saves a sync per commit.
-        // A checkpoint copies the log into the database and syncs: every 40 MB of log, not 4.
-        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 10000");
+        // A checkpoint copies the log into the database and syncs: every 40 MB of log (of 16 KiB pages), not 4.
+        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 2500");
         statements_ = std::make_unique<Statements>(db_->handle());
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
         findStaleFiles();
+        Statement anyFile(db_->handle(), "SELECT 1 FROM files LIMIT 1");
+        valueIndexesDeferred_ = !anyFile.step();
+        // A first run that was killed left its files without the indexes: they are made now.
+        db_->exec(valueIndexesDeferred_ ? "DROP INDEX IF EXISTS attributes_folded; DROP INDEX IF EXISTS attributes_num"
+                                        : kValueIndexes);
     } catch (...) {
         statements_.reset();
         db_.reset();
@@ -181,6 +186,13 @@ void IndexWriter::commit() {
     if (!inTransaction_) return;
     db_->exec("COMMIT");
     inTransaction_ = false;
+}
+
+void IndexWriter::finish() {
+    commit();
+    if (!valueIndexesDeferred_) return;
+    db_->exec(kValueIndexes);
+    valueIndexesDeferred_ = false;
 }
 
 bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {

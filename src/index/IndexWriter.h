@@ -63,6 +63,10 @@ public:
 
     // Makes the changes since the last commit durable and visible to readers.
     void commit();
+    // Commits, and makes the indexes a first run into an empty index left for
+    // its end: they are built in one sorted pass instead of row by row. Until
+    // then queries are answered, only more slowly.
+    void finish();
     // Commits when the open batch began at least `interval` ago; a run calls it
     // after each file, so that batches are large enough to be cheap and a killed
     // run loses little. True when it committed.
@@ -99,6 +103,7 @@ private:
     std::unique_ptr<IndexDatabase> db_;
     std::unique_ptr<Statements> statements_;
     bool inTransaction_ = false;
+    bool valueIndexesDeferred_ = false;
     std::chrono::steady_clock::time_point batchStart_;
     std::unordered_map<std::string, int64_t> nameIds_;
     std::unordered_map<std::string, int64_t> catalogIds_;

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include "IndexFixture.h"
+#include "index/IndexDatabase.h"
 #include "index/IndexError.h"
 #include "index/IndexPaths.h"
 #include "index/IndexReader.h"
@@ -24,10 +25,10 @@ protected:
         return std::nullopt;
     }
 
-    void sql(const std::string& path, const char* statements) const {
+    void sql(const std::string& path, const std::string& statements) const {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        EXPECT_EQ(sqlite3_exec(db, statements.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
         sqlite3_close(db);
     }
 
@@ -44,7 +45,8 @@ protected:
 TEST_F(IndexStoreTest, FilesThatAreNotOursAreRefusedAndLeftAlone) {
     writeFile(pathIn("text"), "a grocery list, not a database\n");
     sql(pathIn("other.db"), "CREATE TABLE notes (body TEXT)");
-    sql(pathIn("newer.db"), "PRAGMA application_id = 1330860876; PRAGMA user_version = 2");
+    sql(pathIn("newer.db"), "PRAGMA application_id = 1330860876; PRAGMA user_version = " +
+                                std::to_string(IndexDatabase::kSchemaVersion + 1));
     const struct {
         std::string path;
         IndexErrorKind kind;
@@ -81,6 +83,33 @@ TEST_F(IndexStoreTest, OneWriterAtATimeWhileReadersSeeCommittedBatches) {
     writer.reset();
     EXPECT_TRUE(titled("Second batch").empty());
     EXPECT_EQ(openError([&] { IndexWriter again(db_); }), std::nullopt);
+}
+
+TEST_F(IndexStoreTest, AFirstRunMakesTheValueIndexesAtItsEndOrTheNextRunDoes) {
+    const auto valueIndexes = [&] {
+        sqlite3* db = nullptr;
+        int64_t count = -1;
+        if (sqlite3_open_v2(db_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_exec(
+                db, "SELECT count(*) FROM sqlite_schema WHERE type = 'index' AND name LIKE 'attributes%'",
+                [](void* out, int, char** values, char**) { return *static_cast<int64_t*>(out) = std::stoll(values[0]), 0; },
+                &count, nullptr);
+        }
+        sqlite3_close(db);
+        return count;
+    };
+    {
+        IndexWriter writer(db_);
+        writer.storeClip("/k/1", FileIdentity{3, 1, 1, 1, 1}, *clip({{"kMDItemTitle", str("Killed early")}}), {});
+        writer.commit();
+        EXPECT_EQ(valueIndexes(), 0);
+        EXPECT_EQ(titled("Killed early"), std::vector<std::string>{"/k/1"}) << "queries work without them";
+    }
+    IndexWriter(db_).finish();
+    EXPECT_EQ(valueIndexes(), 2);
+    std::filesystem::remove(db_);
+    storeClipSet();
+    EXPECT_EQ(valueIndexes(), 2);
 }
 
 TEST_F(IndexStoreTest, StoringAgainReplacesEverythingTheFileHad) {
