@@ -46,7 +46,7 @@ inline Ref<Dictionary> makePerson(std::mt19937& random, int serial) {
     data->setObject(str(first + "." + last + "@example.org"), "eMail");
     std::string notes;
     const size_t words = 4 + random() % 12;
-    for (size_t i = 0; i < words; ++i) notes += (i ? " " : "") + pick(kWords);
+    for (size_t i = 0; i < words; ++i) notes.append(i ? " " : "").append(pick(kWords));
     data->setObject(str(notes), "Notes");
 
     auto person = Dictionary::make();
@@ -91,7 +91,7 @@ inline Ref<Dictionary> makeRecord(std::mt19937& random, const RecordShape& shape
     data->setObject(str(pick(kWords) + " " + pick(kLastNames)), shape.nameKey);
     if (shape.withCountry) data->setObject(str(pick(kLastNames) + "land"), "country");
     std::string notes;
-    for (int i = 0; i < 20; ++i) notes += (i ? " " : "") + pick(kWords);
+    for (int i = 0; i < 20; ++i) notes.append(i ? " " : "").append(pick(kWords));
     data->setObject(str(notes), "notes");
     auto record = Dictionary::make();
     record->setObject(str(format("%@.studio_mac_local-%d-1199145600.%06d", shape.prefix, serial, serial)), shape.idKey);
