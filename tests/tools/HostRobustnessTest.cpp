@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "HostFixture.h"
+#include "support/Cases.h"
 
 extern char** environ;
 
@@ -104,12 +105,9 @@ bool processIsGone(pid_t pid) {
 // A crash, an exit, a hang, endless allocation and a catalog that crashes its reader each
 // cost one file; every other file is imported once, and records keep walk order.
 TEST_F(Host, WorkerFailuresCostOneFileEach) {
-    for (const char* name : {"a.plist", "trouble-allocate.plist", "trouble-crash.plist", "trouble-exit.plist",
-                             "trouble-hang.plist", "z1.plist", "z2.plist", "z3.plist"}) {
-        writeClip(fs::path("run/t/x/y") / name);
-    }
+    const auto cases = casesFrom("tools/worker-failures.txt", 2);
+    for (const auto& c : cases) writeClip(c[0]);
     writeFile("run/cat/People 2.xml", "CRASH");
-    for (const char* name : {"c1.plist", "c2.plist", "c3.plist", "c4.plist"}) writeClip(fs::path("run/cat/p/q") / name);
 
     // Both worker counts at once: each run waits out a deadline.
     std::string both;
@@ -134,22 +132,14 @@ TEST_F(Host, WorkerFailuresCostOneFileEach) {
             paths.push_back(record.path);
             if (!record.imported) errors[record.path] = record.error;
         }
-        EXPECT_EQ(paths, (std::vector<std::string>{
-                             "run/cat/p/q/c1.plist", "run/cat/p/q/c2.plist", "run/cat/p/q/c3.plist",
-                             "run/cat/p/q/c4.plist", "run/t/x/y/a.plist", "run/t/x/y/trouble-allocate.plist",
-                             "run/t/x/y/trouble-crash.plist", "run/t/x/y/trouble-exit.plist",
-                             "run/t/x/y/trouble-hang.plist", "run/t/x/y/z1.plist", "run/t/x/y/z2.plist",
-                             "run/t/x/y/z3.plist"}));
-        const std::pair<const char*, const char*> expected[] = {
-            {"run/t/x/y/trouble-allocate.plist", "ran out of memory"},
-            {"run/t/x/y/trouble-crash.plist", "crashed"},
-            {"run/t/x/y/trouble-exit.plist", "exited with status 7"},
-            {"run/t/x/y/trouble-hang.plist", "timed out after 2 s"},
-            {"run/cat/p/q/c1.plist", "crashed"},
-        };
-        for (const auto& [path, cause] : expected) {
-            EXPECT_TRUE(errors[path].starts_with(cause)) << path << ": " << errors[path];
+        std::vector<std::string> expectedPaths;
+        for (const auto& c : cases) {
+            expectedPaths.push_back(c[0]);
+            if (c[1] != "-") {
+                EXPECT_TRUE(errors[c[0]].starts_with(c[1])) << c.where << ": " << errors[c[0]];
+            }
         }
+        EXPECT_EQ(paths, expectedPaths);
         // Each worker that was reading the catalog when it crashed costs one clip; after that nobody reads it.
         const std::string catalogCause = "while reading the catalog " + (scratch_ / "run/cat/People 2.xml").string();
         size_t catalogFailures = 0;
@@ -190,24 +180,8 @@ TEST_F(Host, WalkSkipsOrFailsEveryKindOfFile) {
         {"loop-b", "loop-a"}, {"dangling", "nowhere"}, {"zero", "/dev/zero"}, {"urandom", "/dev/urandom"}};
     for (const auto& [name, target] : links) fs::create_symlink(target, dir / name);
 
-    // path -> "imported", or the start of the failure's cause, or "skipped, " and the start of the note.
-    std::map<std::string, std::string> expected = {
-        {"kinds/dangling", "skipped, a dangling symbolic link"},
-        {"kinds/fifo", "skipped, a FIFO"},
-        {"kinds/good.plist", "imported"},
-        {"kinds/huge.plist", "is 2 MiB, larger than the limit of 1 MiB"},
-        {"kinds/link-to-clip", "imported"},
-        {"kinds/link-to-directory", "skipped, a symbolic link to a directory"},
-        {"kinds/loop-a", "skipped, a symbolic link loop"},
-        {"kinds/loop-b", "skipped, a symbolic link loop"},
-        {"kinds/socket", "skipped, a socket"},
-        {"kinds/trouble-sabotage.plist", "imported"},
-        {"kinds/urandom", "skipped, a symbolic link to a character device"},
-        {"kinds/victim-fifo.plist", "skipped, became a FIFO during the run"},
-        {"kinds/victim-truncated.plist", "skipped, not a property list"},
-        {"kinds/victim-vanished.plist", "vanished before it was read"},
-        {"kinds/zero", "skipped, a symbolic link to a character device"},
-    };
+    std::map<std::string, std::string> expected;
+    for (const auto& c : casesFrom("tools/walk-outcomes.txt", 2)) expected[c[0]] = c[1];
     if (::mknod((dir / "device").c_str(), S_IFCHR | 0644, makedev(1, 3)) == 0) {
         expected["kinds/device"] = "skipped, a character device";
     }
