@@ -53,9 +53,9 @@ size_t countOf(const std::string& text, const std::string& part) {
     return count;
 }
 
-// Runs python3 on a script with arguments; its standard output.
-std::string python(const std::string& script, const std::vector<std::string>& arguments) {
-    std::string command = "python3 -c " + quote(script);
+// Runs the strict JSON reader of tests/data with arguments; its standard output.
+std::string readJson(const std::vector<std::string>& arguments) {
+    std::string command = "python3 " OSSEL_TEST_DATA "/tools/json-records.py";
     for (const auto& argument : arguments) command += " " + quote(argument);
     FILE* pipe = popen(command.c_str(), "r");
     std::string out;
@@ -64,16 +64,6 @@ std::string python(const std::string& script, const std::vector<std::string>& ar
     if (pipe) pclose(pipe);
     return out;
 }
-
-// Strict reading: every line must be UTF-8 and JSON; prints the line count.
-const char* kCountJsonLines = R"(
-import json, sys
-count = 0
-for line in open(sys.argv[1], 'rb'):
-    json.loads(line.decode('utf-8', errors='strict'))
-    count += 1
-print(count)
-)";
 
 // Starts the host without a shell; stdout goes to `outFd`.
 pid_t spawnHost(const std::vector<std::string>& arguments, int outFd) {
@@ -264,7 +254,7 @@ TEST_F(Host, RecordsLeaveInWholeWrites) {
     const std::string oneHost = "\"$HOST\" --json -j 1 -r many >> out.jsonl";
     const RunResult result = shell("(" + oneHost + " & " + oneHost + " & " + oneHost + " & wait)", scratch_);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(python(kCountJsonLines, {(scratch_ / "out.jsonl").string()}), "300\n");
+    EXPECT_EQ(readJson({"count", (scratch_ / "out.jsonl").string()}), "300\n");
 }
 
 // A name that is not UTF-8 still gives valid JSON: U+FFFD in "path", the exact bytes in
@@ -276,15 +266,7 @@ TEST_F(Host, NamesThatAreNotUtf8StayValidJson) {
     EXPECT_EQ(result.status, 1) << result.err;
     const std::string out = (scratch_ / "out.jsonl").string();
     std::ofstream(out) << result.out;
-    const char* script = R"(
-import base64, json, sys
-for name in sys.argv[1:]:
-    for line in open(name, 'rb'):
-        record = json.loads(line.decode('utf-8', errors='strict'))
-        path = record['path'].encode('unicode_escape').decode()
-        print(path, base64.b64decode(record['pathBytes']).hex(), record['imported'])
-)";
-    EXPECT_EQ(python(script, {out, (scratch_ / "failed.jsonl").string()}),
+    EXPECT_EQ(readJson({"paths", out, (scratch_ / "failed.jsonl").string()}),
               "odd/a/b/clip-\\ufffd\\ufffd.plist 6f64642f612f622f636c69702dfffe2e706c697374 True\n"
               "odd/a/b/junk-\\ufffd.plist 6f64642f612f622f6a756e6b2dc32e706c697374 False\n"
               "odd/a/b/junk-\\ufffd.plist 6f64642f612f622f6a756e6b2dc32e706c697374 False\n");
