@@ -79,7 +79,10 @@ std::string outcome(const testing::Case& c) {
     if (op == "previous") r = U::previousTimeCodeFromTimeCode(a, system);
     if (op == "nonDropFromFrames") r = U::nonDropFrameDurationFromFrames(n, system);
     if (op == "dropFromFrames") r = U::dropFrameTimeCodeFromFrames(n, system);
-    if (op == "framesOfDropLabel") return std::to_string(U::dropFrameTimeCodeFromFrames(n, system)->asFrames(system));
+    if (op == "framesOfDropLabel") {
+        r = U::dropFrameTimeCodeFromFrames(n, system);
+        return r ? std::to_string(r->asFrames(system)) : "nothing";
+    }
     if (r && r == (counted ? b : a)) return "same";
     if (r && r == b) return "second";
     if (c[4] == "invalid" && r) return r->valid() ? show(r) : "invalid";

@@ -31,7 +31,6 @@ TEST(PathComponents, DeletingAndAppendingFollowThePlatform) {
         EXPECT_EQ(result, c[2]) << c.where;
     }
 }
-}
 
 TEST_F(CatalogDirectory, TildeExpandsToHomeOnlyAtTheStart) {
     const std::string home = home_.string();
