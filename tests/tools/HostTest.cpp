@@ -39,7 +39,7 @@ TEST_F(Host, JsonCarriesEveryValueKind) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
               "{\"path\": \"" + clip.string() +
-                  R"(", "imported": true, "attributes": {"kMDItemTitle": "Tab\tand \"quote\"", )"
+                  R"(", "imported": true, "attributes": {"kMDItemTitle": "Tab\tand \"quote\" \\ back", )"
                   R"("kMDItemDescription": {"k": [false, 0.5]}, "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", )"
                   R"("kMDItemStarRating": true, "kMDItemOsselVideoFormat": "AAECAw==", "kMDItemDurationSeconds": -3, )"
                   R"("kMDItemContentCreationDate": "1999-12-31T23:59:59Z"}})"
