@@ -60,7 +60,7 @@ std::vector<uint8_t> ascii(std::string_view s) {
 }  // namespace
 
 TEST(PropertyListMalformed, XmlRefusalsNameTheirKindAndLine) {
-    for (const auto& c : ossel::testing::casesFrom("plist/malformed-xml.txt", 3)) {
+    for (const auto& c : ossel::testing::casesFrom("foundation/plist-malformed-xml.txt", 3)) {
         const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + c[0];
         expectRefusal(bytesOf(text), {kindNamed(c[1]), size_t(c.number(2))}, c.where);
     }
@@ -119,7 +119,7 @@ TEST(PropertyListMalformed, BinaryTrailersAndOffsetTables) {
 }
 
 TEST(PropertyListMalformed, BinaryObjectsReferencesAndCycles) {
-    for (const auto& c : ossel::testing::casesFrom("plist/malformed-binary.txt", 3)) {
+    for (const auto& c : ossel::testing::casesFrom("foundation/plist-malformed-binary.txt", 3)) {
         std::vector<std::vector<uint8_t>> objects(1);
         std::istringstream bytes(c[0]);
         for (std::string byte; bytes >> byte;) {

@@ -63,7 +63,7 @@ TEST_F(Codec, DateTimeWithAnUnknownHalfIsWrittenAsNullAndReadsAsNothingWithOneLi
 }
 
 TEST_F(Codec, UnparsableBodiesLogExactlyOneLineWithTheFormattersMessage) {
-    for (const auto& c : casesFrom("plist/typed-string-failures.txt", 2)) {
+    for (const auto& c : casesFrom("typed/typed-string-failures.txt", 2)) {
         EXPECT_EQ(failureLine(c[0]), c[1] + "\n") << c.where;
     }
     EXPECT_TRUE(failureLine("@datetime:yesterday-ish").starts_with("Error parsing DVFrameCaptureDateTime in pList 'yesterday-ish' : "));
