@@ -10,6 +10,7 @@
 #include "foundation/StringTable.h"
 #include "foundation/TimeZone.h"
 #include "foundation/UserDefaults.h"
+#include "support/Cases.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;
@@ -136,23 +137,13 @@ TEST_F(CaptureDateTime, DateUsesTheSystemZoneAndReferencesTheDefaultZone) {
 }
 
 TEST_F(CaptureDateTime, IntervalsAndSumsAcrossMonthEndsLeapDaysAndDaylightSaving) {
-    const struct {
-        int a[6], b[6];
-        double seconds;
-    } cases[] = {
-        {{2008, 3, 1, 12, 0, 0}, {2008, 2, 28, 12, 0, 0}, 2 * 86400},  // leap year
-        {{2100, 3, 1, 0, 0, 0}, {2100, 2, 28, 0, 0, 0}, 86400},        // no leap year
-        {{2007, 1, 1, 0, 0, 0}, {2006, 12, 31, 23, 59, 59}, 1},
-        // Zurich springs forward on 26 March 2006 (New York only on 2 April), falls back on 29 October.
-        {{2006, 3, 26, 3, 30, 0}, {2006, 3, 26, 1, 30, 0}, 3600},
-        {{2006, 10, 30, 0, 0, 0}, {2006, 10, 29, 0, 0, 0}, 25 * 3600},
-    };
-    for (const auto& c : cases) {
-        const auto a = full(c.a[0], c.a[1], c.a[2], c.a[3], c.a[4], c.a[5]);
-        const auto b = full(c.b[0], c.b[1], c.b[2], c.b[3], c.b[4], c.b[5]);
-        EXPECT_DOUBLE_EQ(a->timeIntervalSinceCaptureDateTime(b.get()), c.seconds) << a->description();
-        EXPECT_DOUBLE_EQ(b->timeIntervalSinceCaptureDateTime(a.get()), -c.seconds) << a->description();
-        EXPECT_EQ(fields(b->dateByAddingYears(0, 0, 0, 0, 0, static_cast<int>(c.seconds))), fields(a));
+    for (const auto& c : casesFrom("dv/capture-intervals.txt", 3)) {
+        const auto x = c.numbers(0), y = c.numbers(1);
+        const auto a = full(x[0], x[1], x[2], x[3], x[4], x[5]), b = full(y[0], y[1], y[2], y[3], y[4], y[5]);
+        const double seconds = static_cast<double>(c.number(2));
+        EXPECT_DOUBLE_EQ(a->timeIntervalSinceCaptureDateTime(b.get()), seconds) << c.where;
+        EXPECT_DOUBLE_EQ(b->timeIntervalSinceCaptureDateTime(a.get()), -seconds) << c.where;
+        EXPECT_EQ(fields(b->dateByAddingYears(0, 0, 0, 0, 0, static_cast<int>(seconds))), fields(a)) << c.where;
     }
     EXPECT_EQ(fields(full(2006, 11, 30, 10, 0, 0)->dateByAddingYears(1, 1, 1, 1, 1, 1)), "2007-12-31 11:1:1");
     EXPECT_EQ(fields(full(2008, 2, 29, 8, 0, 0)->dateByAddingYears(0, 0, 0, 0, 0, -8 * 3600 - 1)), "2008-2-28 23:59:59");

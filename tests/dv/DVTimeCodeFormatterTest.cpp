@@ -10,6 +10,7 @@
 #include "dv/DVTimeCode.h"
 #include "foundation/String.h"
 #include "foundation/Unicode.h"
+#include "support/Cases.h"
 
 namespace ossel {
 namespace {
@@ -36,25 +37,10 @@ TEST(DVTimeCodeFormatter, WritesValidTimecodesAndAPlaceholderForAnythingElse) {
     }
 }
 
-TEST(DVTimeCodeFormatter, ReadsElevenUnitsFieldByFieldLikeIntValue) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"01:02:03.04", "1:2:3:4"},         {"01x02y03z04", "1:2:3:4"},   // any separator
-        {"--:--:--.--", "255:255:255:255!"}, {"--:--:--:--", "0:0:0:0"},
-        {"25:00:00.00", "255:0:0:0!"},      {"-1:00:00.00", "255:0:0:0!"},
-        {"+1:0x:-0.7a", "1:0:0:7"},         {"1 :\t2:3-.4 ", "1:2:3:4"},
-        {"00:00:00.45", "0:0:0:45"},
-        // Eleven UTF-16 units that are not all ASCII: the fields are taken by unit.
-        {"01:02:03.\u00e94", "1:2:3:0"},    {"\u00a01:02:03.04", "1:2:3:4"},
-        {"01:02:\U0001F600.04", "1:2:0:4"},
-    };
-    for (const auto& [text, want] : cases) EXPECT_EQ(read(text), want) << text;
-}
-
-TEST(DVTimeCodeFormatter, FailsForNothingOrTheWrongLengthAndLeavesTheValue) {
+// Eleven UTF-16 units are read field by field, like intValue; any other length fails and leaves the value.
+TEST(DVTimeCodeFormatter, ReadsElevenUnitsAndFailsForNothingOrAnotherLength) {
+    for (const auto& c : testing::casesFrom("dv/timecode-texts.txt", 2)) EXPECT_EQ(read(c[0]), c[1]) << c.where;
     EXPECT_EQ(read(std::nullopt), "Cannot parse an undefined string");
-    for (const std::string text : {"1:02:03.04", "001:02:03.04", "", "01:02:03.04\n", "01:02:03.\u00e9"}) {
-        EXPECT_EQ(read(text), "String '" + text + "' cannot be parsed into a timecode as it has not the expected length");
-    }
     EXPECT_FALSE(DVTimeCodeFormatter().getObjectValue(nullptr, "short", nullptr));
     // Malformed UTF-8 reads or fails by its UTF-16 length alone, never crashes.
     for (const std::string text : {"01:02:03.\xe9\xe9", "01:02:03:\xe9\xe9", "\xf0\x9f\x98:02:03.0", "\xff\xfe:02:03.04",

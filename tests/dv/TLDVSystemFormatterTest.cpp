@@ -8,6 +8,7 @@
 #include "dv/DVSystem.h"
 #include "dv/DVTimeCode.h"
 #include "foundation/String.h"
+#include "support/Cases.h"
 
 namespace ossel {
 namespace {
@@ -74,24 +75,10 @@ TEST(TLDVSystemFormatter, ScanningSkipsWhiteSpaceAndRereadsTrailingSets) {
 }
 
 TEST(TLDVSystemFormatter, FailuresCarryTheirMessagesAndLeaveNoValue) {
-    const struct {
-        std::optional<std::string_view> text;
-        const char* message;
-    } cases[] = {
-        {std::nullopt, "Undefined type to parse"},
-        {"Type error", "Undefined type to parse"},
-        {"DVSYSTEM//:System 625/50", "Bad prefix for dv system"},
-        {"dvsystem//:  \n", "Failed to scan"},
-        {"dvsystem//:Custom 1080?HD?1080?1920?576000?10?1500?25.000000?1.777778?25", "Failed to scan"},
-        {"dvsystem//:Custom 1080??1080?1920?576000?10?1500?25.000000?1.777778?25?0", "Failed to scan"},
-        {"dvsystem//:Custom 1080?HD?1080?x?576000?10?1500?25.000000?1.777778?25?0", "Failed to scan"},
-        {"dvsystem//:Custom 1080?HD?1080?1920?576000?10?1500?.?1.777778?25?0", "Failed to scan"},
-        {"dvsystem//:System 525/60 ", "Failed to scan"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : testing::casesFrom("dv/system-texts-refused.txt", 2)) {
         std::string error;
-        EXPECT_FALSE(read(c.text, &error)) << c.text.value_or("(nothing)");
-        EXPECT_EQ(error, c.message) << c.text.value_or("(nothing)");
+        EXPECT_FALSE(read(c[0] == "(none)" ? std::nullopt : std::optional<std::string_view>(c[0]), &error)) << c.where;
+        EXPECT_EQ(error, c[1]) << c.where;
     }
 }
 

@@ -2,13 +2,16 @@
 // where it is, and nothing may crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <sstream>
 
 #include "foundation/Array.h"
 #include "foundation/BinaryPlistBuilder.h"
 #include "foundation/Dictionary.h"
 #include "foundation/PropertyList.h"
 #include "foundation/String.h"
+#include "support/Cases.h"
 
 using namespace ossel;
 using ossel::testing::assembleBinary;
@@ -39,6 +42,15 @@ void expectRefusal(std::span<const uint8_t> bytes, const Expected& expected, con
         << label << " -> " << static_cast<int>(error.kind) << " " << error.description();
 }
 
+Kind kindNamed(const std::string& name) {
+    const char* names[] = {"empty",     "encoding",   "syntax",  "unknownElement", "structure",
+                           "badValue",  "outOfRange", "tooDeep", "truncated",      "badTrailer",
+                           "badReference", "cycle",   "unsupported", "tooManyObjects"};
+    const auto at = std::find(std::begin(names), std::end(names), name);
+    EXPECT_NE(at, std::end(names)) << name;
+    return static_cast<Kind>(at - std::begin(names));
+}
+
 std::vector<uint8_t> ascii(std::string_view s) {
     std::vector<uint8_t> o{static_cast<uint8_t>(0x50 | s.size())};
     o.insert(o.end(), s.begin(), s.end());
@@ -48,38 +60,9 @@ std::vector<uint8_t> ascii(std::string_view s) {
 }  // namespace
 
 TEST(PropertyListMalformed, XmlRefusalsNameTheirKindAndLine) {
-    // Each body follows two header lines.
-    const std::pair<const char*, Expected> cases[] = {
-        {"<array>\n<integer>12abc</integer>\n</array></plist>", {Kind::badValue, 4}},
-        {"<array>\n\n<integer/>\n</array></plist>", {Kind::badValue, 5}},
-        {"<integer>18446744073709551616</integer></plist>", {Kind::outOfRange, 3}},
-        {"<dict>\n<key>r</key>\n<real>1,5</real>\n</dict></plist>", {Kind::badValue, 5}},
-        {"<real>1e999</real></plist>", {Kind::outOfRange, 3}},
-        {"<real></real></plist>", {Kind::badValue, 3}},
-        {"<date>2007-02-29T00:00:00Z</date></plist>", {Kind::badValue, 3}},
-        {"<date>2006-03-14 10:22:05</date></plist>", {Kind::badValue, 3}},
-        {"<date>999999999-01-01T00:00:00Z</date></plist>", {Kind::outOfRange, 3}},
-        {"<data>AA!A</data></plist>", {Kind::badValue, 3}},
-        {"<true>yes</true></plist>", {Kind::badValue, 3}},
-        {"<dict>\n<key>a</key>\n</dict></plist>", {Kind::structure, 4}},
-        {"<dict>\n<key>a</key>\n<key>b</key><string/>\n</dict></plist>", {Kind::structure, 4}},
-        {"<dict>\n<string>v</string>\n</dict></plist>", {Kind::structure, 4}},
-        {"<key>a</key></plist>", {Kind::structure, 3}},
-        {"<string>a<b>c</b></string></plist>", {Kind::structure, 3}},
-        {"</plist>", {Kind::structure, 2}},
-        {"<string/><string/></plist>", {Kind::structure, 3}},
-        {"<string>a &nbsp; b</string></plist>", {Kind::syntax, 3}},
-        {"<string>\n\nAT&T</string></plist>", {Kind::syntax, 5}},
-        {"<string>&#xD800;</string></plist>", {Kind::syntax, 3}},
-        {"<array>\n<string>x</array>\n</plist>", {Kind::syntax, 4}},
-        {"<dict>\n<key>a</key>\n<string>x</string>\n", {Kind::truncated, 6}},
-        {"<array>\n<blob/>\n</array></plist>", {Kind::unknownElement, 4}},
-        {"<string>caf\xC3</string></plist>", {Kind::encoding, 3}},
-        {"<string>\n\xED\xA0\x80</string></plist>", {Kind::encoding, 4}},  // a surrogate in UTF-8
-    };
-    for (const auto& [body, expected] : cases) {
-        const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + std::string(body);
-        expectRefusal(bytesOf(text), expected, body);
+    for (const auto& c : ossel::testing::casesFrom("foundation/plist-malformed-xml.txt", 3)) {
+        const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + c[0];
+        expectRefusal(bytesOf(text), {kindNamed(c[1]), size_t(c.number(2))}, c.where);
     }
     const char withNul[] = "<plist>\n\n<string>a\0b</string></plist>";
     expectRefusal(bytesOf({withNul, sizeof withNul - 1}), {Kind::encoding, 3}, "NUL");
@@ -136,32 +119,17 @@ TEST(PropertyListMalformed, BinaryTrailersAndOffsetTables) {
 }
 
 TEST(PropertyListMalformed, BinaryObjectsReferencesAndCycles) {
-    // Objects start at offset 8, one after the other.
-    const std::pair<std::vector<std::vector<uint8_t>>, Expected> cases[] = {
-        {{{0xA1, 5}, ascii("x")}, {Kind::badReference, 0, 9}},
-        {{{0xA1, 0}}, {Kind::cycle, 0, 8}},
-        {{{0xA1, 1}, {0xD1, 2, 0}, ascii("k")}, {Kind::cycle, 0, 8}},  // through a dictionary
-        {{{0xAE, 0}}, {Kind::truncated, 0, 8}},
-        {{{0x5F, 0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xF0}}, {Kind::truncated, 0, 8}},
-        {{{0x5F, 0x23}}, {Kind::badValue, 0, 8}},
-        {{{0x68, 0, 'a'}}, {Kind::truncated, 0, 8}},
-        {{{0x13, 0, 0}}, {Kind::truncated, 0, 8}},
-        {{{0xD1, 1, 1}, {0x10, 7}}, {Kind::badValue, 0, 9}},
-        {{{0x00}}, {Kind::unsupported, 0, 8}},
-        {{{0x0F}}, {Kind::unsupported, 0, 8}},
-        {{{0x07}}, {Kind::unsupported, 0, 8}},
-        {{{0x70}}, {Kind::unsupported, 0, 8}},
-        {{{0x80, 1}}, {Kind::unsupported, 0, 8}},
-        {{{0xC0}}, {Kind::unsupported, 0, 8}},
-        {{{0x15, 0}}, {Kind::unsupported, 0, 8}},
-        {{{0x14, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}}, {Kind::outOfRange, 0, 8}},
-        {{{0x21, 0, 0}}, {Kind::unsupported, 0, 8}},
-        {{{0x33, 0x7F, 0xF8, 0, 0, 0, 0, 0, 0}}, {Kind::outOfRange, 0, 8}},
-        {{{0x51, 0xE9}}, {Kind::encoding, 0, 9}},
-        {{{0x62, 0xDC, 0x00, 0xD8, 0x00}}, {Kind::encoding, 0, 9}},
-    };
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        expectRefusal(assembleBinary(cases[i].first), cases[i].second, "binary case " + std::to_string(i));
+    for (const auto& c : ossel::testing::casesFrom("foundation/plist-malformed-binary.txt", 3)) {
+        std::vector<std::vector<uint8_t>> objects(1);
+        std::istringstream bytes(c[0]);
+        for (std::string byte; bytes >> byte;) {
+            if (byte == "/") {
+                objects.emplace_back();
+            } else {
+                objects.back().push_back(static_cast<uint8_t>(std::stoi(byte, nullptr, 16)));
+            }
+        }
+        expectRefusal(assembleBinary(objects), {kindNamed(c[1]), 0, size_t(c.number(2))}, c.where);
     }
 }
 

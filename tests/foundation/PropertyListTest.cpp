@@ -152,20 +152,8 @@ TEST(PropertyListRoundTrip, DatesOverTheCalendar) {
 }
 
 TEST(PropertyListReader, TextFeatures) {
-    const char* body =
-        "<dict>\n  <!-- a comment -->\n"
-        "  <key>refs</key><string>&#123;&#x1F600;&#xe9;&lt;&gt;&amp;&quot;&apos;</string>\n"
-        "  <key>cdata</key><string>a<![CDATA[<b> & ]]>c</string>\n"
-        "  <key>blank</key><string>   </string>\n"
-        "  <key>hex</key><integer>0x1F</integer>\n"
-        "  <key>spaced</key><integer> 42 </integer>\n"
-        "  <key>inf</key><real>-infinity</real>\n"
-        "  <key>data</key><data>\n  AAEC\n  Aw==\n  </data>\n"
-        "  <key>crlf</key><string>a\r\nb</string>\n"
-        "</dict>";
-    PropertyListError error;
-    const auto d = kindCast<Dictionary>(readText(wrap(body), &error));
-    ASSERT_TRUE(d) << error.description();
+    const auto d = kindCast<Dictionary>(readPropertyListFromFile(OSSEL_TEST_DATA "/plist/good-text-features.plist"));
+    ASSERT_TRUE(d);
     EXPECT_EQ(d->objectForKeyAs<String>("refs")->utf8(), "{😀é<>&\"'");
     EXPECT_EQ(d->objectForKeyAs<String>("cdata")->utf8(), "a<b> & c");
     EXPECT_EQ(d->objectForKeyAs<String>("blank")->utf8(), "   ");
@@ -177,23 +165,6 @@ TEST(PropertyListReader, TextFeatures) {
     EXPECT_EQ(d->entries().front().first, "refs");  // keys keep the file's order
     EXPECT_EQ(d->entries().back().first, "crlf");
     EXPECT_TRUE(str("alone")->isEqual(readText("<string>alone</string>").get()));  // no <plist> element
-}
-
-TEST(PropertyListReader, Utf16WithEitherByteOrder) {
-    const std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<plist version=\"1.0\">\n"
-                                u"<array><string>h\u00e9llo \U0001F600</string><integer>-5</integer></array>\n</plist>\n";
-    for (const bool big : {true, false}) {
-        std::vector<uint8_t> bytes;
-        for (char16_t c : text) {
-            const uint8_t hi = static_cast<uint8_t>(c >> 8), lo = static_cast<uint8_t>(c & 0xFF);
-            bytes.insert(bytes.end(), {big ? hi : lo, big ? lo : hi});
-        }
-        PropertyListError error;
-        const auto a = kindCast<Array>(readPropertyList(bytes, &error));
-        ASSERT_TRUE(a) << error.description();
-        EXPECT_EQ(kindCast<String>(a->objectAtIndex(0))->utf8(), "héllo 😀");
-        EXPECT_EQ(numberOf(a->objectAtIndex(1))->longLongValue(), -5);
-    }
 }
 
 TEST(PropertyListReader, IntegerBoundaries) {
@@ -261,7 +232,7 @@ TEST(PropertyListFiles, AtomicAndPlainWritesAndTheirFailures) {
 }
 
 TEST(PropertyListFiles, ReadEveryGoodFixture) {
-    // Files named good-*.plist must read; the catalog sample must be the array of people it claims.
+    // Files named good-*.plist must read; the sample is the same in UTF-16 of either byte order and in binary.
     size_t seen = 0;
     for (const auto& e : fs::directory_iterator(fs::path(OSSEL_TEST_DATA) / "plist")) {
         if (!e.path().filename().string().starts_with("good-")) continue;
@@ -270,6 +241,13 @@ TEST(PropertyListFiles, ReadEveryGoodFixture) {
         ++seen;
     }
     EXPECT_GE(seen, 3u);
+    const auto sample = readPropertyListFromFile(OSSEL_TEST_DATA "/plist/good-xml.plist");
+    ASSERT_TRUE(sample);
+    for (const char* other : {"good-utf16be.plist", "good-utf16le.plist", "good-binary.plist"}) {
+        const auto read = readPropertyListFromFile(OSSEL_TEST_DATA "/plist/" + std::string(other));
+        EXPECT_TRUE(sample->isEqual(read.get())) << other;
+    }
+    // The catalog sample must be the array of people it claims.
     const auto people = kindCast<Array>(readPropertyListFromFile(OSSEL_TEST_DATA "/plist/good-People 2.xml"));
     ASSERT_TRUE(people && people->count() == 2u);
     const auto first = kindCast<Dictionary>(people->objectAtIndex(0));

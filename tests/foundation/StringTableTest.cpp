@@ -40,13 +40,7 @@ TEST_F(StringTableTest, MissingTableOrKeyGivesFallbackElseKeyAndTablesAreCached)
 }
 
 TEST_F(StringTableTest, ParsesCommentsEscapesUnquotedTokensAndUtf16) {
-    writeTable("T.strings",
-               "\xEF\xBB\xBF/* A block comment\n   over lines with \"quotes\" = \"x\"; */\n"
-               "// a line comment \"k\" = \"v\";\n"
-               "\"quote\" = \"say \\\"hi\\\" a\\\\b\\n\\t\\101\";\n"
-               "\"unicode\" = \"caf\\U00e9 \\u20AC \\UD83D\\UDE00\";\n"
-               "bare_key = bare.value-1; \"alone\";\n"
-               "\"k\u00e9y\" = \"\u00fcber\" /* trailing */ ; \"dup\" = \"first\"; \"dup\" = \"second\";\n");
+    writeTable("T.strings", ossel::testing::fileContent(OSSEL_TEST_DATA "/foundation/escapes.strings"));
     EXPECT_EQ(localizedString("quote", "T"), "say \"hi\" a\\b\n\tA");
     EXPECT_EQ(localizedString("unicode", "T"), "caf\u00e9 \u20ac \U0001F600");
     EXPECT_EQ(localizedString("bare_key", "T"), "bare.value-1");

@@ -4,32 +4,15 @@
 #include <vector>
 
 #include "foundation/Unicode.h"
+#include "support/Cases.h"
 
 using namespace ossel::unicode;
 
 TEST(Unicode, IllFormedBytesAreFoundAndEachBecomesOneReplacement) {
-    struct Case {
-        std::string text;
-        size_t firstBad;     // npos when well formed
-        std::string sanitized;
-    };
-    const size_t none = std::string::npos;
-    const std::vector<Case> cases = {
-        {"plain ascii text", none, "plain ascii text"},
-        {"Nguy\xE1\xBB\x85n \xF0\x9F\x98\x80", none, "Nguy\xE1\xBB\x85n \xF0\x9F\x98\x80"},
-        {std::string("nul\0inside", 10), none, std::string("nul\0inside", 10)},
-        {"a\xFF" "b", 1, "a\xEF\xBF\xBD" "b"},
-        {"\xC0\x80", 0, "\xEF\xBF\xBD\xEF\xBF\xBD"},                // overlong NUL
-        {"x\xE0\x80\x80", 1, "x\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // overlong three-byte form
-        {"\xED\xA0\x80", 0, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},    // a surrogate
-        {"\xF4\x90\x80\x80", 0, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // past U+10FFFF
-        {"12345678\xE2\x82", 8, "12345678\xEF\xBF\xBD\xEF\xBF\xBD"},  // cut short after an ASCII run
-        {"\x80" "a", 0, "\xEF\xBF\xBD" "a"},                        // stray continuation byte
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(firstInvalidUtf8(c.text), c.firstBad) << c.text;
-        EXPECT_EQ(sanitizedUtf8(c.text), c.sanitized) << c.text;
-        EXPECT_TRUE(isValidUtf8(sanitizedUtf8(c.text)));
+    for (const auto& c : ossel::testing::casesFrom("foundation/ill-formed-utf8.txt", 3)) {
+        EXPECT_EQ(firstInvalidUtf8(c[0]), c[1] == "-" ? std::string::npos : size_t(c.number(1))) << c.where;
+        EXPECT_EQ(sanitizedUtf8(c[0]), c[2]) << c.where;
+        EXPECT_TRUE(isValidUtf8(c[2])) << c.where;
     }
 }
 
@@ -67,28 +50,11 @@ TEST(Unicode, Utf16InEitherByteOrderWithBrokenSurrogatesRefused) {
     }
 }
 
-TEST(Unicode, CaseFoldingTreatsEveryCasePairAndCanonicalFormAsEqual) {
-    const std::vector<std::pair<std::string, std::string>> equal = {
-        {"NGUY\xE1\xBB\x84N", "Nguy\xE1\xBB\x85n"},                        // Vietnamese
-        {"\xC8\x98TEFAN CEL MARE", "\xC8\x99tefan cel mare"},             // Romanian comma below
-        {"\xD4\xB1\xD5\x90\xD5\x84\xD4\xB5\xD5\x86", "\xD5\xA1\xD6\x80\xD5\xB4\xD5\xA5\xD5\xB6"},  // Armenian
-        {"\xEF\xBC\xA1\xEF\xBC\xA2", "\xEF\xBD\x81\xEF\xBD\x82"},         // full-width Latin
-        {"\xC7\x84", "\xC7\x86"},                                         // DŽ / dž
-        {"\xC6\x86", "\xC9\x94"},                                         // Ɔ / ɔ
-        {"\xD1\xA0", "\xD1\xA1"},                                         // Ѡ / ѡ
-        {"Stra\xC3\x9F" "e", "STRASSE"},                                  // ß folds to ss
-        {"Caf\xC3\xA9", "CAFE\xCC\x81"},                                  // composed and decomposed
-    };
-    for (const auto& [a, b] : equal) {
-        EXPECT_EQ(compareFolded(a, b), 0) << a << " / " << b;
-        EXPECT_EQ(fold(a), fold(b)) << a << " / " << b;
+TEST(Unicode, CaseFoldingTreatsEveryCasePairAndCanonicalFormAsEqualAndOrdersByFoldedCodePoints) {
+    for (const auto& c : ossel::testing::casesFrom("foundation/folded-order.txt", 3)) {
+        EXPECT_EQ(compareFolded(c[0], c[1]), c.number(2)) << c.where;
+        EXPECT_EQ(fold(c[0]) == fold(c[1]), c[2] == "0") << c.where;
     }
-    // Unequal texts order by their folded code points, whatever their case.
-    EXPECT_EQ(compareFolded("apple", "BANANA"), -1);
-    EXPECT_EQ(compareFolded("Zebra", "apple"), 1);
-    EXPECT_EQ(compareFolded("ann", "Anna"), -1);
-    EXPECT_EQ(compareFolded("\xC3\x89mile", "Zo\xC3\xAB"), 1);  // É folds to é, past z
-    EXPECT_NE(compareFolded("Cafe", "Caf\xC3\xA9"), 0);         // an accent still counts
 }
 
 TEST(Unicode, DiacriticAndCompatibilityFoldingForSearch) {

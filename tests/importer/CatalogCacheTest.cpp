@@ -331,23 +331,21 @@ TEST_F(CatalogCacheTest, ReportsEachCatalogPathOfTheLastImportAndAsksTheHookBefo
     EXPECT_EQ(keywordsOf(clip), "none");
     EXPECT_EQ(dependencies(), (std::vector<std::string>{"w/x/People 2.xml absent", "home/Movies/Ossel/People 2.xml absent"}));
 
-    const std::string people = writeFile("home/Movies/Ossel/People 2.xml",
-                                         plist("<array><dict><key>peopleId</key><string>P1</string><key>peopleData</key>"
-                                               "<dict><key>firstName</key><string>Ann</string></dict></dict></array>"));
-    const std::string places = writeFile("home/Movies/Ossel/Places 2.xml",
-                                         plist("<array><dict><key>placeId</key><string>L1</string><key>placeData</key>"
-                                               "<dict><key>placeName</key><string>Oslo</string></dict></dict></array>"));
+    const auto copyToHome = [&](const std::string& file) {
+        return writeFile("home/Movies/Ossel/" + file, fileContent(OSSEL_TEST_DATA "/importer/catalog/" + file));
+    };
+    const std::string people = copyToHome("People 2.xml"), places = copyToHome("Places 2.xml");
     const std::vector<std::string> all{"w/x/People 2.xml absent", "home/Movies/Ossel/People 2.xml present",
                                        "home/Movies/Ossel/Places 2.xml present", "home/Movies/Ossel/Events 2.xml absent"};
     // Files written just now are read again by every import: their identity may yet hide a rewrite.
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(keywordsOf(clip), "(\n    Ann,\n    Oslo\n)");
+        EXPECT_EQ(keywordsOf(clip), "(\n    Ann,\n    Lee,\n    Oslo,\n    Norway\n)");
         EXPECT_EQ(dependencies(), all);
     }
     EXPECT_EQ(hook.asked, (std::vector<std::string>{"People 2.xml", "Places 2.xml", "People 2.xml", "Places 2.xml"}));
 
     hook.refused = "People 2.xml";
-    EXPECT_EQ(keywordsOf(clip), "(\n    Oslo\n)");
+    EXPECT_EQ(keywordsOf(clip), "(\n    Oslo,\n    Norway\n)");
     EXPECT_EQ(dependencies(), all) << "a refused file is still a dependency";
 
     // Settled files are read once.
@@ -355,7 +353,7 @@ TEST_F(CatalogCacheTest, ReportsEachCatalogPathOfTheLastImportAndAsksTheHookBefo
     setOldModificationTime(people);
     setOldModificationTime(places);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(keywordsOf(clip), "(\n    Ann,\n    Oslo\n)");
+        EXPECT_EQ(keywordsOf(clip), "(\n    Ann,\n    Lee,\n    Oslo,\n    Norway\n)");
         EXPECT_EQ(dependencies(), all);
     }
     EXPECT_EQ(hook.asked.size(), 2u);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ImporterTest.h"
+#include "support/Cases.h"
 #include "foundation/Number.h"
 #include "importer/GetMetadataForFile.h"
 #include "importer/PathComponents.h"
@@ -24,15 +25,10 @@ protected:
 }  // namespace
 
 TEST(PathComponents, DeletingAndAppendingFollowThePlatform) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"/w/x/y/z/clip", "/w/x/y/z"}, {"/tmp/lock/", "/tmp"}, {"/tmp//lock", "/tmp"}, {"/tmp/", "/"},
-        {"/tmp", "/"},                 {"/", "/"},             {"///", "/"},           {"clip", ""},
-        {"a/b", "a"},                  {"", ""},               {"~/Movies", "~"},      {"~", ""},
-    };
-    for (const auto& [path, expected] : cases) EXPECT_EQ(stringByDeletingLastPathComponent(path), expected) << path;
-    for (const auto& [dir, expected] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"", "P.xml"}, {"/", "/P.xml"}, {"/w/x", "/w/x/P.xml"}, {"/w/x//", "/w/x/P.xml"}}) {
-        EXPECT_EQ(stringByAppendingPathComponent(dir, "P.xml"), expected) << dir;
+    for (const auto& c : casesFrom("importer/path-components.txt", 3)) {
+        const auto result = c[0] == "delete" ? stringByDeletingLastPathComponent(c[1])
+                                             : stringByAppendingPathComponent(c[1], "P.xml");
+        EXPECT_EQ(result, c[2]) << c.where;
     }
 }
 

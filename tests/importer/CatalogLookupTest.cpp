@@ -79,16 +79,9 @@ protected:
     std::vector<std::string> keywords() const { return texts(*keywords_); }
 
     void writeStandardCatalog() {
-        writeCatalog("People 2.xml",
-                     {entry("peopleId", "P1", "peopleData", {{"firstName", "Ann"}, {"lastName", "Lee"}, {"eMail", "ann@x"}}),
-                      entry("peopleId", "P2", "peopleData", {{"nickName", "Bob"}, {"firstName", "Robert"}}),
-                      entry("peopleId", "P3", "peopleData", {{"lastName", "Kim"}}),
-                      entry("peopleId", "P4", "peopleData", {{"nickName", "Max"}, {"firstName", "Max"}, {"eMail", "max@x"}})});
-        writeCatalog("Places 2.xml",
-                     {entry("placeId", "L1", "placeData", {{"placeName", "Oslo"}, {"country", "Norway"}, {"notes", "fjord"}}),
-                      entry("placeId", "L2", "placeData", {{"country", "Chile"}})});
-        writeCatalog("Events 2.xml",
-                     {entry("eventId", "E1", "eventData", {{"eventName", "Wedding"}, {"notes", "garden"}, {"start", "x"}})});
+        for (const char* file : {"People 2.xml", "Places 2.xml", "Events 2.xml"}) {
+            writeRaw(file, fileContent(std::string(OSSEL_TEST_DATA "/importer/catalog/") + file));
+        }
     }
 
     // Runs the three passes as the import does.

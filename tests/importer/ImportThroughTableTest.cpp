@@ -2,8 +2,8 @@
 
 #include "ImporterTest.h"
 #include "foundation/Array.h"
-#include "foundation/Date.h"
 #include "foundation/Number.h"
+#include "foundation/PropertyList.h"
 #include "foundation/String.h"
 #include "platform/MDItem.h"
 
@@ -42,38 +42,18 @@ protected:
     void* instance_ = nullptr;
 };
 
-const char* kFullAnnotation = R"(<dict>
-    <key>clipName</key><string>Regatta start</string>
-    <key>clipNotes</key><string>Gun at 10:22</string>
-    <key>clipRating</key><integer>4</integer>
-    <key>clipVideoFormat</key><string>DV PAL 4:3</string>
-    <key>clipDurationInSeconds</key><real>754.25</real>
-    <key>clipShootingDate</key><date>2006-03-14T10:22:05Z</date>
-    <key>clipId</key><string>not imported</string>
-    <key>clipKeywords</key><array><string>not imported</string></array>
-    <key>clipScene</key><string>1</string>
-    <key>clipTake</key><string>2</string>
-    <key>clipMarkers</key><array/>
-</dict>)";
-
 }  // namespace
 
 TEST_F(ImportThroughTable, MapsEveryImportedKeyInOrderAndKeepsTheHostsOwn) {
-    const std::string path = writeFile("Catalog/Clips/2006/clip.plist", plist(kFullAnnotation));
+    const std::string path =
+        writeFile("Catalog/Clips/2006/clip.plist", fileContent(OSSEL_TEST_DATA "/importer/full-annotation.plist"));
     auto attributes = Dictionary::make();
     attributes->setObject(str("Old"), std::string(kMDItemTitle));
     attributes->setObject(str("kept"), "hostOwnValue");
     ASSERT_TRUE(import(path, *attributes));
-    const auto expected = Dictionary::make();
-    expected->setObject(str("Regatta start"), std::string(kMDItemTitle));
-    expected->setObject(str("kept"), "hostOwnValue");
-    expected->setObject(str("Gun at 10:22"), std::string(kMDItemDescription));
-    expected->setObject(str("Ossel"), std::string(kMDItemCreator));
-    expected->setObject(str("Ossel Clip"), std::string(kMDItemKind));
-    expected->setObject(Number::withInt(4), std::string(kMDItemStarRating));
-    expected->setObject(str("DV PAL 4:3"), "kMDItemOsselVideoFormat");
-    expected->setObject(Number::withDouble(754.25), std::string(kMDItemDurationSeconds));
-    expected->setObject(Date::withTimeIntervalSince1970(1142331725), std::string(kMDItemContentCreationDate));
+    const auto expected =
+        kindCast<Dictionary>(readPropertyListFromFile(OSSEL_TEST_DATA "/importer/full-annotation-attributes.plist"));
+    ASSERT_TRUE(expected);
     EXPECT_TRUE(attributes->isEqual(expected.get())) << attributes->description();
     EXPECT_EQ(attributes->allKeys(), expected->allKeys());
 }

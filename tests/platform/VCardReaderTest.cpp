@@ -5,6 +5,7 @@
 #include "foundation/Date.h"
 #include "foundation/String.h"
 #include "platform/ABMultiValue.h"
+#include "support/Cases.h"
 #include "support/Scratch.h"
 #include "support/SpecialFiles.h"
 
@@ -34,23 +35,7 @@ UtcFields birthday(const ABPerson& person) {
 }
 
 // As a desktop address book exports version 3.0: CRLF, folded long lines, grouped items.
-constexpr const char* kVersion3 =
-    "BEGIN:VCARD\r\n"
-    "VERSION:3.0\r\n"
-    "PRODID:-//Example//Contacts 1.0//EN\r\n"
-    "N:Lee\\, Jr.;Ann,Marie;;Dr.;\r\n"
-    "FN:Dr. Ann Marie Lee\\, Jr.\r\n"
-    "NICKNAME:Annie,AM\r\n"
-    "ORG:Studio\\; North;\r\n"
-    "item1.EMAIL;type=INTERNET;type=HOME:ann@home.exam\r\n"
-    " ple.org\r\n"
-    "item2.EMAIL;type=INTERNET;type=WORK;type=pref:ann@work.example.org\r\n"
-    "BDAY;value=date:1970-03-14\r\n"
-    "NOTE:first line\\nsecond\\, with comma\r\n"
-    "UID:8D2C0E1A-5E0F-4A4B-9A7E-2F6B1C3D4E5F\r\n"
-    "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAMCAgICAgMCAgIDAwMDBAYE\r\n"
-    " BQQEBAQFCQYGBQYLCgwMCwoLCw0OEhANDhEOCwsQFhARExQVFRUMDxcYFhQYEhQVFP/\r\n"
-    "END:VCARD\r\n";
+const std::string kVersion3 = testing::fileContent(OSSEL_TEST_DATA "/platform/version3.vcf");
 
 TEST(VCardReader, ReadsAVersion3Export) {
     std::vector<std::string> problems;
@@ -71,13 +56,7 @@ TEST(VCardReader, ReadsAVersion3Export) {
 }
 
 TEST(VCardReader, ReadsVersion4WithPreferenceLevels) {
-    const char* card =
-        "BEGIN:VCARD\nVERSION:4.0\nUID:urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1\n"
-        "N:Okafor;Chidi;;;\nNICKNAME:\n"
-        "EMAIL;TYPE=home;PREF=2:c@home.example\n"
-        "EMAIL;TYPE=\"work,voice\";PREF=1;LABEL=\"a;b:c\":c@work.example\n"
-        "EMAIL:c@other.example\n"
-        "BDAY:--0229\nEND:VCARD\n";
+    const std::string card = testing::fileContent(OSSEL_TEST_DATA "/platform/version4.vcf");
     const auto persons = VCardReader::personsFromText(card);
     ASSERT_EQ(persons.size(), 1u);
     const auto& chidi = *persons[0];
@@ -107,40 +86,23 @@ TEST(VCardReader, FoldingEscapesAndLineEndingsVariants) {
 }
 
 TEST(VCardReader, BirthdayForms) {
-    const struct {
-        const char* value;
-        int64_t year;
-        int month, day;
-    } cases[] = {{"19700314", 1970, 3, 14}, {"1970-03-14T10:20:00Z", 1970, 3, 14}, {"--12-31", 1604, 12, 31},
-                 {"2000-02-29", 2000, 2, 29}, {"1900-02-29", 0, 0, 0}, {"1970-13-01", 0, 0, 0},
-                 {"1970-00-10", 0, 0, 0}, {"circa 1800", 0, 0, 0}, {"1970-03-32", 0, 0, 0}, {"", 0, 0, 0}};
-    for (const auto& c : cases) {
+    for (const auto& c : testing::casesFrom("platform/birthdays.txt", 2)) {
         std::vector<std::string> problems;
-        const auto persons = VCardReader::personsFromText(
-            std::string("BEGIN:VCARD\nVERSION:4.0\nN:X;;;;\nBDAY:") + c.value + "\nEND:VCARD\n", &problems);
-        ASSERT_EQ(persons.size(), 1u) << c.value;
+        const auto persons =
+            VCardReader::personsFromText("BEGIN:VCARD\nVERSION:4.0\nN:X;;;;\nBDAY:" + c[0] + "\nEND:VCARD\n", &problems);
+        ASSERT_EQ(persons.size(), 1u) << c.where;
         const auto bday = birthday(*persons[0]);
-        EXPECT_EQ(bday.year, c.year) << c.value;
-        EXPECT_EQ(bday.month, c.month) << c.value;
-        EXPECT_EQ(bday.day, c.day) << c.value;
-        EXPECT_EQ(problems.size(), c.year ? 0u : 1u) << c.value;
-        if (c.year) {
+        EXPECT_EQ(c.numbers(1), (std::vector<int64_t>{bday.year, bday.month, bday.day})) << c.where;
+        EXPECT_EQ(problems.size(), bday.year ? 0u : 1u) << c.where;
+        if (bday.year) {
             EXPECT_EQ(bday.hour, 12) << "noon keeps the day in every zone";
         }
     }
 }
 
 TEST(VCardReader, MalformedCardsAreReportedAndSkippedTheOthersLoad) {
-    const char* file =
-        "BEGIN:VCARD\nVERSION:3.0\nN:One;;;;\nEND:VCARD\n"
-        "BEGIN:VCARD\nVERSION:3.0\nN:Two;;;;\nthis line has no colon\nEND:VCARD\n"
-        "BEGIN:VCARD\nVERSION:2.1\nN:Three;;;;\nEND:VCARD\n"
-        "BEGIN:VCARD\nN:Four;;;;\nEND:VCARD\n"
-        "BEGIN:VCARD\nVERSION:4.0\nN:Five;;;;\n"  // never ended: the next BEGIN closes it
-        "BEGIN:VCARD\nVERSION:4.0\nN:Six;;;;\nEND:VCARD\n"
-        "garbage between cards\n"
-        "BEGIN:VCARD\nVERSION:4.0\nBAD NAME:x\nN:Seven;;;;\nEND:VCARD\n"
-        "BEGIN:VCARD\nVERSION:4.0\nN:Eight;;;;\n";
+    // Card 5 is never ended: the next BEGIN closes it.
+    const std::string file = testing::fileContent(OSSEL_TEST_DATA "/platform/malformed.vcf");
     std::vector<std::string> problems;
     const auto persons = VCardReader::personsFromText(file, &problems);
     ASSERT_EQ(persons.size(), 2u);

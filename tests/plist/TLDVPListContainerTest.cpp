@@ -9,6 +9,7 @@
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
 #include "plist/TLDVPListContainer.h"
+#include "support/Cases.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;
@@ -62,23 +63,9 @@ TEST_F(Codec, DateTimeWithAnUnknownHalfIsWrittenAsNullAndReadsAsNothingWithOneLi
 }
 
 TEST_F(Codec, UnparsableBodiesLogExactlyOneLineWithTheFormattersMessage) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"@timecode:1:02:03.04", "Error parsing timeCode in pList '1:02:03.04' : String '1:02:03.04' cannot be parsed "
-                                 "into a timecode as it has not the expected length"},
-        {"@dvsystem:dvsystem//:Custom?HD?1", "Error parsing DVSystem in pList 'dvsystem//:Custom?HD?1' : Failed to scan"},
-        {"@dvsystem:DVSYSTEM//:System 625/50",
-         "Error parsing DVSystem in pList 'DVSYSTEM//:System 625/50' : Bad prefix for dv system"},
-        {"@clip:clip//:", "Error parsing clipId in pList 'clip//:' : Failed to scan"},
-        {"@childclip:nonsense", "Error parsing clipId in pList 'nonsense' : Bad prefix for id"},
-        {"@sequence:snapshot//:h:7:1.5", "Error parsing clipSequenceId in pList 'snapshot//:h:7:1.5' : Bad prefix for Id"},
-        {"@snapshot:snapshot//:h:x", "Error parsing snapshotId in pList 'snapshot//:h:x' : Failed to scan"},
-        // "@clipboard" matches "@clip", skips one letter and hands "oard" to the clip formatter.
-        {"@clipboard", "Error parsing clipId in pList 'oard' : Bad prefix for id"},
-        // A multi-byte character right after the prefix is skipped whole, and one at the very end is no body.
-        {"@timecode\xe2\x82\xac",
-         "Error parsing timeCode in pList '' : String '' cannot be parsed into a timecode as it has not the expected length"},
-    };
-    for (const auto& [text, line] : cases) EXPECT_EQ(failureLine(text), line + "\n") << text;
+    for (const auto& c : casesFrom("typed/typed-string-failures.txt", 2)) {
+        EXPECT_EQ(failureLine(c[0]), c[1] + "\n") << c.where;
+    }
     EXPECT_TRUE(failureLine("@datetime:yesterday-ish").starts_with("Error parsing DVFrameCaptureDateTime in pList 'yesterday-ish' : "));
     // Nothing after the prefix (not even the separator), or a separator and nothing else.
     for (const std::string prefix : {"@timecode", "@clip", "@childclip", "@sequence", "@snapshot", "@dvsystem", "@datetime"}) {
@@ -120,10 +107,4 @@ TEST_F(Codec, SingleTypeDecodersOnlyReadTheirOwnPrefix) {
     EXPECT_TRUE(plain && !plain->isChildClip());
     const auto child = codec->decodeClipId("@clip:sequenceClip//:h:7:1199145600.25:3-1199149200.5:1-Clip.h-7?");
     EXPECT_TRUE(child && child->isChildClip());
-}
-
-TEST_F(Codec, TheBaseClassHoldsNoDataAndWritesNoFile) {
-    EXPECT_FALSE(codec->pListValue());
-    EXPECT_FALSE(codec->writeToFile(pathIn("base.plist"), true));
-    EXPECT_FALSE(std::filesystem::exists(pathIn("base.plist")));
 }

@@ -7,10 +7,11 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/Scratch.h"
 
 namespace ossel::testing {
 
@@ -40,22 +41,11 @@ inline std::string quote(const std::string& text) {
     return out + "'";
 }
 
-inline std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+inline std::string readAll(const fs::path& path) { return fileContent(path); }
 
 class Host : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ossel-host-XXXXXX";
-        scratch_ = mkdtemp(pattern);
-        fs::create_directories(scratch_ / "home");
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(scratch_, ignored);
-    }
+    Host() { fs::create_directories(scratch_ / "home"); }
 
     // Runs a shell command line in `cwd` with HOME in the scratch folder; "$HOST" names the host.
     RunResult shell(const std::string& commandLine, const fs::path& cwd = kSourceDir) {
@@ -78,12 +68,7 @@ protected:
         return shell("\"$HOST\" " + arguments, cwd);
     }
 
-    fs::path writeFile(const fs::path& relative, const std::string& contents) {
-        const fs::path path = scratch_ / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << contents;
-        return path;
-    }
+    fs::path writeFile(const fs::path& relative, const std::string& contents) { return dir_.write(relative, contents); }
 
     // A small clip annotation with no catalog near it.
     fs::path writeClip(const fs::path& relative, const std::string& title = "A clip") {
@@ -91,7 +76,8 @@ protected:
                                        "</string><key>clipRating</key><integer>3</integer></dict></plist>");
     }
 
-    fs::path scratch_;
+    const ScratchDir dir_;
+    const fs::path scratch_ = dir_.path();
 };
 
 }  // namespace ossel::testing

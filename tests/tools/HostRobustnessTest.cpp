@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "HostFixture.h"
+#include "support/Cases.h"
 
 extern char** environ;
 
@@ -52,9 +53,9 @@ size_t countOf(const std::string& text, const std::string& part) {
     return count;
 }
 
-// Runs python3 on a script with arguments; its standard output.
-std::string python(const std::string& script, const std::vector<std::string>& arguments) {
-    std::string command = "python3 -c " + quote(script);
+// Runs the strict JSON reader of tests/data with arguments; its standard output.
+std::string readJson(const std::vector<std::string>& arguments) {
+    std::string command = "python3 " OSSEL_TEST_DATA "/tools/json-records.py";
     for (const auto& argument : arguments) command += " " + quote(argument);
     FILE* pipe = popen(command.c_str(), "r");
     std::string out;
@@ -63,16 +64,6 @@ std::string python(const std::string& script, const std::vector<std::string>& ar
     if (pipe) pclose(pipe);
     return out;
 }
-
-// Strict reading: every line must be UTF-8 and JSON; prints the line count.
-const char* kCountJsonLines = R"(
-import json, sys
-count = 0
-for line in open(sys.argv[1], 'rb'):
-    json.loads(line.decode('utf-8', errors='strict'))
-    count += 1
-print(count)
-)";
 
 // Starts the host without a shell; stdout goes to `outFd`.
 pid_t spawnHost(const std::vector<std::string>& arguments, int outFd) {
@@ -104,12 +95,9 @@ bool processIsGone(pid_t pid) {
 // A crash, an exit, a hang, endless allocation and a catalog that crashes its reader each
 // cost one file; every other file is imported once, and records keep walk order.
 TEST_F(Host, WorkerFailuresCostOneFileEach) {
-    for (const char* name : {"a.plist", "trouble-allocate.plist", "trouble-crash.plist", "trouble-exit.plist",
-                             "trouble-hang.plist", "z1.plist", "z2.plist", "z3.plist"}) {
-        writeClip(fs::path("run/t/x/y") / name);
-    }
+    const auto cases = casesFrom("tools/worker-failures.txt", 2);
+    for (const auto& c : cases) writeClip(c[0]);
     writeFile("run/cat/People 2.xml", "CRASH");
-    for (const char* name : {"c1.plist", "c2.plist", "c3.plist", "c4.plist"}) writeClip(fs::path("run/cat/p/q") / name);
 
     // Both worker counts at once: each run waits out a deadline.
     std::string both;
@@ -134,22 +122,14 @@ TEST_F(Host, WorkerFailuresCostOneFileEach) {
             paths.push_back(record.path);
             if (!record.imported) errors[record.path] = record.error;
         }
-        EXPECT_EQ(paths, (std::vector<std::string>{
-                             "run/cat/p/q/c1.plist", "run/cat/p/q/c2.plist", "run/cat/p/q/c3.plist",
-                             "run/cat/p/q/c4.plist", "run/t/x/y/a.plist", "run/t/x/y/trouble-allocate.plist",
-                             "run/t/x/y/trouble-crash.plist", "run/t/x/y/trouble-exit.plist",
-                             "run/t/x/y/trouble-hang.plist", "run/t/x/y/z1.plist", "run/t/x/y/z2.plist",
-                             "run/t/x/y/z3.plist"}));
-        const std::pair<const char*, const char*> expected[] = {
-            {"run/t/x/y/trouble-allocate.plist", "ran out of memory"},
-            {"run/t/x/y/trouble-crash.plist", "crashed"},
-            {"run/t/x/y/trouble-exit.plist", "exited with status 7"},
-            {"run/t/x/y/trouble-hang.plist", "timed out after 2 s"},
-            {"run/cat/p/q/c1.plist", "crashed"},
-        };
-        for (const auto& [path, cause] : expected) {
-            EXPECT_TRUE(errors[path].starts_with(cause)) << path << ": " << errors[path];
+        std::vector<std::string> expectedPaths;
+        for (const auto& c : cases) {
+            expectedPaths.push_back(c[0]);
+            if (c[1] != "-") {
+                EXPECT_TRUE(errors[c[0]].starts_with(c[1])) << c.where << ": " << errors[c[0]];
+            }
         }
+        EXPECT_EQ(paths, expectedPaths);
         // Each worker that was reading the catalog when it crashed costs one clip; after that nobody reads it.
         const std::string catalogCause = "while reading the catalog " + (scratch_ / "run/cat/People 2.xml").string();
         size_t catalogFailures = 0;
@@ -190,24 +170,8 @@ TEST_F(Host, WalkSkipsOrFailsEveryKindOfFile) {
         {"loop-b", "loop-a"}, {"dangling", "nowhere"}, {"zero", "/dev/zero"}, {"urandom", "/dev/urandom"}};
     for (const auto& [name, target] : links) fs::create_symlink(target, dir / name);
 
-    // path -> "imported", or the start of the failure's cause, or "skipped, " and the start of the note.
-    std::map<std::string, std::string> expected = {
-        {"kinds/dangling", "skipped, a dangling symbolic link"},
-        {"kinds/fifo", "skipped, a FIFO"},
-        {"kinds/good.plist", "imported"},
-        {"kinds/huge.plist", "is 2 MiB, larger than the limit of 1 MiB"},
-        {"kinds/link-to-clip", "imported"},
-        {"kinds/link-to-directory", "skipped, a symbolic link to a directory"},
-        {"kinds/loop-a", "skipped, a symbolic link loop"},
-        {"kinds/loop-b", "skipped, a symbolic link loop"},
-        {"kinds/socket", "skipped, a socket"},
-        {"kinds/trouble-sabotage.plist", "imported"},
-        {"kinds/urandom", "skipped, a symbolic link to a character device"},
-        {"kinds/victim-fifo.plist", "skipped, became a FIFO during the run"},
-        {"kinds/victim-truncated.plist", "skipped, not a property list"},
-        {"kinds/victim-vanished.plist", "vanished before it was read"},
-        {"kinds/zero", "skipped, a symbolic link to a character device"},
-    };
+    std::map<std::string, std::string> expected;
+    for (const auto& c : casesFrom("tools/walk-outcomes.txt", 2)) expected[c[0]] = c[1];
     if (::mknod((dir / "device").c_str(), S_IFCHR | 0644, makedev(1, 3)) == 0) {
         expected["kinds/device"] = "skipped, a character device";
     }
@@ -290,7 +254,7 @@ TEST_F(Host, RecordsLeaveInWholeWrites) {
     const std::string oneHost = "\"$HOST\" --json -j 1 -r many >> out.jsonl";
     const RunResult result = shell("(" + oneHost + " & " + oneHost + " & " + oneHost + " & wait)", scratch_);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(python(kCountJsonLines, {(scratch_ / "out.jsonl").string()}), "300\n");
+    EXPECT_EQ(readJson({"count", (scratch_ / "out.jsonl").string()}), "300\n");
 }
 
 // A name that is not UTF-8 still gives valid JSON: U+FFFD in "path", the exact bytes in
@@ -302,15 +266,7 @@ TEST_F(Host, NamesThatAreNotUtf8StayValidJson) {
     EXPECT_EQ(result.status, 1) << result.err;
     const std::string out = (scratch_ / "out.jsonl").string();
     std::ofstream(out) << result.out;
-    const char* script = R"(
-import base64, json, sys
-for name in sys.argv[1:]:
-    for line in open(name, 'rb'):
-        record = json.loads(line.decode('utf-8', errors='strict'))
-        path = record['path'].encode('unicode_escape').decode()
-        print(path, base64.b64decode(record['pathBytes']).hex(), record['imported'])
-)";
-    EXPECT_EQ(python(script, {out, (scratch_ / "failed.jsonl").string()}),
+    EXPECT_EQ(readJson({"paths", out, (scratch_ / "failed.jsonl").string()}),
               "odd/a/b/clip-\\ufffd\\ufffd.plist 6f64642f612f622f636c69702dfffe2e706c697374 True\n"
               "odd/a/b/junk-\\ufffd.plist 6f64642f612f622f6a756e6b2dc32e706c697374 False\n"
               "odd/a/b/junk-\\ufffd.plist 6f64642f612f622f6a756e6b2dc32e706c697374 False\n");

@@ -6,24 +6,12 @@
 
 using namespace ossel::testing;
 
-namespace {
-
-// The example clips with the example catalog three levels above them: people, places and
-// events in the order of the clip's ids, unknown ids passed over, duplicates kept.
-const std::vector<std::string> kExampleCatalogJson = {
-    R"({"path": "examples/Ossel/Clips/2006/Harbour at dusk.plist", "imported": true, "attributes": {"kMDItemTitle": "Harbour at dusk", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemStarRating": 5, "kMDItemOsselVideoFormat": "DV PAL 16:9", "kMDItemDurationSeconds": 212.48, "kMDItemContentCreationDate": "2006-03-14T18:47:30Z", "kMDItemTextContent": "Low tide after six; bring the wide lens", "kMDItemKeywords": ["Ostrander", "Fenwick Harbour", "Scotland"]}})",
-    R"({"path": "examples/Ossel/Clips/2006/Market stalls.plist", "imported": true, "attributes": {"kMDItemTitle": "Market stalls", "kMDItemDescription": "Handheld walk past the fish stalls.", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemStarRating": 2, "kMDItemOsselVideoFormat": "DV PAL 4:3", "kMDItemDurationSeconds": 95, "kMDItemContentCreationDate": "2006-07-08T09:15:00Z", "kMDItemTextContent": "ilse.varga@example.com", "kMDItemKeywords": ["Ilse", "Ilse", "Caldera Street Market", "Portugal", "Market day"]}})",
-    R"({"path": "examples/Ossel/Clips/2006/Regatta start.plist", "imported": true, "attributes": {"kMDItemTitle": "Regatta start", "kMDItemDescription": "Boats line up behind the breakwater; gun at 10:22.", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemStarRating": 4, "kMDItemOsselVideoFormat": "DV PAL 4:3", "kMDItemDurationSeconds": 754.2, "kMDItemContentCreationDate": "2006-03-14T10:22:05Z", "kMDItemTextContent": "maren.holloway@example.org tq@example.net Low tide after six; bring the wide lens Heats on Saturday, final on Sunday", "kMDItemKeywords": ["Mo", "Maren", "Holloway", "Tobias", "Quennell", "Fenwick Harbour", "Scotland", "Regatta weekend"]}})",
-    R"({"path": "examples/Ossel/Clips/2007/Allotment timelapse.plist", "imported": true, "attributes": {"kMDItemTitle": "Allotment timelapse", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemOsselVideoFormat": "DV PAL 16:9", "kMDItemDurationSeconds": 30, "kMDItemTextContent": "Plot 14, gate code on the fridge", "kMDItemKeywords": ["Brightwater Allotments"]}})",
-    R"({"path": "examples/Ossel/Clips/2007/Birthday speeches.plist", "imported": true, "attributes": {"kMDItemTitle": "Birthday speeches", "kMDItemDescription": "Uncle's speech runs long; the cake arrives at 14:05.", "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", "kMDItemStarRating": 3, "kMDItemOsselVideoFormat": "DV NTSC 4:3", "kMDItemDurationSeconds": 1321.5, "kMDItemContentCreationDate": "2007-05-19T13:58:12Z", "kMDItemTextContent": "tq@example.net maren.holloway@example.org Speeches after lunch", "kMDItemKeywords": ["Tobias", "Quennell", "Mo", "Maren", "Holloway", "Grandmother's ninetieth"]}})",
-};
-
-}  // namespace
-
 TEST_F(Host, WalksTheExamplesAndSkipsTheCatalogFiles) {
     const RunResult result = run("--json -r examples/Ossel");
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.outLines(), kExampleCatalogJson);
+    // The example clips with the example catalog three levels above them: people, places and
+    // events in the order of the clip's ids, unknown ids passed over, duplicates kept.
+    EXPECT_EQ(result.out, fileContent(OSSEL_TEST_DATA "/tools/examples.jsonl"));
     // The three catalog files are arrays: each noted once, none counted as a failure.
     const auto notes = result.errLines();
     ASSERT_EQ(notes.size(), 3u) << result.err;
@@ -34,65 +22,24 @@ TEST_F(Host, ListingShowsSortedAlignedAttributesInBlocksEndedByAnEmptyLine) {
     const std::string clip = quote("examples/Ossel/Clips/2006/Harbour at dusk.plist");
     const RunResult result = run(clip + " " + clip);
     EXPECT_EQ(result.status, 0) << result.err;
-    const std::string block =
-        "examples/Ossel/Clips/2006/Harbour at dusk.plist\n"
-        "kMDItemContentCreationDate = 2006-03-14 18:47:30 +0000\n"
-        "kMDItemCreator             = \"Ossel\"\n"
-        "kMDItemDurationSeconds     = 212.48\n"
-        "kMDItemKeywords            = (\n"
-        "    \"Ostrander\",\n"
-        "    \"Fenwick Harbour\",\n"
-        "    \"Scotland\"\n"
-        ")\n"
-        "kMDItemKind                = \"Ossel Clip\"\n"
-        "kMDItemOsselVideoFormat    = \"DV PAL 16:9\"\n"
-        "kMDItemStarRating          = 5\n"
-        "kMDItemTextContent         = \"Low tide after six; bring the wide lens\"\n"
-        "kMDItemTitle               = \"Harbour at dusk\"\n"
-        "\n";
+    const std::string block = fileContent(OSSEL_TEST_DATA "/tools/harbour-at-dusk.listing");
     EXPECT_EQ(result.out, block + block);
 }
 
 TEST_F(Host, ListingRendersListsTextsAndOtherTypes) {
-    const fs::path clip = writeFile("c/d/e/clip.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>clipName</key><string>Say "cheese" \ now</string>
-  <key>clipNotes</key><array><string>one</string><integer>2</integer></array>
-  <key>clipRating</key><true/>
-  <key>clipVideoFormat</key><data>AAEC</data>
-</dict></plist>)");
+    const fs::path clip = writeFile("c/d/e/clip.plist", fileContent(OSSEL_TEST_DATA "/tools/types.plist"));
     const RunResult result = run(quote(clip.string()));
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.outLines(), (std::vector<std::string>{
-                                     clip.string(),
-                                     "kMDItemCreator          = \"Ossel\"",
-                                     "kMDItemDescription      = (",
-                                     "    \"one\",",
-                                     "    2",
-                                     ")",
-                                     "kMDItemKind             = \"Ossel Clip\"",
-                                     "kMDItemOsselVideoFormat = <000102>",
-                                     "kMDItemStarRating       = 1",
-                                     "kMDItemTitle            = \"Say \\\"cheese\\\" \\\\ now\"",
-                                     "",
-                                 }));
+    EXPECT_EQ(result.out, clip.string() + "\n" + fileContent(OSSEL_TEST_DATA "/tools/types.listing"));
 }
 
 TEST_F(Host, JsonCarriesEveryValueKind) {
-    const fs::path clip = writeFile("c/d/e/clip.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>clipName</key><string>Tab	and "quote"</string>
-  <key>clipNotes</key><dict><key>k</key><array><false/><real>0.5</real></array></dict>
-  <key>clipRating</key><true/>
-  <key>clipVideoFormat</key><data>AAECAw==</data>
-  <key>clipDurationInSeconds</key><integer>-3</integer>
-  <key>clipShootingDate</key><date>1999-12-31T23:59:59Z</date>
-</dict></plist>)");
+    const fs::path clip = writeFile("c/d/e/clip.plist", fileContent(OSSEL_TEST_DATA "/tools/every-kind.plist"));
     const RunResult result = run("--json " + quote(clip.string()));
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
               "{\"path\": \"" + clip.string() +
-                  R"(", "imported": true, "attributes": {"kMDItemTitle": "Tab\tand \"quote\"", )"
+                  R"(", "imported": true, "attributes": {"kMDItemTitle": "Tab\tand \"quote\" \\ back", )"
                   R"("kMDItemDescription": {"k": [false, 0.5]}, "kMDItemCreator": "Ossel", "kMDItemKind": "Ossel Clip", )"
                   R"("kMDItemStarRating": true, "kMDItemOsselVideoFormat": "AAECAw==", "kMDItemDurationSeconds": -3, )"
                   R"("kMDItemContentCreationDate": "1999-12-31T23:59:59Z"}})"
