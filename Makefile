@@ -41,10 +41,13 @@ deb: dist
 	cpack --config $(BUILD_DIR)/dist/CPackConfig.cmake -B $(BUILD_DIR)/dist/package
 	cp $(BUILD_DIR)/dist/package/ossel_*.deb .
 
+# The longest test program takes about 10 s under the sanitizers; one that hangs
+# (a host that lost a file waits for it for ever) fails after two minutes, not
+# after ctest's default of 25.
 check: $(BUILD_DIR)/check/build.ninja $(BUILD_DIR)/install-check/build.ninja
 	cmake --build $(BUILD_DIR)/install-check -j $(JOBS)
 	cmake --build $(BUILD_DIR)/check -j $(JOBS)
-	cd $(BUILD_DIR)/check && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR)/check && ctest --output-on-failure --timeout 120 -j $(JOBS)
 
 # The benchmarks need Google Benchmark and their reference libraries, which
 # only this command installs; configuring again finds them once installed.
