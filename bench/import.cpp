@@ -21,9 +21,6 @@
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,8 +39,6 @@
 #include "foundation/PropertyList.h"
 #include "platform/MDImporter.h"
 #include "platform/PlugInBundle.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace ossel;

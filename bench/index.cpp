@@ -16,11 +16,6 @@
 // to store the clips is reported too.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -36,8 +31,6 @@
 #include "index/IndexError.h"
 #include "index/IndexReader.h"
 #include "index/IndexWriter.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace ossel;
