@@ -65,6 +65,7 @@ const std::string_view kValueIndexes = R"sql(
 CREATE INDEX IF NOT EXISTS attributes_folded ON attributes (name, folded) WHERE folded IS NOT NULL;
 CREATE INDEX IF NOT EXISTS attributes_num ON attributes (name, kind, num) WHERE num IS NOT NULL;
 )sql";
+const std::string_view kDropValueIndexes = "DROP INDEX IF EXISTS attributes_folded; DROP INDEX IF EXISTS attributes_num";
 
 namespace {
 

@@ -12,8 +12,10 @@
 
 namespace ossel {
 
-// The indexes on the values queries compare, as SQL that makes those missing.
+// The indexes on the values queries compare, as SQL that makes those missing
+// and as SQL that drops them.
 extern const std::string_view kValueIndexes;
+extern const std::string_view kDropValueIndexes;
 
 class IndexDatabase {
 public:

@@ -99,8 +99,7 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         Statement anyFile(db_->handle(), "SELECT 1 FROM files LIMIT 1");
         valueIndexesDeferred_ = !anyFile.step();
         // A first run that was killed left its files without the indexes: they are made now.
-        db_->exec(valueIndexesDeferred_ ? "DROP INDEX IF EXISTS attributes_folded; DROP INDEX IF EXISTS attributes_num"
-                                        : kValueIndexes);
+        db_->exec(valueIndexesDeferred_ ? kDropValueIndexes : kValueIndexes);
     } catch (...) {
         statements_.reset();
         db_.reset();
