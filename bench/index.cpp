@@ -103,7 +103,7 @@ struct Corpus {
             writer.storeClip(path, FileIdentity{1, static_cast<uint64_t>(i + 1), 1000, i, i}, *attributes, {});
             writer.commitIfDue();
         }
-        writer.finish();
+        writer.commit();
         secondsToStore = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         cpuSecondsToStore = bench::processCpuSeconds() - cpuStart;
     }

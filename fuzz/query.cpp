@@ -37,7 +37,7 @@ IndexReader& reader() {
             attributes->setObject(Date::withTimeIntervalSinceReferenceDate(2e8), "kMDItemContentCreationDate");
             attributes->setObject(Array::make({str("Maren"), str("Jörg"), Number::withDouble(1.5)}), "kMDItemKeywords");
             writer.storeClip("/f/clip", FileIdentity{1, 1, 1, 1, 1}, *attributes, {});
-            writer.finish();
+            writer.commit();
         }
         auto* opened = new IndexReader(db);
         QueryError error;

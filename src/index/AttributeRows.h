@@ -1,7 +1,8 @@
 #pragma once
-// The rows of the attributes table: one per compared value, list elements
-// each in their own row, and one row per list that holds its length, so that
-// "!=" can tell an empty list from a missing attribute.
+// The rows of the attributes table: a text in one row; a number or a date in
+// one row, list elements too, for the numeric index to serve; a list in one
+// row that holds its texts (see TextMatch.h) and its length, so that "!="
+// can tell an empty list from a missing attribute.
 //
 // A row's id is its file's id shifted left, plus the row's number within the
 // file: a file's rows are one range of ids, found and removed without an index

@@ -10,6 +10,7 @@
 #include "index/IndexError.h"
 #include "index/SearchText.h"
 #include "index/Statement.h"
+#include "index/TextMatch.h"
 
 namespace ossel {
 
@@ -19,9 +20,9 @@ namespace {
 // its place in byte order. Identities may be null for a failed file that could
 // not be examined. `files` stays narrow, for queries read many of its rows; a
 // clip's attributes are kept whole in `listings`, for showing them.
-// `attributes` holds the values queries compare, one row per value (see
-// AttributeRows.h). Texts are indexed by their folded form only: prefix
-// wildcards become ranges on it, and an exact comparison narrows on it first.
+// `attributes` holds the values queries compare (see AttributeRows.h). Numbers
+// and dates are indexed; texts are compared where they lie, after the word
+// index has narrowed the files down wherever a pattern lets it.
 constexpr std::string_view kSchema = R"sql(
 CREATE TABLE files (
     id INTEGER PRIMARY KEY,
@@ -37,8 +38,7 @@ CREATE TABLE attributes (
     id INTEGER PRIMARY KEY,
     name INTEGER NOT NULL,
     kind INTEGER NOT NULL,
-    text TEXT,
-    folded TEXT,
+    value,
     num
 );
 CREATE VIRTUAL TABLE words USING fts5 (body, tokenize = '%@', columnsize = 0);
@@ -55,35 +55,16 @@ CREATE TABLE dependencies (
     PRIMARY KEY (file, catalog)
 ) WITHOUT ROWID;
 CREATE INDEX dependencies_catalog ON dependencies (catalog);
+CREATE INDEX attributes_num ON attributes (name, kind, num) WHERE num IS NOT NULL;
 )sql";
 
 }  // namespace
-
-// Made with the schema, dropped by a writer that fills an empty index and made
-// again when it finishes (see IndexWriter).
-const std::string_view kValueIndexes = R"sql(
-CREATE INDEX IF NOT EXISTS attributes_folded ON attributes (name, folded) WHERE folded IS NOT NULL;
-CREATE INDEX IF NOT EXISTS attributes_num ON attributes (name, kind, num) WHERE num IS NOT NULL;
-)sql";
-const std::string_view kDropValueIndexes = "DROP INDEX IF EXISTS attributes_folded; DROP INDEX IF EXISTS attributes_num";
 
 namespace {
 
 int64_t pragmaValue(sqlite3* db, const char* name) {
     Statement statement(db, format("PRAGMA %@", name));
     return statement.step() ? statement.columnInt(0) : 0;
-}
-
-// The fold a query's c and d modifiers ask for, as an SQL function: ossel_fold(text, options).
-void foldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
-    if (!text) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const std::string_view view(text, static_cast<size_t>(sqlite3_value_bytes(arguments[0])));
-    const std::string folded = unicode::fold(view, static_cast<unsigned>(sqlite3_value_int(arguments[1])));
-    sqlite3_result_text(context, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
 }
 
 }  // namespace
@@ -129,8 +110,7 @@ void IndexDatabase::open(Access access) {
     }
     try {
         sqlite3_busy_timeout(db_, 5000);
-        sqlite3_create_function_v2(db_, "ossel_fold", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
-                                   nullptr, foldFunction, nullptr, nullptr, nullptr);
+        registerTextMatch(db_);
         checkOrCreateSchema(access);
     } catch (...) {
         sqlite3_close(db_);
@@ -180,7 +160,6 @@ void IndexDatabase::checkOrCreateSchema(Access access) {
     try {
         if (check(true)) {
             exec(format(kSchema, kWordTokenizer));
-            exec(kValueIndexes);
             exec(format("PRAGMA application_id = %d; PRAGMA user_version = %d", kApplicationId, kSchemaVersion));
         }
         exec("COMMIT");

@@ -12,18 +12,13 @@
 
 namespace ossel {
 
-// The indexes on the values queries compare, as SQL that makes those missing
-// and as SQL that drops them.
-extern const std::string_view kValueIndexes;
-extern const std::string_view kDropValueIndexes;
-
 class IndexDatabase {
 public:
     enum class Access { readOnly, readWrite };
 
     // "OSSL" in the database header, so that `file` and other programs can tell an index apart.
     static constexpr int32_t kApplicationId = 0x4F53534C;
-    static constexpr int32_t kSchemaVersion = 2;
+    static constexpr int32_t kSchemaVersion = 3;
 
     IndexDatabase(const std::string& path, Access access);
     ~IndexDatabase();

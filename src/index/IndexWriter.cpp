@@ -22,6 +22,7 @@
 #include "index/IndexPaths.h"
 #include "index/SearchText.h"
 #include "index/StoredFile.h"
+#include "index/TextMatch.h"
 #include "index/Statement.h"
 
 namespace ossel {
@@ -68,7 +69,7 @@ struct IndexWriter::Statements {
           deleteValues(db, "DELETE FROM attributes WHERE id >= ? AND id < ?"),
           deleteWords(db, "DELETE FROM words WHERE rowid = ?"),
           deleteDependencies(db, "DELETE FROM dependencies WHERE file = ?"),
-          insertValue(db, "INSERT INTO attributes (id, name, kind, text, folded, num) VALUES (?, ?, ?, ?, ?, ?)"),
+          insertValue(db, "INSERT INTO attributes (id, name, kind, value, num) VALUES (?, ?, ?, ?, ?)"),
           insertListing(db, "INSERT INTO listings (file, attributes) VALUES (?, ?)"),
           insertWords(db, "INSERT INTO words (rowid, body) VALUES (?, ?)"),
           insertName(db, "INSERT INTO names (name) VALUES (?)"),
@@ -96,10 +97,6 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
         findStaleFiles();
-        Statement anyFile(db_->handle(), "SELECT 1 FROM files LIMIT 1");
-        valueIndexesDeferred_ = !anyFile.step();
-        // A first run that was killed left its files without the indexes: they are made now.
-        db_->exec(valueIndexesDeferred_ ? kDropValueIndexes : kValueIndexes);
     } catch (...) {
         statements_.reset();
         db_.reset();
@@ -187,13 +184,6 @@ void IndexWriter::commit() {
     inTransaction_ = false;
 }
 
-void IndexWriter::finish() {
-    commit();
-    if (!valueIndexesDeferred_) return;
-    db_->exec(kValueIndexes);
-    valueIndexesDeferred_ = false;
-}
-
 bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {
     if (!inTransaction_ || std::chrono::steady_clock::now() - batchStart_ < interval) return false;
     commit();
@@ -251,8 +241,16 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
             addValueRow(rows, name, value.get(), searched);
             continue;
         }
-        rows.push_back({name, kListRow, {}, {}, static_cast<int64_t>(list->count())});
-        for (const auto& item : list->items()) addValueRow(rows, name, item.get(), searched);
+        ValueRow listRow{name, kListRow, {}, static_cast<int64_t>(list->count())};
+        for (const auto& item : list->items()) {
+            if (const auto* text = dynamic_cast<const String*>(item.get())) {
+                appendCountedText(listRow.value, text->utf8());
+                addWords(searched, text->utf8());
+            } else {
+                addValueRow(rows, name, item.get(), nullptr);
+            }
+        }
+        rows.push_back(std::move(listRow));
     }
     insertValueRows(file, rows);
     if (!words.empty()) statements_->insertWords.bind(1, file).bindText(2, words).run();
@@ -260,21 +258,26 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
     return change;
 }
 
+void IndexWriter::addWords(std::string* words, std::string_view text) {
+    if (!words) return;
+    // One text a line, so that no word runs into the next value's.
+    if (!words->empty()) *words += '\n';
+    *words += unicode::fold(text, kSearchFold);
+}
+
 void IndexWriter::addValueRow(std::vector<ValueRow>& rows, int64_t name, const Object* value, std::string* words) {
     if (const auto* text = dynamic_cast<const String*>(value)) {
-        std::string folded = unicode::fold(text->utf8(), kSearchFold);
-        // One text a line, so that no word runs into the next value's.
-        if (words) words->append(words->empty() ? "" : "\n").append(folded);
-        rows.push_back({name, kTextRow, text->utf8(), std::move(folded), {}});
+        addWords(words, text->utf8());
+        rows.push_back({name, kTextRow, text->utf8(), {}});
     } else if (const auto* number = dynamic_cast<const Number*>(value)) {
         // Integers compare exactly as integers; an unsigned one past the signed range as a real.
         const bool exact = number->isInteger() && (number->kind() != Number::Kind::UInt ||
                                                    number->unsignedLongLongValue() <= uint64_t{INT64_MAX});
         const ValueRow::Number stored =
             exact ? ValueRow::Number(number->longLongValue()) : ValueRow::Number(number->doubleValue());
-        rows.push_back({name, kNumberRow, {}, {}, stored});
+        rows.push_back({name, kNumberRow, {}, stored});
     } else if (const auto* date = dynamic_cast<const Date*>(value)) {
-        rows.push_back({name, kDateRow, {}, {}, date->timeIntervalSinceReferenceDate()});
+        rows.push_back({name, kDateRow, {}, date->timeIntervalSinceReferenceDate()});
     }
     // Data, dictionaries and nested lists are listed, never compared.
 }
@@ -286,10 +289,11 @@ void IndexWriter::insertValueRows(int64_t file, const std::vector<ValueRow>& row
         const ValueRow& row = rows[i];
         insert.bind(1, firstRowOf(file) + static_cast<int64_t>(i)).bind(2, row.name);
         insert.bind(3, static_cast<int64_t>(row.kind));
-        if (row.kind == kTextRow) insert.bindText(4, row.text).bindText(5, row.folded);
+        if (row.kind == kTextRow) insert.bindText(4, row.value);
+        if (row.kind == kListRow) insert.bindBlob(4, row.value);
         std::visit(
             [&](auto number) {
-                if constexpr (!std::is_same_v<decltype(number), std::monostate>) insert.bind(6, number);
+                if constexpr (!std::is_same_v<decltype(number), std::monostate>) insert.bind(5, number);
             },
             row.number);
         insert.run();

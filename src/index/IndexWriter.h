@@ -63,10 +63,6 @@ public:
 
     // Makes the changes since the last commit durable and visible to readers.
     void commit();
-    // Commits, and makes the indexes a first run into an empty index left for
-    // its end: they are built in one sorted pass instead of row by row. Until
-    // then queries are answered, only more slowly.
-    void finish();
     // Commits when the open batch began at least `interval` ago; a run calls it
     // after each file, so that batches are large enough to be cheap and a killed
     // run loses little. True when it committed.
@@ -86,13 +82,14 @@ private:
         using Number = std::variant<std::monostate, int64_t, double>;
         int64_t name;
         int kind;
-        std::string_view text;
-        std::string folded;
-        Number number;
+        std::string value;  // a text; a list's texts
+        Number number;      // a number or date; a list's length
     };
-    // Adds the value's row, if queries compare values of its kind; a text's folded
-    // form also goes to `words` when given.
+    // Adds the value's row, if queries compare values of its kind; a text also
+    // goes to `words` when given.
     void addValueRow(std::vector<ValueRow>& rows, int64_t name, const Object* value, std::string* words);
+    // The text, folded, on a line of its own in `words`, if given.
+    static void addWords(std::string* words, std::string_view text);
     void insertValueRows(int64_t file, const std::vector<ValueRow>& rows);
     void storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies);
     int64_t nameId(const std::string& name);
@@ -103,7 +100,6 @@ private:
     std::unique_ptr<IndexDatabase> db_;
     std::unique_ptr<Statements> statements_;
     bool inTransaction_ = false;
-    bool valueIndexesDeferred_ = false;
     std::chrono::steady_clock::time_point batchStart_;
     std::unordered_map<std::string, int64_t> nameIds_;
     std::unordered_map<std::string, int64_t> catalogIds_;

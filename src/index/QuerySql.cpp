@@ -1,7 +1,10 @@
 #include "index/QuerySql.h"
 
+#include <functional>
+
 #include "index/AttributeRows.h"
 #include "index/SearchText.h"
+#include "index/TextMatch.h"
 
 namespace ossel {
 
@@ -19,28 +22,15 @@ const char* sqlOperator(QueryOperator op) {
     return "=";
 }
 
-// The smallest text above every text that starts with `prefix`; empty when there is none.
-std::string successor(std::string prefix) {
-    while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xFF) prefix.pop_back();
-    if (!prefix.empty()) prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
-    return prefix;
-}
-
-std::string globPattern(const std::vector<std::string>& pieces) {
-    std::string pattern;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        if (i > 0) pattern += '*';
-        for (const char c : pieces[i]) {
-            if (c == '*' || c == '?' || c == '[') {
-                pattern += '[';
-                pattern += c;
-                pattern += ']';
-            } else {
-                pattern += c;
-            }
-        }
-    }
-    return pattern;
+// A word every file whose text starts with `prefix` has in the word index,
+// folded and cut where a following character could change it: the letters and
+// digits of ASCII the folded prefix starts with. Empty when it starts otherwise.
+std::string leadingWord(const std::string& prefix) {
+    const std::string folded = unicode::fold(prefix, kSearchFold);
+    size_t length = 0;
+    const auto wordCharacter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); };
+    while (length < folded.size() && wordCharacter(folded[length])) ++length;
+    return folded.substr(0, length);
 }
 
 std::vector<std::string> foldedPieces(const std::vector<std::string>& pieces, unsigned fold) {
@@ -97,10 +87,20 @@ private:
         out(")");
     }
 
-    // The rows of the compared attribute (or of every searched one, for "*").
-    void rowsOf(const std::string& attribute) {
-        out("SELECT id >> " + std::to_string(kRowNumberBits) +
-            " FROM attributes WHERE name IN (SELECT id FROM names WHERE name IN (");
+    // The files with a row of the compared attribute (or of any searched one, for
+    // "*") that meets `condition`, a condition on the row `a`; with `word`, only
+    // those whose words include one that starts so are looked at.
+    void filesWhere(const std::string& attribute, const std::string& word, const std::function<void()>& condition) {
+        if (word.empty()) {
+            out("SELECT a.id >> " + std::to_string(kRowNumberBits) + " FROM attributes a WHERE ");
+        } else {
+            out("SELECT a.id >> " + std::to_string(kRowNumberBits) + " FROM words JOIN attributes a ON a.id >= words.rowid << " +
+                std::to_string(kRowNumberBits) + " AND a.id < (words.rowid + 1) << " + std::to_string(kRowNumberBits) +
+                " WHERE words MATCH ");
+            parameter("\"" + word + "\"*");
+            out(" AND ");
+        }
+        out("a.name IN (SELECT id FROM names WHERE name IN (");
         if (attribute == "*") {
             for (size_t i = 0; i < kSearchedAttributes.size(); ++i) {
                 if (i > 0) out(", ");
@@ -110,90 +110,54 @@ private:
             parameter(attribute);
         }
         out(")) AND ");
+        condition();
     }
 
+    // A comparison is met by a file with a row of the attribute that compares as
+    // asked; "!=" by one with a row of the value's kind (or a list) and none equal.
     void comparison(const QueryNode& query) {
+        const QueryValue& value = query.value;
+        const bool text = value.kind == QueryValue::Kind::text;
+        const std::string kind =
+            std::to_string(text ? kTextRow : value.kind == QueryValue::Kind::date ? kDateRow : kNumberRow);
+        const std::string present = "a.kind IN (" + kind + ", " + std::to_string(kListRow) + ")";
+        std::string counted;
+        if (text) {
+            const auto pieces = value.fold == 0 ? value.pieces : foldedPieces(value.pieces, value.fold);
+            for (const auto& piece : pieces) appendCountedText(counted, piece);
+        }
+        const auto compare = [&](QueryOperator op) {
+            return [&, op] {
+                if (text) {
+                    out(present + " AND ossel_match(a.kind, a.value, ");
+                    parameter(static_cast<int64_t>(op));
+                    out(", ");
+                    parameter(static_cast<int64_t>(value.fold));
+                    out(", ");
+                    parameter(QuerySql::Bytes{counted});
+                    out(")");
+                    return;
+                }
+                out("a.kind = " + kind + " AND a.num " + sqlOperator(op) + " ");
+                if (value.kind == QueryValue::Kind::number && value.isInteger) {
+                    parameter(value.integer);
+                } else {
+                    parameter(value.real);
+                }
+            };
+        };
+        // A text equal to a pattern starts with its first piece: the word index narrows the search.
+        const bool searched = query.attribute == "*" || isSearchedAttribute(query.attribute);
+        const std::string word = text && searched ? leadingWord(value.pieces.front()) : std::string();
+        out("id IN (");
         if (query.op != QueryOperator::notEqual) {
-            out("id IN (");
-            rowsOf(query.attribute);
-            match(query.value, query.op);
-            out(")");
-            return;
-        }
-        // Present with a value of the same kind (or as a list), and no value equal.
-        out("((id IN (");
-        rowsOf(query.attribute);
-        out("kind = " + std::to_string(kListRow) + " AND num IS NOT NULL) OR id IN (");
-        rowsOf(query.attribute);
-        present(query.value);
-        out(")) AND id NOT IN (");
-        rowsOf(query.attribute);
-        match(query.value, QueryOperator::equal);
-        out("))");
-    }
-
-    void present(const QueryValue& value) {
-        if (value.kind == QueryValue::Kind::text) {
-            out("folded IS NOT NULL");
+            filesWhere(query.attribute, query.op == QueryOperator::equal ? word : std::string(), compare(query.op));
         } else {
-            out("kind = " + std::to_string(value.kind == QueryValue::Kind::date ? kDateRow : kNumberRow) +
-                " AND num IS NOT NULL");
+            filesWhere(query.attribute, {}, [&] { out(present); });
+            out(") AND id NOT IN (");
+            filesWhere(query.attribute, word, compare(QueryOperator::equal));
         }
-    }
-
-    void match(const QueryValue& value, QueryOperator op) {
-        if (value.kind != QueryValue::Kind::text) {
-            present(value);
-            out(" AND num ");
-            out(sqlOperator(op));
-            out(" ");
-            if (value.kind == QueryValue::Kind::number && value.isInteger) {
-                parameter(value.integer);
-            } else {
-                parameter(value.real);
-            }
-            return;
-        }
-        // The folded column is the one texts are indexed by: "==" always narrows on it (what
-        // matches exactly, or with part of the fold, matches folded too) and the exact text,
-        // or the text folded as asked, decides. Ordering compares the asked-for form directly.
-        const bool fullFold = value.fold == kSearchFold;
-        const std::string asked = value.fold == 0 ? "text" : "ossel_fold(text, " + std::to_string(value.fold) + ")";
-        const std::vector<std::string> pieces = value.fold == 0 ? value.pieces : foldedPieces(value.pieces, value.fold);
-        if (op != QueryOperator::equal) {
-            out(fullFold ? "folded IS NOT NULL AND folded " : "text IS NOT NULL AND " + asked + " ");
-            out(sqlOperator(op));
-            out(" ");
-            parameter(pieces.front());
-            return;
-        }
-        out("folded IS NOT NULL AND ");
-        pattern("folded", fullFold ? pieces : foldedPieces(value.pieces, kSearchFold), true);
-        if (fullFold) return;
-        out(" AND ");
-        pattern(asked, pieces, false);
-    }
-
-    // `column` equal to the pieces with wildcards between them; with `range`, a
-    // leading literal becomes a range an index can serve.
-    void pattern(const std::string& column, const std::vector<std::string>& pieces, bool range) {
-        if (pieces.size() == 1) {
-            out(column + " = ");
-            parameter(pieces.front());
-            return;
-        }
-        const std::string& prefix = pieces.front();
-        if (range && !prefix.empty()) {
-            out(column + " >= ");
-            parameter(prefix);
-            if (const std::string above = successor(prefix); !above.empty()) {
-                out(" AND " + column + " < ");
-                parameter(above);
-            }
-            out(" AND ");
-        }
-        out(column + " GLOB ");
-        parameter(globPattern(pieces));
+        out(")");
     }
 
     sqlite3* db_;

@@ -95,7 +95,7 @@ protected:
         }
         writer.storeSkipped("/c/People 2.xml", FileIdentity{1, 100, 10, 1, 1});
         writer.storeFailure("/c/broken.plist", FileIdentity{1, 101, 10, 1, 1}, "not a property list", false);
-        writer.finish();
+        writer.commit();
         return names;
     }
 

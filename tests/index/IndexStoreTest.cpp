@@ -85,33 +85,6 @@ TEST_F(IndexStoreTest, OneWriterAtATimeWhileReadersSeeCommittedBatches) {
     EXPECT_EQ(openError([&] { IndexWriter again(db_); }), std::nullopt);
 }
 
-TEST_F(IndexStoreTest, AFirstRunMakesTheValueIndexesAtItsEndOrTheNextRunDoes) {
-    const auto valueIndexes = [&] {
-        sqlite3* db = nullptr;
-        int64_t count = -1;
-        if (sqlite3_open_v2(db_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_exec(
-                db, "SELECT count(*) FROM sqlite_schema WHERE type = 'index' AND name LIKE 'attributes%'",
-                [](void* out, int, char** values, char**) { return *static_cast<int64_t*>(out) = std::stoll(values[0]), 0; },
-                &count, nullptr);
-        }
-        sqlite3_close(db);
-        return count;
-    };
-    {
-        IndexWriter writer(db_);
-        writer.storeClip("/k/1", FileIdentity{3, 1, 1, 1, 1}, *clip({{"kMDItemTitle", str("Killed early")}}), {});
-        writer.commit();
-        EXPECT_EQ(valueIndexes(), 0);
-        EXPECT_EQ(titled("Killed early"), std::vector<std::string>{"/k/1"}) << "queries work without them";
-    }
-    IndexWriter(db_).finish();
-    EXPECT_EQ(valueIndexes(), 2);
-    std::filesystem::remove(db_);
-    storeClipSet();
-    EXPECT_EQ(valueIndexes(), 2);
-}
-
 TEST_F(IndexStoreTest, StoringAgainReplacesEverythingTheFileHad) {
     storeClipSet();
     {

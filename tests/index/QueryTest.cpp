@@ -37,6 +37,8 @@ TEST_F(QueryTest, QueriesMatchTheExpectedClips) {
         {"kMDItemTitle == \"*speeches\"", {"birthday"}},
         {"kMDItemTitle == \"B*y*s\"", {"birthday"}},
         {"kMDItemTitle == \"*at*\"", {"harbour"}},
+        {"kMDItemTitle == \"Harbour*at dusk\"", {"harbour"}},
+        {"kMDItemTitle == \"Harbour*r at dusk\"", {}},
         {"kMDItemTitle == \"Allotment \\*timelapse\\*\"", {"allotment"}},
         {"kMDItemTitle == \"*\\**\"", {"allotment"}},
         {"kMDItemTitle != \"*at*\"", {"market", "birthday", "allotment", "cafe"}},
@@ -56,6 +58,9 @@ TEST_F(QueryTest, QueriesMatchTheExpectedClips) {
         {"kMDItemKeywords != \"Maren\"", {"market", "birthday", "cafe"}},
         {"kMDItemKeywords == \"jorg\"c", {}},
         {"kMDItemKeywords == \"jorg\"cd", {"harbour"}},
+        {"kMDItemKeywords == \"Jö*\"", {"harbour"}},
+        {"kMDItemKeywords == \"é*\"cd", {"birthday"}},
+        {"kMDItemKeywords >= \"M\"", {"harbour", "birthday"}},
         // "*" is the five text attributes, not creator or kind.
         {"* == \"*gulls*\"", {"harbour"}},
         {"* == \"maren@*\"", {"harbour"}},

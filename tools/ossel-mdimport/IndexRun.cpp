@@ -60,7 +60,7 @@ int IndexRun::run(const std::string& bundlePath) {
     }
     progress_.finish();
     if (ran && !stopped()) removeVanished();
-    if (!stopped()) store([&] { writer_->finish(); });
+    if (!stopped()) store([&] { writer_->commit(); });
     if (stopped()) {
         writeErrorLine("ossel-mdimport: " + indexError_);
         return kExitOutputFailed;
