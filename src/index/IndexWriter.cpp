@@ -12,17 +12,12 @@
 #include <variant>
 
 #include "foundation/Archiver.h"
-#include "foundation/Array.h"
-#include "foundation/Date.h"
-#include "foundation/Number.h"
-#include "foundation/String.h"
 #include "index/AttributeRows.h"
+#include "index/ClipRows.h"
 #include "index/IndexDatabase.h"
 #include "index/IndexError.h"
 #include "index/IndexPaths.h"
-#include "index/SearchText.h"
 #include "index/StoredFile.h"
-#include "index/TextMatch.h"
 #include "index/Statement.h"
 
 namespace ossel {
@@ -222,72 +217,22 @@ void IndexWriter::clearContents(int64_t file) {
 
 IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
                                            const Dictionary& attributes,
-                                           const std::vector<CatalogDependency>& dependencies,
-                                           std::string_view archive) {
+                                           const std::vector<CatalogDependency>& dependencies) {
+    const std::vector<uint8_t> archive = Coder::archivedDataWithRootObject(&attributes);
+    const std::string encoded = encodeClipRows(attributes);
+    return storeClip(path, identity, bytesOf(archive), *ClipRows::decode(encoded), dependencies);
+}
+
+IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
+                                           std::string_view archive, const ClipRows& rows,
+                                           const std::vector<CatalogDependency>& dependencies) {
     const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr);
-    std::vector<uint8_t> listing;
-    if (archive.empty()) {
-        listing = Coder::archivedDataWithRootObject(&attributes);
-        archive = bytesOf(listing);
-    }
     statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
-    std::string words;
-    std::vector<ValueRow> rows;
-    for (const auto& [key, value] : attributes) {
-        const int64_t name = nameId(key);
-        std::string* searched = isSearchedAttribute(key) ? &words : nullptr;
-        const auto* list = dynamic_cast<const Array*>(value.get());
-        if (!list) {
-            addValueRow(rows, name, value.get(), searched);
-            continue;
-        }
-        ValueRow listRow{name, kListRow, {}, static_cast<int64_t>(list->count())};
-        for (const auto& item : list->items()) {
-            if (const auto* text = dynamic_cast<const String*>(item.get())) {
-                appendCountedText(listRow.value, text->utf8());
-                addWords(searched, text->utf8());
-            } else {
-                addValueRow(rows, name, item.get(), nullptr);
-            }
-        }
-        rows.push_back(std::move(listRow));
-    }
-    insertValueRows(file, rows);
-    if (!words.empty()) statements_->insertWords.bind(1, file).bindText(2, words).run();
-    storeDependencies(file, dependencies);
-    return change;
-}
-
-void IndexWriter::addWords(std::string* words, std::string_view text) {
-    if (!words) return;
-    // One text a line, so that no word runs into the next value's.
-    if (!words->empty()) *words += '\n';
-    *words += unicode::fold(text, kSearchFold);
-}
-
-void IndexWriter::addValueRow(std::vector<ValueRow>& rows, int64_t name, const Object* value, std::string* words) {
-    if (const auto* text = dynamic_cast<const String*>(value)) {
-        addWords(words, text->utf8());
-        rows.push_back({name, kTextRow, text->utf8(), {}});
-    } else if (const auto* number = dynamic_cast<const Number*>(value)) {
-        // Integers compare exactly as integers; an unsigned one past the signed range as a real.
-        const bool exact = number->isInteger() && (number->kind() != Number::Kind::UInt ||
-                                                   number->unsignedLongLongValue() <= uint64_t{INT64_MAX});
-        const ValueRow::Number stored =
-            exact ? ValueRow::Number(number->longLongValue()) : ValueRow::Number(number->doubleValue());
-        rows.push_back({name, kNumberRow, {}, stored});
-    } else if (const auto* date = dynamic_cast<const Date*>(value)) {
-        rows.push_back({name, kDateRow, {}, date->timeIntervalSinceReferenceDate()});
-    }
-    // Data, dictionaries and nested lists are listed, never compared.
-}
-
-void IndexWriter::insertValueRows(int64_t file, const std::vector<ValueRow>& rows) {
     Statement& insert = statements_->insertValue;
-    const size_t count = std::min(rows.size(), static_cast<size_t>(kRowsPerFile));
+    const size_t count = std::min(rows.values.size(), static_cast<size_t>(kRowsPerFile));
     for (size_t i = 0; i < count; ++i) {
-        const ValueRow& row = rows[i];
-        insert.bind(1, firstRowOf(file) + static_cast<int64_t>(i)).bind(2, row.name);
+        const ClipRows::Value& row = rows.values[i];
+        insert.bind(1, firstRowOf(file) + static_cast<int64_t>(i)).bind(2, nameId(row.name));
         insert.bind(3, static_cast<int64_t>(row.kind));
         if (row.kind == kTextRow) insert.bindText(4, row.value);
         if (row.kind == kListRow) insert.bindBlob(4, row.value);
@@ -298,6 +243,9 @@ void IndexWriter::insertValueRows(int64_t file, const std::vector<ValueRow>& row
             row.number);
         insert.run();
     }
+    if (!rows.words.empty()) statements_->insertWords.bind(1, file).bindText(2, rows.words).run();
+    storeDependencies(file, dependencies);
+    return change;
 }
 
 void IndexWriter::storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies) {
@@ -306,7 +254,7 @@ void IndexWriter::storeDependencies(int64_t file, const std::vector<CatalogDepen
     }
 }
 
-int64_t IndexWriter::nameId(const std::string& name) {
+int64_t IndexWriter::nameId(std::string_view name) {
     if (const auto found = nameIds_.find(name); found != nameIds_.end()) return found->second;
     statements_->insertName.bindText(1, name).run();
     const int64_t id = sqlite3_last_insert_rowid(db_->handle());

@@ -17,7 +17,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
-#include <variant>
 #include <vector>
 
 #include "foundation/Dictionary.h"
@@ -27,6 +26,7 @@
 namespace ossel {
 
 class IndexDatabase;
+struct ClipRows;
 
 class IndexWriter {
 public:
@@ -51,10 +51,12 @@ public:
     // Every stored path strictly below the directory, in byte order.
     std::vector<std::string> pathsBelow(const std::string& directory);
 
-    // `archive`: the attributes as the Coder archives them, when the caller has
-    // them so already (an import worker sends them that way); else they are archived here.
+    // The attributes as an import worker sends them: archived by the Coder, and as rows.
+    Change storeClip(const std::string& path, const FileIdentity& identity, std::string_view archive,
+                     const ClipRows& rows, const std::vector<CatalogDependency>& dependencies);
+    // Archives the attributes and makes their rows here.
     Change storeClip(const std::string& path, const FileIdentity& identity, const Dictionary& attributes,
-                     const std::vector<CatalogDependency>& dependencies, std::string_view archive = {});
+                     const std::vector<CatalogDependency>& dependencies);
     Change storeSkipped(const std::string& path, const FileIdentity& identity);
     Change storeFailure(const std::string& path, const std::optional<FileIdentity>& identity, const std::string& cause,
                         bool retryEveryRun, const std::vector<CatalogDependency>& dependencies = {});
@@ -77,22 +79,8 @@ private:
     std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
                                        bool retryEveryRun, const std::string* cause);
     void clearContents(int64_t file);
-    // A value queries compare, on its way into the attributes table.
-    struct ValueRow {
-        using Number = std::variant<std::monostate, int64_t, double>;
-        int64_t name;
-        int kind;
-        std::string value;  // a text; a list's texts
-        Number number;      // a number or date; a list's length
-    };
-    // Adds the value's row, if queries compare values of its kind; a text also
-    // goes to `words` when given.
-    void addValueRow(std::vector<ValueRow>& rows, int64_t name, const Object* value, std::string* words);
-    // The text, folded, on a line of its own in `words`, if given.
-    static void addWords(std::string* words, std::string_view text);
-    void insertValueRows(int64_t file, const std::vector<ValueRow>& rows);
     void storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies);
-    int64_t nameId(const std::string& name);
+    int64_t nameId(std::string_view name);
     int64_t catalogId(const CatalogDependency& dependency);
     void findStaleFiles();
 
@@ -101,7 +89,10 @@ private:
     std::unique_ptr<Statements> statements_;
     bool inTransaction_ = false;
     std::chrono::steady_clock::time_point batchStart_;
-    std::unordered_map<std::string, int64_t> nameIds_;
+    struct NameHash : std::hash<std::string_view> {
+        using is_transparent = void;
+    };
+    std::unordered_map<std::string, int64_t, NameHash, std::equal_to<>> nameIds_;
     std::unordered_map<std::string, int64_t> catalogIds_;
     // Files matched against catalogs that have changed since.
     std::unordered_set<int64_t> stale_;

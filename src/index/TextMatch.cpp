@@ -65,21 +65,33 @@ void appendCountedText(std::string& out, std::string_view text) {
     out.append(text);
 }
 
+bool CountedTextReader::next(std::string_view* text) {
+    uint64_t length = 0;
+    size_t at = 0;
+    for (int shift = 0;; shift += 7) {
+        if (at == rest_.size() || shift > 63) return false;
+        const auto byte = static_cast<unsigned char>(rest_[at++]);
+        length |= uint64_t{byte & 0x7Fu} << shift;
+        if (!(byte & 0x80)) break;
+    }
+    if (length > rest_.size() - at) return false;
+    *text = rest_.substr(at, length);
+    rest_.remove_prefix(at + length);
+    return true;
+}
+
+bool CountedTextReader::bytes(size_t count, std::string_view* taken) {
+    if (count > rest_.size()) return false;
+    *taken = rest_.substr(0, count);
+    rest_.remove_prefix(count);
+    return true;
+}
+
 std::vector<std::string_view> countedTexts(std::string_view value) {
     std::vector<std::string_view> texts;
-    size_t at = 0;
-    while (at < value.size()) {
-        uint64_t length = 0;
-        for (int shift = 0; at < value.size() && shift < 64; shift += 7) {
-            const auto byte = static_cast<unsigned char>(value[at++]);
-            length |= uint64_t{byte & 0x7Fu} << shift;
-            if (!(byte & 0x80)) break;
-        }
-        // A value cut short (no writer of ours makes one) ends the list.
-        if (length > value.size() - at) break;
-        texts.push_back(value.substr(at, length));
-        at += length;
-    }
+    CountedTextReader reader(value);
+    // A value cut short (no writer of ours makes one) ends the list.
+    for (std::string_view text; reader.next(&text);) texts.push_back(text);
     return texts;
 }
 

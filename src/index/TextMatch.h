@@ -22,6 +22,19 @@ namespace ossel {
 void appendCountedText(std::string& out, std::string_view text);
 std::vector<std::string_view> countedTexts(std::string_view value);
 
+// Takes counted texts, and bytes of a known count, from the front of a value.
+class CountedTextReader {
+public:
+    explicit CountedTextReader(std::string_view bytes) : rest_(bytes) {}
+    bool atEnd() const { return rest_.empty(); }
+    // False, taking nothing, when the value ends before the text does.
+    bool next(std::string_view* text);
+    bool bytes(size_t count, std::string_view* taken);
+
+private:
+    std::string_view rest_;
+};
+
 // True when `text` (folded as the query asked) compares with the pieces: for
 // "==" the pieces with any run of characters between them; for the orderings
 // the one piece, by code point.

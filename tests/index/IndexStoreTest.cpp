@@ -4,10 +4,13 @@
 #include <sqlite3.h>
 
 #include "IndexFixture.h"
+#include "index/AttributeRows.h"
+#include "index/ClipRows.h"
 #include "index/IndexDatabase.h"
 #include "index/IndexError.h"
 #include "index/IndexPaths.h"
 #include "index/IndexReader.h"
+#include "index/TextMatch.h"
 
 namespace ossel::testing {
 namespace {
@@ -161,6 +164,41 @@ TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
     writer.storeClip("/w/a", identity, *attributes, {{people, fileIdentityAtPath(people)}});
     EXPECT_TRUE(writer.isCurrent("/w/a", identity));
     EXPECT_EQ(writer.pathsToRevisit(), (std::vector<std::string>{"/w/b", "/w/slow", "/w2/d"}));
+}
+
+// What a worker sends the host: every compared value, the searched texts folded, and nothing read past its end.
+TEST_F(IndexStoreTest, ClipRowsCarryEveryComparedValueAndRefuseWhatIsCutShort) {
+    auto mixed = Array::make();
+    mixed->addObject(str("Jörg"));
+    mixed->addObject(Number::withInt(7));
+    mixed->addObject(str("ÉLODIE"));
+    const auto attributes = clip({{"kMDItemKeywords", mixed},
+                                                {"kMDItemTitle", str("Quay at NIGHT")},
+                                                {"kMDItemStarRating", Number::withUnsigned(UINT64_MAX)},
+                                                {"kMDItemDurationSeconds", Number::withInt(-3)},
+                                                {"kMDItemContentCreationDate", utc(2001, 1, 1, 0, 0, 1)}});
+    const std::string encoded = encodeClipRows(*attributes);
+    const auto rows = ClipRows::decode(encoded);
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows->words, "jorg\nelodie\nquay at night");
+    std::vector<std::string> seen;
+    for (const auto& value : rows->values) {
+        std::string line = std::string(value.name) + " " + std::to_string(value.kind) + " ";
+        line += value.kind == kListRow ? std::to_string(countedTexts(value.value).size()) + " texts" : std::string(value.value);
+        std::visit([&](auto number) {
+            if constexpr (!std::is_same_v<decltype(number), std::monostate>) line += " " + std::to_string(number);
+        }, value.number);
+        seen.push_back(line);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"kMDItemCreator 0 Ossel", "kMDItemKind 0 Ossel Clip",
+                                              "kMDItemKeywords 1  7", "kMDItemKeywords 3 2 texts 3",
+                                              "kMDItemTitle 0 Quay at NIGHT",
+                                              "kMDItemStarRating 1  18446744073709551616.000000",
+                                              "kMDItemDurationSeconds 1  -3", "kMDItemContentCreationDate 2  1.000000"}));
+    for (size_t cut = 0; cut < encoded.size(); ++cut) {
+        const auto partial = ClipRows::decode(std::string_view(encoded).substr(0, cut));
+        if (partial) EXPECT_LT(partial->values.size(), rows->values.size()) << cut;
+    }
 }
 
 TEST(IndexPaths, LocationAndNormalForm) {

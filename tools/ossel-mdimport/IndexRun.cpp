@@ -5,14 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <span>
 
 #include "ExitStatus.h"
 #include "HostRun.h"
 #include "ImportScheduler.h"
 #include "InputWalk.h"
 #include "RecordOutput.h"
-#include "foundation/Archiver.h"
+#include "index/ClipRows.h"
 #include "index/IndexError.h"
 #include "index/IndexPaths.h"
 
@@ -23,12 +22,6 @@ namespace {
 bool isBelow(const std::string& path, const std::string& directory) {
     const PathRange range = pathsBelow(directory);
     return path >= range.low && path < range.high;
-}
-
-Ref<Dictionary> decodeAttributes(std::string_view archive) {
-    const Ref<Object> root = Decoder::unarchiveObjectWithData(
-        std::span(reinterpret_cast<const uint8_t*>(archive.data()), archive.size()));
-    return std::dynamic_pointer_cast<Dictionary>(root);
 }
 
 }  // namespace
@@ -121,8 +114,9 @@ std::optional<IndexRun::Pending> IndexRun::takePending(const std::string& path) 
 
 void IndexRun::imported(const std::string& path, const FileResult& result) {
     const std::optional<Pending> pending = takePending(path);
-    const Ref<Dictionary> attributes = decodeAttributes(result.attributesArchive);
-    if (!attributes) {
+    // The archive is stored as it came; only the rows are read here.
+    const std::optional<ClipRows> rows = ClipRows::decode(result.attributeRows);
+    if (!rows || result.attributesArchive.empty()) {
         ++counts_.failed;
         progress_.message(path + ": its worker sent attributes the host could not read");
         store([&] { writer_->storeFailure(path, std::nullopt, "its worker sent unreadable attributes", true); });
@@ -132,7 +126,7 @@ void IndexRun::imported(const std::string& path, const FileResult& result) {
     // A zero identity matches no file: one that could not be examined is read again next time.
     const FileIdentity identity = pending && pending->identity ? *pending->identity : FileIdentity{};
     store([&] {
-        count(writer_->storeClip(path, identity, *attributes, result.dependencies, result.attributesArchive));
+        count(writer_->storeClip(path, identity, result.attributesArchive, *rows, result.dependencies));
     });
 }
 

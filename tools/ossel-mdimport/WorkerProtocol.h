@@ -50,7 +50,8 @@ enum class MessageKind : uint8_t {
     ready = 'H',              // u8 loaded, text: why the bundle did not load
     catalogRead = 'C',        // text: the catalog the worker is about to read for the file in hand
     result = 'R',             // the file in hand is done: u8 outcome, text record or reason, text attribute
-                              // archive, u32 count and that many catalog dependencies (see FileResult)
+                              // archive, text attribute rows, u32 count and that many catalog dependencies
+                              // (see FileResult)
 };
 
 enum class FileOutcome : uint8_t {
@@ -64,7 +65,9 @@ enum class FileOutcome : uint8_t {
 struct FileResult {
     FileOutcome outcome = FileOutcome::failed;
     std::string_view text;
-    std::string_view attributesArchive;  // the attribute dictionary archived, when the host asked for it
+    // When the host asked for the attributes: the dictionary archived, and the rows the index keeps of it.
+    std::string_view attributesArchive;
+    std::string_view attributeRows;  // see ClipRows.h
     std::vector<CatalogDependency> dependencies;  // when the host asked and the plug-in tells
 };
 
@@ -75,7 +78,7 @@ struct WorkerSettings {
     std::string bundlePath;
     RecordFormat format = RecordFormat::none;
     bool timings = false;            // records carry each file's import time
-    bool carryAttributes = false;    // results carry the attribute dictionary itself
+    bool carryAttributes = false;    // results carry the attribute dictionary itself, and its index rows
     bool carryDependencies = false;  // results carry the catalog files each import depended on
     uint64_t maxMemoryMiB = 2048;
 
