@@ -197,7 +197,9 @@ TEST_F(IndexStoreTest, ClipRowsCarryEveryComparedValueAndRefuseWhatIsCutShort) {
                                               "kMDItemDurationSeconds 1  -3", "kMDItemContentCreationDate 2  1.000000"}));
     for (size_t cut = 0; cut < encoded.size(); ++cut) {
         const auto partial = ClipRows::decode(std::string_view(encoded).substr(0, cut));
-        if (partial) EXPECT_LT(partial->values.size(), rows->values.size()) << cut;
+        if (partial) {
+            EXPECT_LT(partial->values.size(), rows->values.size()) << cut;
+        }
     }
 }
 
