@@ -10,7 +10,7 @@
 #include "index/IndexError.h"
 #include "index/SearchText.h"
 #include "index/Statement.h"
-#include "index/TextMatch.h"
+#include "index/ValueMatch.h"
 
 namespace ossel {
 
@@ -20,9 +20,10 @@ namespace {
 // its place in byte order. Identities may be null for a failed file that could
 // not be examined. `files` stays narrow, for queries read many of its rows; a
 // clip's attributes are kept whole in `listings`, for showing them.
-// `attributes` holds the values queries compare (see AttributeRows.h). Numbers
-// and dates are indexed; texts are compared where they lie, after the word
-// index has narrowed the files down wherever a pattern lets it.
+// `attributes` holds the values queries compare, a clip's in one row (see
+// ClipValues.h), compared where they lie once the word index has narrowed the
+// files down wherever a pattern lets it; `numbers` holds the numbers and dates
+// among them again, one a row, for their index to serve comparisons.
 constexpr std::string_view kSchema = R"sql(
 CREATE TABLE files (
     id INTEGER PRIMARY KEY,
@@ -34,13 +35,8 @@ CREATE TABLE files (
 );
 CREATE TABLE listings (file INTEGER PRIMARY KEY, attributes BLOB NOT NULL);
 CREATE TABLE names (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
-CREATE TABLE attributes (
-    id INTEGER PRIMARY KEY,
-    name INTEGER NOT NULL,
-    kind INTEGER NOT NULL,
-    value,
-    num
-);
+CREATE TABLE attributes (file INTEGER PRIMARY KEY, vals BLOB NOT NULL);
+CREATE TABLE numbers (id INTEGER PRIMARY KEY, name INTEGER NOT NULL, kind INTEGER NOT NULL, num NOT NULL);
 CREATE VIRTUAL TABLE words USING fts5 (body, tokenize = '%@', columnsize = 0);
 CREATE TABLE catalogs (
     id INTEGER PRIMARY KEY,
@@ -55,7 +51,7 @@ CREATE TABLE dependencies (
     PRIMARY KEY (file, catalog)
 ) WITHOUT ROWID;
 CREATE INDEX dependencies_catalog ON dependencies (catalog);
-CREATE INDEX attributes_num ON attributes (name, kind, num) WHERE num IS NOT NULL;
+CREATE INDEX numbers_value ON numbers (name, kind, num);
 )sql";
 
 }  // namespace
@@ -110,7 +106,7 @@ void IndexDatabase::open(Access access) {
     }
     try {
         sqlite3_busy_timeout(db_, 5000);
-        registerTextMatch(db_);
+        registerValueMatch(db_);
         checkOrCreateSchema(access);
     } catch (...) {
         sqlite3_close(db_);

@@ -12,8 +12,7 @@
 #include <variant>
 
 #include "foundation/Archiver.h"
-#include "index/AttributeRows.h"
-#include "index/ClipRows.h"
+#include "index/ClipValues.h"
 #include "index/IndexDatabase.h"
 #include "index/IndexError.h"
 #include "index/IndexPaths.h"
@@ -61,10 +60,12 @@ struct IndexWriter::Statements {
                          "modified = ?7, changed = ?8, cause = ?9 WHERE id = ?1"),
           deleteFile(db, "DELETE FROM files WHERE id = ?"),
           deleteListing(db, "DELETE FROM listings WHERE file = ?"),
-          deleteValues(db, "DELETE FROM attributes WHERE id >= ? AND id < ?"),
+          deleteValues(db, "DELETE FROM attributes WHERE file = ?"),
+          deleteNumbers(db, "DELETE FROM numbers WHERE id >= ? AND id < ?"),
           deleteWords(db, "DELETE FROM words WHERE rowid = ?"),
           deleteDependencies(db, "DELETE FROM dependencies WHERE file = ?"),
-          insertValue(db, "INSERT INTO attributes (id, name, kind, value, num) VALUES (?, ?, ?, ?, ?)"),
+          insertValues(db, "INSERT INTO attributes (file, vals) VALUES (?, ?)"),
+          insertNumber(db, "INSERT INTO numbers (id, name, kind, num) VALUES (?, ?, ?, ?)"),
           insertListing(db, "INSERT INTO listings (file, attributes) VALUES (?, ?)"),
           insertWords(db, "INSERT INTO words (rowid, body) VALUES (?, ?)"),
           insertName(db, "INSERT INTO names (name) VALUES (?)"),
@@ -76,8 +77,8 @@ struct IndexWriter::Statements {
           pathOf(db, "SELECT path FROM files WHERE id = ?"),
           pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
 
-    Statement findFile, insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteWords,
-        deleteDependencies, insertValue, insertListing, insertWords, insertName, insertCatalog, findCatalog,
+    Statement findFile, insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteNumbers,
+        deleteWords, deleteDependencies, insertValues, insertNumber, insertListing, insertWords, insertName, insertCatalog, findCatalog,
         insertDependency, pathOf, pathsBelow;
 };
 
@@ -208,9 +209,9 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
 }
 
 void IndexWriter::clearContents(int64_t file) {
-    statements_->deleteValues.bind(1, firstRowOf(file)).bind(2, firstRowOf(file + 1)).run();
-    for (Statement* statement :
-         {&statements_->deleteListing, &statements_->deleteWords, &statements_->deleteDependencies}) {
+    statements_->deleteNumbers.bind(1, firstRowOf(file)).bind(2, firstRowOf(file + 1)).run();
+    for (Statement* statement : {&statements_->deleteListing, &statements_->deleteValues, &statements_->deleteWords,
+                                 &statements_->deleteDependencies}) {
         statement->bind(1, file).run();
     }
 }
@@ -219,31 +220,30 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
                                            const Dictionary& attributes,
                                            const std::vector<CatalogDependency>& dependencies) {
     const std::vector<uint8_t> archive = Coder::archivedDataWithRootObject(&attributes);
-    const std::string encoded = encodeClipRows(attributes);
-    return storeClip(path, identity, bytesOf(archive), *ClipRows::decode(encoded), dependencies);
+    const std::string encoded = encodeClipValues(attributes);
+    return storeClip(path, identity, bytesOf(archive), *ClipValues::split(encoded), dependencies);
 }
 
 IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
-                                           std::string_view archive, const ClipRows& rows,
+                                           std::string_view archive, const ClipValues& values,
                                            const std::vector<CatalogDependency>& dependencies) {
     const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr);
     statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
-    Statement& insert = statements_->insertValue;
-    const size_t count = std::min(rows.values.size(), static_cast<size_t>(kRowsPerFile));
-    for (size_t i = 0; i < count; ++i) {
-        const ClipRows::Value& row = rows.values[i];
-        insert.bind(1, firstRowOf(file) + static_cast<int64_t>(i)).bind(2, nameId(row.name));
-        insert.bind(3, static_cast<int64_t>(row.kind));
-        if (row.kind == kTextRow) insert.bindText(4, row.value);
-        if (row.kind == kListRow) insert.bindBlob(4, row.value);
+    statements_->insertValues.bind(1, file).bindBlob(2, values.values).run();
+    Statement& insert = statements_->insertNumber;
+    int64_t row = firstRowOf(file);
+    ClipValueReader reader(values.values);
+    for (ClipValue value; reader.next(&value) && row < firstRowOf(file + 1);) {
+        if ((value.kind != kNumberValue && value.kind != kDateValue) || !isComparableNumber(value.number)) continue;
+        insert.bind(1, row++).bind(2, nameId(value.name)).bind(3, static_cast<int64_t>(value.kind));
         std::visit(
             [&](auto number) {
-                if constexpr (!std::is_same_v<decltype(number), std::monostate>) insert.bind(5, number);
+                if constexpr (!std::is_same_v<decltype(number), std::monostate>) insert.bind(4, number);
             },
-            row.number);
+            value.number);
         insert.run();
     }
-    if (!rows.words.empty()) statements_->insertWords.bind(1, file).bindText(2, rows.words).run();
+    if (!values.words.empty()) statements_->insertWords.bind(1, file).bindText(2, values.words).run();
     storeDependencies(file, dependencies);
     return change;
 }

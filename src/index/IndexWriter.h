@@ -26,7 +26,7 @@
 namespace ossel {
 
 class IndexDatabase;
-struct ClipRows;
+struct ClipValues;
 
 class IndexWriter {
 public:
@@ -51,10 +51,10 @@ public:
     // Every stored path strictly below the directory, in byte order.
     std::vector<std::string> pathsBelow(const std::string& directory);
 
-    // The attributes as an import worker sends them: archived by the Coder, and as rows.
+    // The attributes as an import worker sends them: archived by the Coder, and as ClipValues.
     Change storeClip(const std::string& path, const FileIdentity& identity, std::string_view archive,
-                     const ClipRows& rows, const std::vector<CatalogDependency>& dependencies);
-    // Archives the attributes and makes their rows here.
+                     const ClipValues& values, const std::vector<CatalogDependency>& dependencies);
+    // Archives the attributes and makes their values here.
     Change storeClip(const std::string& path, const FileIdentity& identity, const Dictionary& attributes,
                      const std::vector<CatalogDependency>& dependencies);
     Change storeSkipped(const std::string& path, const FileIdentity& identity);

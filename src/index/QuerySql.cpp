@@ -1,10 +1,7 @@
 #include "index/QuerySql.h"
 
-#include <functional>
-
-#include "index/AttributeRows.h"
+#include "index/ClipValues.h"
 #include "index/SearchText.h"
-#include "index/TextMatch.h"
 
 namespace ossel {
 
@@ -87,77 +84,59 @@ private:
         out(")");
     }
 
-    // The files with a row of the compared attribute (or of any searched one, for
-    // "*") that meets `condition`, a condition on the row `a`; with `word`, only
-    // those whose words include one that starts so are looked at.
-    void filesWhere(const std::string& attribute, const std::string& word, const std::function<void()>& condition) {
-        if (word.empty()) {
-            out("SELECT a.id >> " + std::to_string(kRowNumberBits) + " FROM attributes a WHERE ");
-        } else {
-            out("SELECT a.id >> " + std::to_string(kRowNumberBits) + " FROM words JOIN attributes a ON a.id >= words.rowid << " +
-                std::to_string(kRowNumberBits) + " AND a.id < (words.rowid + 1) << " + std::to_string(kRowNumberBits) +
-                " WHERE words MATCH ");
-            parameter("\"" + word + "\"*");
-            out(" AND ");
-        }
-        out("a.name IN (SELECT id FROM names WHERE name IN (");
-        if (attribute == "*") {
-            for (size_t i = 0; i < kSearchedAttributes.size(); ++i) {
-                if (i > 0) out(", ");
-                parameter(std::string(kSearchedAttributes[i]));
-            }
-        } else {
-            parameter(attribute);
-        }
-        out(")) AND ");
-        condition();
-    }
-
-    // A comparison is met by a file with a row of the attribute that compares as
-    // asked; "!=" by one with a row of the value's kind (or a list) and none equal.
+    // A comparison is met by a file with a value of the attribute (or of any searched
+    // one, for "*") that compares as asked. Numbers and dates are found through their
+    // index; "!=", which asks about every value of a file, and texts are compared where
+    // they lie, in the files the word index leaves when a pattern has a first word.
     void comparison(const QueryNode& query) {
         const QueryValue& value = query.value;
         const bool text = value.kind == QueryValue::Kind::text;
-        const std::string kind =
-            std::to_string(text ? kTextRow : value.kind == QueryValue::Kind::date ? kDateRow : kNumberRow);
-        const std::string present = "a.kind IN (" + kind + ", " + std::to_string(kListRow) + ")";
-        std::string counted;
-        if (text) {
-            const auto pieces = value.fold == 0 ? value.pieces : foldedPieces(value.pieces, value.fold);
-            for (const auto& piece : pieces) appendCountedText(counted, piece);
-        }
-        const auto compare = [&](QueryOperator op) {
-            return [&, op] {
-                if (text) {
-                    out(present + " AND ossel_match(a.kind, a.value, ");
-                    parameter(static_cast<int64_t>(op));
-                    out(", ");
-                    parameter(static_cast<int64_t>(value.fold));
-                    out(", ");
-                    parameter(QuerySql::Bytes{counted});
-                    out(")");
-                    return;
+        const int kind = text ? kTextValue : value.kind == QueryValue::Kind::date ? kDateValue : kNumberValue;
+        std::vector<std::string> names{query.attribute};
+        if (query.attribute == "*") names.assign(kSearchedAttributes.begin(), kSearchedAttributes.end());
+        const auto operand = [&] {
+            if (text) {
+                std::string pieces;
+                for (const auto& piece : value.fold == 0 ? value.pieces : foldedPieces(value.pieces, value.fold)) {
+                    appendCountedText(pieces, piece);
                 }
-                out("a.kind = " + kind + " AND a.num " + sqlOperator(op) + " ");
-                if (value.kind == QueryValue::Kind::number && value.isInteger) {
-                    parameter(value.integer);
-                } else {
-                    parameter(value.real);
-                }
-            };
+                parameter(QuerySql::Bytes{std::move(pieces)});
+            } else if (value.kind == QueryValue::Kind::number && value.isInteger) {
+                parameter(value.integer);
+            } else {
+                parameter(value.real);
+            }
         };
-        // A text equal to a pattern starts with its first piece: the word index narrows the search.
-        const bool searched = query.attribute == "*" || isSearchedAttribute(query.attribute);
-        const std::string word = text && searched ? leadingWord(value.pieces.front()) : std::string();
-        out("id IN (");
-        if (query.op != QueryOperator::notEqual) {
-            filesWhere(query.attribute, query.op == QueryOperator::equal ? word : std::string(), compare(query.op));
-        } else {
-            filesWhere(query.attribute, {}, [&] { out(present); });
-            out(") AND id NOT IN (");
-            filesWhere(query.attribute, word, compare(QueryOperator::equal));
+        if (!text && query.op != QueryOperator::notEqual) {
+            out("id IN (SELECT id >> " + std::to_string(kRowNumberBits) +
+                " FROM numbers WHERE name IN (SELECT id FROM names WHERE name IN (");
+            for (size_t i = 0; i < names.size(); ++i) {
+                if (i > 0) out(", ");
+                parameter(names[i]);
+            }
+            out(")) AND kind = " + std::to_string(kind) + " AND num " + sqlOperator(query.op) + " ");
+            operand();
+            out(")");
+            return;
         }
-        out(")");
+        const bool searched = query.attribute == "*" || isSearchedAttribute(query.attribute);
+        const std::string word =
+            text && searched && query.op == QueryOperator::equal ? leadingWord(value.pieces.front()) : std::string();
+        if (word.empty()) {
+            out("id IN (SELECT file FROM attributes WHERE ");
+        } else {
+            out("id IN (SELECT file FROM words JOIN attributes ON file = words.rowid WHERE words MATCH ");
+            parameter("\"" + word + "\"*");
+            out(" AND ");
+        }
+        std::string counted;
+        for (const auto& name : names) appendCountedText(counted, name);
+        out("ossel_compare(vals, ");
+        parameter(QuerySql::Bytes{std::move(counted)});
+        out(", " + std::to_string(kind) + ", " + std::to_string(static_cast<int>(query.op)) + ", " +
+            std::to_string(value.fold) + ", ");
+        operand();
+        out("))");
     }
 
     sqlite3* db_;

@@ -4,13 +4,11 @@
 #include <sqlite3.h>
 
 #include "IndexFixture.h"
-#include "index/AttributeRows.h"
-#include "index/ClipRows.h"
+#include "index/ClipValues.h"
 #include "index/IndexDatabase.h"
 #include "index/IndexError.h"
 #include "index/IndexPaths.h"
 #include "index/IndexReader.h"
-#include "index/TextMatch.h"
 
 namespace ossel::testing {
 namespace {
@@ -167,24 +165,25 @@ TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
 }
 
 // What a worker sends the host: every compared value, the searched texts folded, and nothing read past its end.
-TEST_F(IndexStoreTest, ClipRowsCarryEveryComparedValueAndRefuseWhatIsCutShort) {
+TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort) {
     auto mixed = Array::make();
     mixed->addObject(str("Jörg"));
     mixed->addObject(Number::withInt(7));
     mixed->addObject(str("ÉLODIE"));
     const auto attributes = clip({{"kMDItemKeywords", mixed},
-                                                {"kMDItemTitle", str("Quay at NIGHT")},
-                                                {"kMDItemStarRating", Number::withUnsigned(UINT64_MAX)},
-                                                {"kMDItemDurationSeconds", Number::withInt(-3)},
-                                                {"kMDItemContentCreationDate", utc(2001, 1, 1, 0, 0, 1)}});
-    const std::string encoded = encodeClipRows(*attributes);
-    const auto rows = ClipRows::decode(encoded);
-    ASSERT_TRUE(rows);
-    EXPECT_EQ(rows->words, "jorg\nelodie\nquay at night");
+                                  {"kMDItemTitle", str("Quay at NIGHT")},
+                                  {"kMDItemStarRating", Number::withUnsigned(UINT64_MAX)},
+                                  {"kMDItemDurationSeconds", Number::withInt(-3)},
+                                  {"kMDItemContentCreationDate", utc(2001, 1, 1, 0, 0, 1)}});
+    const std::string encoded = encodeClipValues(*attributes);
+    const auto values = ClipValues::split(encoded);
+    ASSERT_TRUE(values);
+    EXPECT_EQ(values->words, "jorg\nelodie\nquay at night");
     std::vector<std::string> seen;
-    for (const auto& value : rows->values) {
+    ClipValueReader reader(values->values);
+    for (ClipValue value; reader.next(&value);) {
         std::string line = std::string(value.name) + " " + std::to_string(value.kind) + " ";
-        line += value.kind == kListRow ? std::to_string(countedTexts(value.value).size()) + " texts" : std::string(value.value);
+        line += value.kind == kListValue ? std::to_string(countedTexts(value.text).size()) + " texts" : std::string(value.text);
         std::visit([&](auto number) {
             if constexpr (!std::is_same_v<decltype(number), std::monostate>) line += " " + std::to_string(number);
         }, value.number);
@@ -195,10 +194,15 @@ TEST_F(IndexStoreTest, ClipRowsCarryEveryComparedValueAndRefuseWhatIsCutShort) {
                                               "kMDItemTitle 0 Quay at NIGHT",
                                               "kMDItemStarRating 1  18446744073709551616.000000",
                                               "kMDItemDurationSeconds 1  -3", "kMDItemContentCreationDate 2  1.000000"}));
+    const auto count = [](std::string_view bytes) {
+        size_t n = 0;
+        ClipValueReader reader(bytes);
+        for (ClipValue value; reader.next(&value);) ++n;
+        return n;
+    };
     for (size_t cut = 0; cut < encoded.size(); ++cut) {
-        const auto partial = ClipRows::decode(std::string_view(encoded).substr(0, cut));
-        if (partial) {
-            EXPECT_LT(partial->values.size(), rows->values.size()) << cut;
+        if (const auto partial = ClipValues::split(std::string_view(encoded).substr(0, cut))) {
+            EXPECT_LT(count(partial->values), seen.size()) << cut;
         }
     }
 }

@@ -56,6 +56,7 @@ TEST_F(QueryTest, QueriesMatchTheExpectedClips) {
         {"kMDItemKeywords == \"Maren\"", {"harbour"}},
         {"kMDItemKeywords == \"maren\"c", {"harbour", "birthday"}},
         {"kMDItemKeywords != \"Maren\"", {"market", "birthday", "cafe"}},
+        {"kMDItemKeywords != 1", {"harbour", "market", "birthday", "cafe"}},
         {"kMDItemKeywords == \"jorg\"c", {}},
         {"kMDItemKeywords == \"jorg\"cd", {"harbour"}},
         {"kMDItemKeywords == \"Jö*\"", {"harbour"}},

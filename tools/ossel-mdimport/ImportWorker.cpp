@@ -25,7 +25,7 @@
 #include "foundation/Archiver.h"
 #include "foundation/PropertyList.h"
 #include "foundation/RegularFile.h"
-#include "index/ClipRows.h"
+#include "index/ClipValues.h"
 
 #ifdef OSSEL_ADDRESS_SANITIZER
 #include <sanitizer/common_interface_defs.h>
@@ -214,7 +214,7 @@ private:
         if (imported && settings_.carryAttributes) {
             const auto archive = Coder::archivedDataWithRootObject(attributes_.get());
             writer.putText({reinterpret_cast<const char*>(archive.data()), archive.size()});
-            writer.putText(encodeClipRows(*attributes_));
+            writer.putText(encodeClipValues(*attributes_));
         } else {
             writer.putText({});
             writer.putText({});

@@ -11,7 +11,7 @@
 #include "ImportScheduler.h"
 #include "InputWalk.h"
 #include "RecordOutput.h"
-#include "index/ClipRows.h"
+#include "index/ClipValues.h"
 #include "index/IndexError.h"
 #include "index/IndexPaths.h"
 
@@ -114,9 +114,9 @@ std::optional<IndexRun::Pending> IndexRun::takePending(const std::string& path) 
 
 void IndexRun::imported(const std::string& path, const FileResult& result) {
     const std::optional<Pending> pending = takePending(path);
-    // The archive is stored as it came; only the rows are read here.
-    const std::optional<ClipRows> rows = ClipRows::decode(result.attributeRows);
-    if (!rows || result.attributesArchive.empty()) {
+    // Both are stored as they came; the values are only checked here.
+    const std::optional<ClipValues> values = ClipValues::split(result.attributeValues);
+    if (!values || result.attributesArchive.empty()) {
         ++counts_.failed;
         progress_.message(path + ": its worker sent attributes the host could not read");
         store([&] { writer_->storeFailure(path, std::nullopt, "its worker sent unreadable attributes", true); });
@@ -126,7 +126,7 @@ void IndexRun::imported(const std::string& path, const FileResult& result) {
     // A zero identity matches no file: one that could not be examined is read again next time.
     const FileIdentity identity = pending && pending->identity ? *pending->identity : FileIdentity{};
     store([&] {
-        count(writer_->storeClip(path, identity, result.attributesArchive, *rows, result.dependencies));
+        count(writer_->storeClip(path, identity, result.attributesArchive, *values, result.dependencies));
     });
 }
 

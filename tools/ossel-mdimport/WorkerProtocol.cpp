@@ -92,7 +92,7 @@ std::optional<FileResult> MessageReader::result() {
     result.outcome = static_cast<FileOutcome>(outcome);
     result.text = text();
     result.attributesArchive = text();
-    result.attributeRows = text();
+    result.attributeValues = text();
     const uint32_t count = u32();
     for (uint32_t i = 0; ok_ && i < count; ++i) {
         CatalogDependency dependency;

@@ -50,7 +50,7 @@ enum class MessageKind : uint8_t {
     ready = 'H',              // u8 loaded, text: why the bundle did not load
     catalogRead = 'C',        // text: the catalog the worker is about to read for the file in hand
     result = 'R',             // the file in hand is done: u8 outcome, text record or reason, text attribute
-                              // archive, text attribute rows, u32 count and that many catalog dependencies
+                              // archive, text attribute values, u32 count and that many catalog dependencies
                               // (see FileResult)
 };
 
@@ -65,9 +65,9 @@ enum class FileOutcome : uint8_t {
 struct FileResult {
     FileOutcome outcome = FileOutcome::failed;
     std::string_view text;
-    // When the host asked for the attributes: the dictionary archived, and the rows the index keeps of it.
+    // When the host asked for the attributes: the dictionary archived, and what the index keeps of it.
     std::string_view attributesArchive;
-    std::string_view attributeRows;  // see ClipRows.h
+    std::string_view attributeValues;  // see ClipValues.h
     std::vector<CatalogDependency> dependencies;  // when the host asked and the plug-in tells
 };
 
@@ -78,7 +78,7 @@ struct WorkerSettings {
     std::string bundlePath;
     RecordFormat format = RecordFormat::none;
     bool timings = false;            // records carry each file's import time
-    bool carryAttributes = false;    // results carry the attribute dictionary itself, and its index rows
+    bool carryAttributes = false;    // results carry the attribute dictionary itself, and its ClipValues
     bool carryDependencies = false;  // results carry the catalog files each import depended on
     uint64_t maxMemoryMiB = 2048;
 
