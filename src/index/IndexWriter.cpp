@@ -78,8 +78,8 @@ struct IndexWriter::Statements {
           pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
 
     Statement findFile, insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteNumbers,
-        deleteWords, deleteDependencies, insertValues, insertNumber, insertListing, insertWords, insertName, insertCatalog, findCatalog,
-        insertDependency, pathOf, pathsBelow;
+        deleteWords, deleteDependencies, insertValues, insertNumber, insertListing, insertWords, insertName,
+        insertCatalog, findCatalog, insertDependency, pathOf, pathsBelow;
 };
 
 IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLock(path)) {
