@@ -50,7 +50,7 @@ TEST_F(SearchToolsTest, FindPrintsMatchesCountsAndFailures) {
         {{"--db", db_, "-0", "maren"}, 0, std::string("/c/birthday.plist") + '\0' + "/c/harbour.plist" + '\0', ""},
         {{"--db", db_, "-onlyin", "/c", "kMDItemStarRating == 4"}, 0, "/c/harbour.plist\n", ""},
         {{"--db", db_, "-onlyin", "/c/x", "-onlyin", "/d", "maren"}, 0, "", ""},
-        {{"--db", db_, "-count", "kMDItemStarRating >= 3"}, 0, "3\n", ""},
+        {{"--db=" + db_, "-count", "kMDItemStarRating >= 3"}, 0, "3\n", ""},
         {{"--db", db_, "nothing-like-this"}, 0, "", ""},
         {{"--db", db_, "--failed"}, 0, "/c/broken.plist: not a property list\n", ""},
         {{"--db", db_, "kMDItemTitle = 1"}, 2, "", "ossel-mdfind: malformed query: column 14: expected a comparison"},
@@ -75,7 +75,7 @@ TEST_F(SearchToolsTest, FindPrintsMatchesCountsAndFailures) {
 
 TEST_F(SearchToolsTest, ListShowsStoredAttributesAndNamesWhatItCannotList) {
     storeClipSet();
-    const ToolRun result = run("ossel-mdls", {"--db", db_, "/c/../c/market.plist", "/c/nothing", "/c/broken.plist"});
+    const ToolRun result = run("ossel-mdls", {"--db=" + db_, "/c/../c/market.plist", "/c/nothing", "/c/broken.plist"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out,
               "/c/market.plist\n"

@@ -75,6 +75,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
             optionsEnded = true;
         } else if (arg == "--db") {
             if (!value(options.db)) return false;
+        } else if (arg.starts_with("--db=")) {
+            options.db = arg.substr(5);
         } else if (arg == "-onlyin") {
             std::string directory;
             if (!value(directory)) return false;

@@ -52,6 +52,8 @@ int main(int argc, char** argv) {
             optionsEnded = true;
         } else if (arg == "--db" && i + 1 < argc) {
             db = argv[++i];
+        } else if (arg.starts_with("--db=")) {
+            db = arg.substr(5);
         } else if (arg == "-h" || arg == "--help") {
             out.add(kUsage);
             return out.flush() ? kExitSuccess : kExitOutputFailed;
