@@ -134,6 +134,8 @@ void IndexWriter::findStaleFiles() {
 }
 
 bool IndexWriter::isCurrent(const std::string& path, const FileIdentity& identity) {
+    // Inside the batch's transaction: a look-up on its own would take and drop SQLite's locks, three system calls.
+    beginIfNeeded();
     Statement& find = statements_->findFile;
     find.bindBlob(1, path);
     const bool current = find.step() && find.columnInt(1) == 0 && !stale_.contains(find.columnInt(0)) &&
