@@ -53,8 +53,7 @@ std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
 
 struct IndexWriter::Statements {
     explicit Statements(sqlite3* db)
-        : findFile(db, "SELECT id, retry_every_run, device, inode, size, modified, changed FROM files WHERE path = ?"),
-          insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
+        : insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
                          "cause) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           updateFile(db, "UPDATE files SET status = ?2, retry_every_run = ?3, device = ?4, inode = ?5, size = ?6, "
                          "modified = ?7, changed = ?8, cause = ?9 WHERE id = ?1"),
@@ -77,7 +76,7 @@ struct IndexWriter::Statements {
           pathOf(db, "SELECT path FROM files WHERE id = ?"),
           pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
 
-    Statement findFile, insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteNumbers,
+    Statement insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteNumbers,
         deleteWords, deleteDependencies, insertValues, insertNumber, insertListing, insertWords, insertName,
         insertCatalog, findCatalog, insertDependency, pathOf, pathsBelow;
 };
@@ -92,6 +91,12 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         statements_ = std::make_unique<Statements>(db_->handle());
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
+        Statement files(db_->handle(),
+                        "SELECT path, id, retry_every_run, device, inode, size, modified, changed FROM files");
+        while (files.step()) {
+            const Stored file{files.columnInt(1), files.columnInt(2) != 0, columnIdentity(files, 3)};
+            stored_.emplace(files.columnBytes(0), file);
+        }
         findStaleFiles();
     } catch (...) {
         statements_.reset();
@@ -134,14 +139,9 @@ void IndexWriter::findStaleFiles() {
 }
 
 bool IndexWriter::isCurrent(const std::string& path, const FileIdentity& identity) {
-    // Inside the batch's transaction: a look-up on its own would take and drop SQLite's locks, three system calls.
-    beginIfNeeded();
-    Statement& find = statements_->findFile;
-    find.bindBlob(1, path);
-    const bool current = find.step() && find.columnInt(1) == 0 && !stale_.contains(find.columnInt(0)) &&
-                         columnIdentity(find, 2) == identity;
-    find.reset();
-    return current;
+    const auto found = stored_.find(path);
+    return found != stored_.end() && !found->second.retryEveryRun && !stale_.contains(found->second.id) &&
+           found->second.identity == identity;
 }
 
 std::vector<std::string> IndexWriter::pathsToRevisit() {
@@ -204,7 +204,9 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
     cause ? write.bindText(9, *cause) : write.bindNull(9);
     write.run();
 
-    if (!existing) return {sqlite3_last_insert_rowid(db_->handle()), Change::added};
+    const int64_t id = existing ? *existing : sqlite3_last_insert_rowid(db_->handle());
+    stored_.insert_or_assign(path, Stored{id, retryEveryRun, identity});
+    if (!existing) return {id, Change::added};
     clearContents(*existing);
     stale_.erase(*existing);
     return {*existing, Change::updated};
@@ -300,12 +302,9 @@ IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std
     return change;
 }
 
-std::optional<int64_t> IndexWriter::fileId(const std::string& path) {
-    Statement& find = statements_->findFile;
-    find.bindBlob(1, path);
-    const std::optional<int64_t> id = find.step() ? std::optional(find.columnInt(0)) : std::nullopt;
-    find.reset();
-    return id;
+std::optional<int64_t> IndexWriter::fileId(const std::string& path) const {
+    const auto found = stored_.find(path);
+    return found != stored_.end() ? std::optional(found->second.id) : std::nullopt;
 }
 
 bool IndexWriter::remove(const std::string& path) {
@@ -314,6 +313,7 @@ bool IndexWriter::remove(const std::string& path) {
     beginIfNeeded();
     clearContents(*existing);
     statements_->deleteFile.bind(1, *existing).run();
+    stored_.erase(path);
     stale_.erase(*existing);
     return true;
 }
