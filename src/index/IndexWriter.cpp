@@ -91,6 +91,8 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         statements_ = std::make_unique<Statements>(db_->handle());
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
+        Statement count(db_->handle(), "SELECT count(*) FROM files");
+        stored_.reserve(count.step() ? static_cast<size_t>(count.columnInt(0)) : 0);
         Statement files(db_->handle(),
                         "SELECT path, id, retry_every_run, device, inode, size, modified, changed FROM files");
         while (files.step()) {

@@ -48,6 +48,8 @@ public:
     // whose catalogs changed, and failures retried on every run.
     std::vector<std::string> pathsToRevisit();
 
+    size_t storedFileCount() const { return stored_.size(); }
+
     // Every stored path strictly below the directory, in byte order.
     std::vector<std::string> pathsBelow(const std::string& directory);
 

@@ -33,6 +33,8 @@ IndexRun::~IndexRun() = default;
 int IndexRun::run(const std::string& bundlePath) {
     try {
         writer_ = std::make_unique<IndexWriter>(indexPath(options_.dbPath));
+        // A run most often finds what the index holds already.
+        found_.reserve(writer_->storedFileCount());
     } catch (const IndexError& error) {
         writeErrorLine(std::string("ossel-mdimport: ") + error.what());
         return kExitUsage;
