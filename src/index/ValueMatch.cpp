@@ -1,6 +1,7 @@
 #include "index/ValueMatch.h"
 
 #include <algorithm>
+#include <compare>
 #include <memory>
 #include <string>
 #include <variant>
@@ -11,6 +12,19 @@
 namespace ossel {
 
 namespace {
+
+template <class Order>
+bool satisfies(Order order, QueryOperator op) {
+    switch (op) {
+        case QueryOperator::equal: return order == 0;
+        case QueryOperator::notEqual: return order != 0;
+        case QueryOperator::less: return order < 0;
+        case QueryOperator::greater: return order > 0;
+        case QueryOperator::lessOrEqual: return order <= 0;
+        case QueryOperator::greaterOrEqual: return order >= 0;
+    }
+    return false;
+}
 
 // One comparison, decoded once per statement and kept with its last argument.
 struct Comparison {
@@ -33,31 +47,18 @@ struct Comparison {
     }
 
     bool numberCompares(const ClipNumber& stored, QueryOperator asked) const {
-        int order = 0;
         if (std::holds_alternative<int64_t>(stored) && std::holds_alternative<int64_t>(number)) {
-            const int64_t a = std::get<int64_t>(stored), b = std::get<int64_t>(number);
-            order = a < b ? -1 : a > b ? 1 : 0;
-        } else {
-            // Long double holds every int64 exactly, so an integer and a real compare as numbers do.
-            const auto wide = [](const auto& held) -> long double {
-                if constexpr (std::is_same_v<std::decay_t<decltype(held)>, std::monostate>) {
-                    return 0;
-                } else {
-                    return static_cast<long double>(held);
-                }
-            };
-            const long double a = std::visit(wide, stored), b = std::visit(wide, number);
-            order = a < b ? -1 : a > b ? 1 : 0;
+            return satisfies(std::get<int64_t>(stored) <=> std::get<int64_t>(number), asked);
         }
-        switch (asked) {
-            case QueryOperator::equal: return order == 0;
-            case QueryOperator::notEqual: return order != 0;
-            case QueryOperator::less: return order < 0;
-            case QueryOperator::greater: return order > 0;
-            case QueryOperator::lessOrEqual: return order <= 0;
-            case QueryOperator::greaterOrEqual: return order >= 0;
-        }
-        return false;
+        // Long double holds every int64 exactly, so an integer and a real compare as numbers do.
+        const auto wide = [](const auto& held) -> long double {
+            if constexpr (std::is_same_v<std::decay_t<decltype(held)>, std::monostate>) {
+                return 0;
+            } else {
+                return static_cast<long double>(held);
+            }
+        };
+        return satisfies(std::visit(wide, stored) <=> std::visit(wide, number), asked);
     }
 
     // One pass: "!=" is false at the first value equal, else true if any was of the kind.
@@ -126,14 +127,7 @@ void compareFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
 
 bool textMatches(std::string_view text, QueryOperator op, const std::vector<std::string_view>& pieces) {
     const std::string_view first = pieces.front();
-    switch (op) {
-        case QueryOperator::less: return text < first;
-        case QueryOperator::greater: return text > first;
-        case QueryOperator::lessOrEqual: return text <= first;
-        case QueryOperator::greaterOrEqual: return text >= first;
-        case QueryOperator::equal:
-        case QueryOperator::notEqual: break;
-    }
+    if (op != QueryOperator::equal && op != QueryOperator::notEqual) return satisfies(text <=> first, op);
     if (pieces.size() == 1) return text == first;
     const std::string_view last = pieces.back();
     if (text.size() < first.size() + last.size() || !text.starts_with(first) || !text.ends_with(last)) return false;

@@ -183,17 +183,21 @@ TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort)
     ClipValueReader reader(values->values);
     for (ClipValue value; reader.next(&value);) {
         std::string line = std::string(value.name) + " " + std::to_string(value.kind) + " ";
-        line += value.kind == kListValue ? std::to_string(countedTexts(value.text).size()) + " texts" : std::string(value.text);
-        std::visit([&](auto number) {
-            if constexpr (!std::is_same_v<decltype(number), std::monostate>) line += " " + std::to_string(number);
-        }, value.number);
+        const bool list = value.kind == kListValue;
+        line += list ? std::to_string(countedTexts(value.text).size()) + " texts" : std::string(value.text);
+        std::visit(
+            [&](auto number) {
+                if constexpr (!std::is_same_v<decltype(number), std::monostate>) line += " " + std::to_string(number);
+            },
+            value.number);
         seen.push_back(line);
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"kMDItemCreator 0 Ossel", "kMDItemKind 0 Ossel Clip",
                                               "kMDItemKeywords 1  7", "kMDItemKeywords 3 2 texts 3",
                                               "kMDItemTitle 0 Quay at NIGHT",
                                               "kMDItemStarRating 1  18446744073709551616.000000",
-                                              "kMDItemDurationSeconds 1  -3", "kMDItemContentCreationDate 2  1.000000"}));
+                                              "kMDItemDurationSeconds 1  -3",
+                                              "kMDItemContentCreationDate 2  1.000000"}));
     const auto count = [](std::string_view bytes) {
         size_t n = 0;
         ClipValueReader reader(bytes);
