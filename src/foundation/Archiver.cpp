@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <typeinfo>
 #include <unordered_map>
 
 #include "foundation/Array.h"
@@ -193,6 +194,38 @@ std::optional<std::string> foundationClassOf(const Object& o) {
     return std::nullopt;
 }
 
+// The foundation's own classes (not subclasses), the bulk of most archives: told by
+// the address of their type's name, which the foundation library defines for the
+// whole process, and written without a cast. A class whose type information a module
+// holds a copy of takes the general way, as does every other class.
+struct ExactClass {
+    const char* typeName;
+    const char* archiveName;
+    void (*encode)(Coder&, const Object&);
+};
+
+const ExactClass* exactFoundationClassOf(const Object& o) {
+    static const ExactClass kClasses[] = {
+        {typeid(String).name(), "String",
+         [](Coder& c, const Object& o) { c.encodeBytes(bytesOf(static_cast<const String&>(o).utf8())); }},
+        {typeid(Number).name(), "Number",
+         [](Coder& c, const Object& o) { encodeNumber(c, static_cast<const Number&>(o)); }},
+        {typeid(Array).name(), "Array",
+         [](Coder& c, const Object& o) { encodeArray(c, static_cast<const Array&>(o)); }},
+        {typeid(Dictionary).name(), "Dictionary",
+         [](Coder& c, const Object& o) { encodeDictionary(c, static_cast<const Dictionary&>(o)); }},
+        {typeid(Date).name(), "Date",
+         [](Coder& c, const Object& o) {
+             c.encodeDouble(static_cast<const Date&>(o).timeIntervalSinceReferenceDate());
+         }},
+    };
+    const char* type = typeid(o).name();
+    for (const ExactClass& known : kClasses) {
+        if (known.typeName == type) return &known;
+    }
+    return nullptr;
+}
+
 void encodeFoundationFields(Coder& c, const Object& o) {
     if (auto s = dynamic_cast<const String*>(&o)) return c.encodeBytes(bytesOf(s->utf8()));
     if (auto n = dynamic_cast<const Number*>(&o)) return encodeNumber(c, *n);
@@ -241,7 +274,6 @@ struct Coder::State {
     };
     std::vector<uint8_t> items;
     std::vector<std::pair<std::string, int32_t>> classes;
-    std::unordered_map<std::string, size_t> classIndex;
     // Objects written so far, held so that their addresses stay theirs for the archive's life.
     std::unordered_map<const Object*, Written> written;
     std::vector<Ref<Object>> retained;
@@ -249,10 +281,16 @@ struct Coder::State {
     int depth = 0;
     std::string error;
 
-    size_t indexOfClass(const std::string& name) {
-        if (auto found = classIndex.find(name); found != classIndex.end()) return found->second;
-        classes.emplace_back(name, classVersion(name));
-        return classIndex[name] = classes.size() - 1;
+    // Room for an attribute dictionary's objects without growing.
+    State() { written.reserve(32); }
+
+    size_t indexOfClass(std::string_view name) {
+        // An archive names a handful of classes: looking along them beats hashing every name.
+        for (size_t i = 0; i < classes.size(); ++i) {
+            if (classes[i].first == name) return i;
+        }
+        classes.emplace_back(std::string(name), classVersion(name));
+        return classes.size() - 1;
     }
 
     void fail(std::string message) {
@@ -360,12 +398,21 @@ void Coder::encodeObject(const Object* object) {
     if (s.writeShortForm(object)) return;
     s.track(*object);
 
-    const std::string ownName = object->className();
-    const auto foundationName = foundationClassOf(*object);
-    const std::string archiveName = registry().contains(ownName) ? ownName : foundationName.value_or(ownName);
+    const ExactClass* exact = exactFoundationClassOf(*object);
+    std::string archiveName;
+    std::optional<std::string> foundationName;
+    if (exact) {
+        archiveName = exact->archiveName;
+    } else {
+        const std::string ownName = object->className();
+        foundationName = foundationClassOf(*object);
+        archiveName = registry().contains(ownName) ? ownName : foundationName.value_or(ownName);
+    }
     const size_t lengthAt = s.beginObject(archiveName);
     ++s.depth;
-    if (archiveName == foundationName) {
+    if (exact) {
+        exact->encode(*this, *object);
+    } else if (archiveName == foundationName) {
         encodeFoundationFields(*this, *object);
     } else {
         object->encodeWithCoder(*this);
