@@ -52,8 +52,8 @@ Kind kindNamed(const std::string& name) {
 }
 
 std::vector<uint8_t> ascii(std::string_view s) {
-    std::vector<uint8_t> o{static_cast<uint8_t>(0x50 | s.size())};
-    o.insert(o.end(), s.begin(), s.end());
+    std::vector<uint8_t> o(s.size() + 1, static_cast<uint8_t>(0x50 | s.size()));
+    std::copy(s.begin(), s.end(), o.begin() + 1);
     return o;
 }
 
