@@ -43,7 +43,20 @@ struct Comparison {
 
     bool textCompares(std::string_view text, QueryOperator asked) const {
         if (fold == 0) return textMatches(text, asked, pieceList);
+        if (asked == QueryOperator::equal && startsOtherwise(text)) return false;
         return textMatches(unicode::fold(text, fold), asked, pieceList);
+    }
+
+    // True when the text cannot fold to one that starts as the pattern does, told
+    // without folding it: an ASCII character that no mark follows folds to itself, or
+    // to its lower case. Most texts a pattern is compared with are told apart so.
+    bool startsOtherwise(std::string_view text) const {
+        const std::string_view first = pieceList.front();
+        if (first.empty() || text.empty()) return false;
+        const auto lead = static_cast<unsigned char>(text[0]);
+        if (lead >= 0x80 || (text.size() > 1 && static_cast<unsigned char>(text[1]) >= 0x80)) return false;
+        const auto folded = (fold & unicode::kFoldCase) && lead >= 'A' && lead <= 'Z' ? lead + ('a' - 'A') : lead;
+        return static_cast<unsigned char>(first[0]) != folded;
     }
 
     bool numberCompares(const ClipNumber& stored, QueryOperator asked) const {
