@@ -180,59 +180,59 @@ void encodeDictionary(Coder& c, const Dictionary& d) {
     }
 }
 
-// A foundation object's archive name and fields, or nullopt for other classes. A
-// subclass that did not register itself (a calendar date) is archived as its
-// foundation class, the way the platform substitutes a class for coding.
-std::optional<std::string> foundationClassOf(const Object& o) {
-    if (isKindOf<String>(&o)) return "String";
-    if (isKindOf<Number>(&o)) return "Number";
-    if (isKindOf<Date>(&o)) return "Date";
-    if (isKindOf<Data>(&o)) return "Data";
-    if (isKindOf<Array>(&o)) return "Array";
-    if (isKindOf<Dictionary>(&o)) return "Dictionary";
-    if (isKindOf<Null>(&o)) return "Null";
-    return std::nullopt;
-}
-
-// The foundation's own classes (not subclasses), the bulk of most archives: told by
-// the address of their type's name, which the foundation library defines for the
-// whole process, and written without a cast. A class whose type information a module
-// holds a copy of takes the general way, as does every other class.
-struct ExactClass {
+// The foundation classes, each with its archive name and the writing of its
+// fields. None derives from another, so a subclass is a kind of one at most.
+struct FoundationClass {
     const char* typeName;
     const char* archiveName;
+    bool (*isKind)(const Object&);
     void (*encode)(Coder&, const Object&);
 };
 
-const ExactClass* exactFoundationClassOf(const Object& o) {
-    static const ExactClass kClasses[] = {
-        {typeid(String).name(), "String",
-         [](Coder& c, const Object& o) { c.encodeBytes(bytesOf(static_cast<const String&>(o).utf8())); }},
-        {typeid(Number).name(), "Number",
-         [](Coder& c, const Object& o) { encodeNumber(c, static_cast<const Number&>(o)); }},
-        {typeid(Array).name(), "Array",
-         [](Coder& c, const Object& o) { encodeArray(c, static_cast<const Array&>(o)); }},
-        {typeid(Dictionary).name(), "Dictionary",
-         [](Coder& c, const Object& o) { encodeDictionary(c, static_cast<const Dictionary&>(o)); }},
-        {typeid(Date).name(), "Date",
-         [](Coder& c, const Object& o) {
-             c.encodeDouble(static_cast<const Date&>(o).timeIntervalSinceReferenceDate());
-         }},
+template <class T, void (*Encode)(Coder&, const T&)>
+FoundationClass foundationClass(const char* archiveName) {
+    return {typeid(T).name(), archiveName, [](const Object& o) { return isKindOf<T>(&o); },
+            [](Coder& c, const Object& o) { Encode(c, static_cast<const T&>(o)); }};
+}
+
+void encodeString(Coder& c, const String& s) { c.encodeBytes(bytesOf(s.utf8())); }
+void encodeDate(Coder& c, const Date& d) { c.encodeDouble(d.timeIntervalSinceReferenceDate()); }
+void encodeData(Coder& c, const Data& d) { c.encodeBytes(d.bytes()); }
+void encodeNull(Coder&, const Null&) {}
+
+std::span<const FoundationClass> foundationClasses() {
+    static const FoundationClass kClasses[] = {
+        foundationClass<String, encodeString>("String"),
+        foundationClass<Number, encodeNumber>("Number"),
+        foundationClass<Array, encodeArray>("Array"),
+        foundationClass<Dictionary, encodeDictionary>("Dictionary"),
+        foundationClass<Date, encodeDate>("Date"),
+        foundationClass<Data, encodeData>("Data"),
+        foundationClass<Null, encodeNull>("Null"),
     };
+    return kClasses;
+}
+
+// The class of an object whose class is one of the foundation's (not a subclass),
+// the bulk of most archives: told by the address of its type's name, which the
+// foundation library defines for the whole process, without a cast. A class whose
+// type information a module holds a copy of takes the general way.
+const FoundationClass* exactFoundationClassOf(const Object& o) {
     const char* type = typeid(o).name();
-    for (const ExactClass& known : kClasses) {
+    for (const FoundationClass& known : foundationClasses()) {
         if (known.typeName == type) return &known;
     }
     return nullptr;
 }
 
-void encodeFoundationFields(Coder& c, const Object& o) {
-    if (auto s = dynamic_cast<const String*>(&o)) return c.encodeBytes(bytesOf(s->utf8()));
-    if (auto n = dynamic_cast<const Number*>(&o)) return encodeNumber(c, *n);
-    if (auto d = dynamic_cast<const Date*>(&o)) return c.encodeDouble(d->timeIntervalSinceReferenceDate());
-    if (auto d = dynamic_cast<const Data*>(&o)) return c.encodeBytes(d->bytes());
-    if (auto a = dynamic_cast<const Array*>(&o)) return encodeArray(c, *a);
-    if (auto d = dynamic_cast<const Dictionary*>(&o)) return encodeDictionary(c, *d);
+// The foundation class an object is a kind of, or null for other classes. A
+// subclass that did not register itself (a calendar date) is archived as its
+// foundation class, the way the platform substitutes a class for coding.
+const FoundationClass* foundationClassOf(const Object& o) {
+    for (const FoundationClass& known : foundationClasses()) {
+        if (known.isKind(o)) return &known;
+    }
+    return nullptr;
 }
 
 template <class T>
@@ -398,22 +398,25 @@ void Coder::encodeObject(const Object* object) {
     if (s.writeShortForm(object)) return;
     s.track(*object);
 
-    const ExactClass* exact = exactFoundationClassOf(*object);
+    // Written with the foundation's fields when archived under a foundation class's name.
+    const FoundationClass* foundation = exactFoundationClassOf(*object);
     std::string archiveName;
-    std::optional<std::string> foundationName;
-    if (exact) {
-        archiveName = exact->archiveName;
+    if (foundation) {
+        archiveName = foundation->archiveName;
     } else {
         const std::string ownName = object->className();
-        foundationName = foundationClassOf(*object);
-        archiveName = registry().contains(ownName) ? ownName : foundationName.value_or(ownName);
+        foundation = foundationClassOf(*object);
+        if (registry().contains(ownName)) {
+            archiveName = ownName;
+            if (foundation && ownName != foundation->archiveName) foundation = nullptr;
+        } else {
+            archiveName = foundation ? foundation->archiveName : ownName;
+        }
     }
     const size_t lengthAt = s.beginObject(archiveName);
     ++s.depth;
-    if (exact) {
-        exact->encode(*this, *object);
-    } else if (archiveName == foundationName) {
-        encodeFoundationFields(*this, *object);
+    if (foundation) {
+        foundation->encode(*this, *object);
     } else {
         object->encodeWithCoder(*this);
     }
