@@ -54,10 +54,6 @@ CREATE INDEX dependencies_catalog ON dependencies (catalog);
 CREATE INDEX numbers_value ON numbers (name, kind, num);
 )sql";
 
-}  // namespace
-
-namespace {
-
 int64_t pragmaValue(sqlite3* db, const char* name) {
     Statement statement(db, format("PRAGMA %@", name));
     return statement.step() ? statement.columnInt(0) : 0;
