@@ -42,7 +42,7 @@ size_t homeSlot(uint64_t tag, size_t mask) { return static_cast<size_t>(tag >> 3
 }  // namespace
 
 size_t Dictionary::find(std::string_view key) const {
-    if (entries_.size() < kIndexThreshold && slots_.empty()) {
+    if (scansEntries()) {
         for (size_t i = 0; i < entries_.size(); ++i) {
             if (entries_[i].first == key) return i;
         }
@@ -101,7 +101,7 @@ void Dictionary::setObject(Ref<Object> value, std::string key) {
         removeObjectForKey(key);
         return;
     }
-    if (entries_.size() < kIndexThreshold && slots_.empty()) {
+    if (scansEntries()) {
         const size_t i = find(key);
         if (i != npos) {
             entries_[i].second = std::move(value);

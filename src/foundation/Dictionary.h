@@ -63,6 +63,8 @@ public:
 private:
     static constexpr size_t npos = static_cast<size_t>(-1);
     static constexpr size_t kIndexThreshold = 16;
+    // Small and not indexed yet: look-ups read the keys in turn.
+    bool scansEntries() const { return entries_.size() < kIndexThreshold && slots_.empty(); }
     size_t find(std::string_view key) const;
     // The key's position, or npos with `freeSlot` set to the empty slot that ended the run.
     size_t probe(std::string_view key, uint64_t tag, size_t& freeSlot) const;
