@@ -79,12 +79,16 @@ private:
     std::optional<int64_t> fileId(const std::string& path) const;
     // The file's row, created or emptied of everything a previous import left.
     std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
-                                       bool retryEveryRun, const std::string* cause);
+                                       bool retryEveryRun, const std::string* cause,
+                                       std::optional<int64_t> dependencies);
     void clearContents(int64_t file);
-    void storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies);
+    // The id of the set of these catalog states, made when new; nothing for none.
+    std::optional<int64_t> dependencySet(const std::vector<CatalogDependency>& dependencies);
     int64_t nameId(std::string_view name);
     int64_t catalogId(const CatalogDependency& dependency);
-    void findStaleFiles();
+    // Reads the stored files, notes those whose catalogs changed, and forgets
+    // the catalog states no file depends on any more.
+    void readStoredFiles();
 
     int lockDescriptor_ = -1;
     std::unique_ptr<IndexDatabase> db_;
@@ -105,6 +109,9 @@ private:
     };
     std::unordered_map<std::string, Stored> stored_;
     std::unordered_map<std::string, int64_t> catalogIds_;
+    std::unordered_map<std::string, int64_t> setIds_;  // by the catalog ids they list
+    std::vector<CatalogDependency> lastDependencies_;
+    std::optional<int64_t> lastSet_;
     // Files matched against catalogs that have changed since.
     std::unordered_set<int64_t> stale_;
 };
