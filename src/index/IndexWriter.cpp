@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <cstdint>
 #include <variant>
@@ -52,6 +55,70 @@ std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
+// Copies the log into the database on a thread of its own, with a connection
+// of its own, while the writer goes on: a checkpoint waits for the disk twice,
+// and the writer, which stores every file, would wait with it. Once the thread
+// has copied a long log, the writer copies the few pages it committed meanwhile
+// itself, between two transactions, so that the next one writes the log from
+// its beginning again instead of making it ever longer.
+class IndexWriter::Checkpointer {
+public:
+    explicit Checkpointer(const std::string& path)
+        : db_(path, IndexDatabase::Access::readWrite), thread_([this] { loop(); }) {}
+    ~Checkpointer() {
+        setState(State::stopping);
+        thread_.join();
+    }
+
+    // Called by SQLite on the writer's connection after each commit.
+    static int onCommit(void* self, sqlite3* writer, const char*, int pagesInLog) {
+        auto& checkpointer = *static_cast<Checkpointer*>(self);
+        std::unique_lock lock(checkpointer.mutex_);
+        if (checkpointer.state_ == State::copied) {
+            checkpointer.state_ = State::idle;
+            lock.unlock();
+            sqlite3_wal_checkpoint_v2(writer, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        } else if (checkpointer.state_ == State::idle && pagesInLog >= kPagesBeforeCheckpoint) {
+            lock.unlock();
+            checkpointer.setState(State::copying);
+        }
+        return SQLITE_OK;
+    }
+
+private:
+    // 40 MB of 16 KiB pages.
+    static constexpr int kPagesBeforeCheckpoint = 2500;
+    enum class State { idle, copying, copied, stopping };
+
+    void setState(State state) {
+        {
+            const std::lock_guard lock(mutex_);
+            state_ = state;
+        }
+        wake_.notify_one();
+    }
+
+    void loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return state_ == State::copying || state_ == State::stopping; });
+            if (state_ == State::stopping) return;
+            lock.unlock();
+            // Passive: it copies what no reader still needs and never blocks the writer.
+            // A checkpoint that fails leaves the log longer, and the next one copies it.
+            sqlite3_wal_checkpoint_v2(db_.handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            lock.lock();
+            if (state_ == State::copying) state_ = State::copied;
+        }
+    }
+
+    IndexDatabase db_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    State state_ = State::idle;
+    std::thread thread_;
+};
+
 struct IndexWriter::Statements {
     explicit Statements(sqlite3* db)
         : insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
@@ -86,14 +153,16 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         db_ = std::make_unique<IndexDatabase>(path, IndexDatabase::Access::readWrite);
         // In WAL mode NORMAL loses no committed batch to a crash of the process, only
         // possibly the last ones to a power cut, and saves a sync per commit.
-        // A checkpoint copies the log into the database and syncs: every 40 MB of log (of 16 KiB pages), not 4.
-        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 2500");
+        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536");
+        checkpointer_ = std::make_unique<Checkpointer>(path);
+        sqlite3_wal_hook(db_->handle(), &Checkpointer::onCommit, checkpointer_.get());
         statements_ = std::make_unique<Statements>(db_->handle());
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
         readStoredFiles();
     } catch (...) {
         statements_.reset();
+        checkpointer_.reset();
         db_.reset();
         ::close(lockDescriptor_);
         throw;
@@ -103,6 +172,7 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
 IndexWriter::~IndexWriter() {
     if (inTransaction_) sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
     statements_.reset();
+    checkpointer_.reset();
     db_.reset();
     ::close(lockDescriptor_);
 }

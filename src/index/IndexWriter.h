@@ -43,6 +43,7 @@ public:
     // failure retried on every run, and not matched against a catalog that
     // has changed (or appeared) since. Catalogs are examined when the writer opens.
     bool isCurrent(const std::string& path, const FileIdentity& identity);
+    bool holds(const std::string& path) const { return stored_.contains(path); }
 
     // Stored files to import again wherever they are, in byte order: those
     // whose catalogs changed, and failures retried on every run.
@@ -74,6 +75,7 @@ public:
 
 private:
     struct Statements;
+    class Checkpointer;
 
     void beginIfNeeded();
     std::optional<int64_t> fileId(const std::string& path) const;
@@ -92,6 +94,7 @@ private:
 
     int lockDescriptor_ = -1;
     std::unique_ptr<IndexDatabase> db_;
+    std::unique_ptr<Checkpointer> checkpointer_;
     std::unique_ptr<Statements> statements_;
     bool inTransaction_ = false;
     std::chrono::steady_clock::time_point batchStart_;
