@@ -151,11 +151,10 @@ namespace {
 
 // ASCII has no marks and no compatibility forms: only its case folds.
 void appendAsciiFolded(std::string& out, std::string_view ascii, unsigned options) {
-    if (!(options & kFoldCase)) {
-        out += ascii;
-        return;
-    }
-    for (const char c : ascii) out += static_cast<char>(asciiLower(static_cast<unsigned char>(c)));
+    const size_t start = out.size();
+    out += ascii;
+    if (!(options & kFoldCase)) return;
+    for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(asciiLower(static_cast<unsigned char>(out[i])));
 }
 
 void appendMapped(std::string& out, std::string_view text, unsigned options) {
