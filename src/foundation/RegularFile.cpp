@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -91,6 +92,14 @@ private:
 FileIdentity FileIdentity::of(const struct stat& info) {
     return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), static_cast<int64_t>(info.st_size),
             nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+}
+
+bool FileIdentity::isSettled() const {
+    constexpr int64_t kTwoSeconds = 2'000'000'000;
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    return modifiedNanoseconds <= now - kTwoSeconds || modifiedNanoseconds >= now + kTwoSeconds;
 }
 
 std::optional<FileIdentity> fileIdentityAtPath(const std::string& path) {

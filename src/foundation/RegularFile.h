@@ -28,6 +28,13 @@ struct FileIdentity {
 
     static FileIdentity of(const struct stat& info);
     bool operator==(const FileIdentity&) const = default;
+
+    // False while the modification time lies within 2 s of now (by the system's
+    // real clock, which file times come from): a rewrite of the same size within
+    // one tick of the file system's clock would keep every field, so what was
+    // read may not be what the identity will name. Kept copies are made only of
+    // settled files.
+    bool isSettled() const;
 };
 
 // The identity of what `path` names (links followed); nothing when it does

@@ -1,25 +1,11 @@
 #include "importer/CatalogCache.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "importer/CatalogLookup.h"
 #include "importer/PathComponents.h"
 
 namespace ossel {
-namespace {
-
-// File times come from the system's real clock, so the clock seam the model's
-// tests set has no say here.
-bool settledWhenRead(const FileIdentity& identity) {
-    constexpr int64_t kTwoSeconds = 2'000'000'000;
-    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
-    return identity.modifiedNanoseconds <= now - kTwoSeconds || identity.modifiedNanoseconds >= now + kTwoSeconds;
-}
-
-}  // namespace
 
 CatalogCache& CatalogCache::shared() {
     static CatalogCache cache;
@@ -72,7 +58,7 @@ std::shared_ptr<const CatalogRecordIndex> CatalogCache::records(const std::strin
     if (!whole) index = std::make_shared<CatalogRecordIndex>(kind);
     // The result reflects the file that was read, should it differ from the one stat'ed.
     if (auto* known = dependency(path)) known->identity = *read;
-    if (settledWhenRead(*read)) keep(directoryPath, kind.catalogFile, *read, index);
+    if (read->isSettled()) keep(directoryPath, kind.catalogFile, *read, index);
     return index;
 }
 

@@ -49,6 +49,17 @@ int takeWriterLock(const std::string& path) {
     return descriptor;
 }
 
+// What is kept of a file's identity: a zero one, which matches no file, while the
+// file or a catalog its import read may yet change without changing its identity,
+// so that the next run reads the file again.
+std::optional<FileIdentity> keptIdentity(const std::optional<FileIdentity>& identity,
+                                         const std::vector<CatalogDependency>& dependencies) {
+    const auto settled = [](const std::optional<FileIdentity>& file) { return !file || file->isSettled(); };
+    const bool all = settled(identity) && std::all_of(dependencies.begin(), dependencies.end(),
+                                                      [&](const auto& dependency) { return settled(dependency.identity); });
+    return all ? identity : std::optional(FileIdentity{});
+}
+
 std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
@@ -330,7 +341,8 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
                                            std::string_view archive, const ClipValues& values,
                                            const std::vector<CatalogDependency>& dependencies) {
     const auto [file, change] =
-        fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr, dependencySet(dependencies));
+        fileRow(path, static_cast<int>(StoredStatus::clip), keptIdentity(identity, dependencies), false, nullptr,
+                dependencySet(dependencies));
     statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
     statements_->insertValues.bind(1, file).bindBlob(2, values.values).run();
     Statement& insert = statements_->insertNumber;
@@ -403,13 +415,16 @@ int64_t IndexWriter::catalogId(const CatalogDependency& dependency) {
 }
 
 IndexWriter::Change IndexWriter::storeSkipped(const std::string& path, const FileIdentity& identity) {
-    return fileRow(path, static_cast<int>(StoredStatus::skipped), identity, false, nullptr, std::nullopt).second;
+    return fileRow(path, static_cast<int>(StoredStatus::skipped), keptIdentity(identity, {}), false, nullptr,
+                   std::nullopt)
+        .second;
 }
 
 IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std::optional<FileIdentity>& identity,
                                               const std::string& cause, bool retryEveryRun,
                                               const std::vector<CatalogDependency>& dependencies) {
-    return fileRow(path, static_cast<int>(StoredStatus::failed), identity, retryEveryRun, &cause,
+    return fileRow(path, static_cast<int>(StoredStatus::failed), keptIdentity(identity, dependencies), retryEveryRun,
+                   &cause,
                    dependencySet(dependencies))
         .second;
 }
