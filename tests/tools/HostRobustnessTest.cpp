@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -19,8 +18,6 @@
 
 #include "HostFixture.h"
 #include "support/Cases.h"
-
-extern char** environ;
 
 using namespace ossel::testing;
 
@@ -53,34 +50,8 @@ size_t countOf(const std::string& text, const std::string& part) {
     return count;
 }
 
-// Runs the strict JSON reader of tests/data with arguments; its standard output.
-std::string readJson(const std::vector<std::string>& arguments) {
-    std::string command = "python3 " OSSEL_TEST_DATA "/tools/json-records.py";
-    for (const auto& argument : arguments) command += " " + quote(argument);
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    if (pipe) pclose(pipe);
-    return out;
-}
-
-// Starts the host without a shell; stdout goes to `outFd`.
-pid_t spawnHost(const std::vector<std::string>& arguments, int outFd) {
-    std::vector<std::string> argv = {kHost};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> pointers;
-    for (auto& argument : argv) pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    posix_spawn(&pid, kHost.c_str(), &actions, nullptr, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
+// The strict JSON reader of tests/data, run on the files given.
+const std::string kReadJson = "python3 " OSSEL_TEST_DATA "/tools/json-records.py ";
 
 bool processIsGone(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -110,10 +81,8 @@ TEST_F(Host, WorkerFailuresCostOneFileEach) {
     for (const int jobs : {1, 2}) {
         SCOPED_TRACE(jobs);
         const std::string j = std::to_string(jobs);
-        RunResult result;
-        result.out = readAll(scratch_ / ("out" + j));
-        result.err = readAll(scratch_ / ("err" + j));
-        result.status = std::stoi(readAll(scratch_ / ("status" + j)));
+        const RunResult result{std::stoi(fileContent(scratch_ / ("status" + j))), fileContent(scratch_ / ("out" + j)),
+                               fileContent(scratch_ / ("err" + j))};
         EXPECT_EQ(result.status, 1);
         const auto records = recordsOf(result);
         std::vector<std::string> paths;
@@ -143,7 +112,7 @@ TEST_F(Host, WorkerFailuresCostOneFileEach) {
         for (const auto& line : result.outLines()) {
             if (line.find("\"imported\": false") != std::string::npos) failureLines += line + "\n";
         }
-        EXPECT_EQ(readAll(scratch_ / ("failed" + j)), failureLines);
+        EXPECT_EQ(fileContent(scratch_ / ("failed" + j)), failureLines);
     }
 }
 
@@ -254,7 +223,7 @@ TEST_F(Host, RecordsLeaveInWholeWrites) {
     const std::string oneHost = "\"$HOST\" --json -j 1 -r many >> out.jsonl";
     const RunResult result = shell("(" + oneHost + " & " + oneHost + " & " + oneHost + " & wait)", scratch_);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(readJson({"count", (scratch_ / "out.jsonl").string()}), "300\n");
+    EXPECT_EQ(runShell(kReadJson + "count " + quote((scratch_ / "out.jsonl").string())).out, "300\n");
 }
 
 // A name that is not UTF-8 still gives valid JSON: U+FFFD in "path", the exact bytes in
@@ -266,7 +235,7 @@ TEST_F(Host, NamesThatAreNotUtf8StayValidJson) {
     EXPECT_EQ(result.status, 1) << result.err;
     const std::string out = (scratch_ / "out.jsonl").string();
     std::ofstream(out) << result.out;
-    EXPECT_EQ(readJson({"paths", out, (scratch_ / "failed.jsonl").string()}),
+    EXPECT_EQ(runShell(kReadJson + "paths " + quote(out) + " " + quote((scratch_ / "failed.jsonl").string())).out,
               "odd/a/b/clip-\\ufffd\\ufffd.plist 6f64642f612f622f636c69702dfffe2e706c697374 True\n"
               "odd/a/b/junk-\\ufffd.plist 6f64642f612f622f6a756e6b2dc32e706c697374 False\n"
               "odd/a/b/junk-\\ufffd.plist 6f64642f612f622f6a756e6b2dc32e706c697374 False\n");
