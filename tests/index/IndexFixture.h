@@ -3,10 +3,7 @@
 // clips to query, stored the way an indexing run stores them.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,27 +14,13 @@
 #include "foundation/Number.h"
 #include "foundation/String.h"
 #include "index/IndexWriter.h"
+#include "support/Scratch.h"
 
 namespace ossel::testing {
 
 class IndexFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ossel-index-XXXXXX";
-        dir_ = ::mkdtemp(pattern);
-        db_ = (dir_ / "index.sqlite").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     std::string pathIn(const std::string& name) const { return (dir_ / name).string(); }
-    void writeFile(const std::string& path, const std::string& contents) const {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << contents;
-    }
-    static std::string readFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
 
     static Ref<Date> utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
         return Date::withTimeIntervalSinceReferenceDate(sinceReferenceDateOf({year, month, day, hour, minute, second}));
@@ -99,8 +82,8 @@ protected:
         return names;
     }
 
-    std::filesystem::path dir_;
-    std::string db_;
+    const ScratchDir dir_;
+    const std::string db_ = pathIn("index.sqlite");
 };
 
 }  // namespace ossel::testing
