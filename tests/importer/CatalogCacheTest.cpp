@@ -183,28 +183,21 @@ std::string importAll(ImportFunction import, const std::vector<std::string>& cli
 
 // What a process that never imported before gives for each clip: a child that
 // loads a private copy of the plug-in module for each, whose state starts empty.
-std::string importInFreshModules(const std::vector<std::string>& moduleCopies, const std::vector<std::string>& clips) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return "no pipe";
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        std::string out;
-        for (size_t i = 0; i < clips.size(); ++i) {
-            void* module = dlopen(moduleCopies[i].c_str(), RTLD_NOW | RTLD_LOCAL);
-            const auto import = module ? reinterpret_cast<ImportFunction>(dlsym(module, "GetMetadataForFile")) : nullptr;
-            out += import ? importAll(import, {clips[i]}) : std::string("cannot load ") + dlerror();
-        }
-        // A blocking pipe takes the whole text in one write.
-        _exit(write(pipeFds[1], out.data(), out.size()) == ssize_t(out.size()) ? 0 : 1);
+std::string importInFreshModules(const std::vector<std::string>& moduleCopies, const std::vector<std::string>& clips,
+                                 const fs::path& outFile) {
+    fs::remove(outFile);
+    if (const pid_t child = fork(); child != 0) {
+        waitpid(child, nullptr, 0);
+        return fileContent(outFile);
     }
-    close(pipeFds[1]);
-    std::string out;
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
-    close(pipeFds[0]);
-    waitpid(child, nullptr, 0);
-    return out;
+    std::ofstream out(outFile);
+    for (size_t i = 0; i < clips.size(); ++i) {
+        void* module = dlopen(moduleCopies[i].c_str(), RTLD_NOW | RTLD_LOCAL);
+        const auto import = module ? reinterpret_cast<ImportFunction>(dlsym(module, "GetMetadataForFile")) : nullptr;
+        out << (import ? importAll(import, {clips[i]}) : std::string("cannot load ") + dlerror());
+    }
+    out.close();
+    _exit(0);
 }
 
 class CatalogCacheTest : public ImporterTempDir {
@@ -237,7 +230,8 @@ TEST_F(CatalogCacheTest, ImportsMatchAFreshProcessThroughRandomEdits) {
     constexpr int kSteps = 30;
     std::string edit = "none";
     for (int step = 0; step < kSteps; ++step) {
-        ASSERT_EQ(importAll(GetMetadataForFile, catalog.clips()), importInFreshModules(moduleCopies, catalog.clips()))
+        ASSERT_EQ(importAll(GetMetadataForFile, catalog.clips()),
+                  importInFreshModules(moduleCopies, catalog.clips(), root_ / "fresh.txt"))
             << "step " << step << " after " << edit;
         edit = catalog.randomEdit();
     }
