@@ -2,8 +2,6 @@
 // a counter per kind, and display names ordered ignoring case.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "catalog/TLOsselEvent.h"
 #include "catalog/TLOsselPeople.h"
 #include "catalog/TLOsselPlace.h"

@@ -1,15 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-
-#include "dv/DVFrameCaptureDateTime.h"
 #include "dv/DVUtils.h"
-#include "foundation/CalendarDate.h"
-#include "foundation/String.h"
-#include "foundation/StringTable.h"
-#include "foundation/TimeZone.h"
-#include "foundation/UserDefaults.h"
 #include "support/Cases.h"
 #include "support/TestEnvironment.h"
 

@@ -6,7 +6,6 @@
 #include <random>
 #include <tuple>
 
-#include "foundation/CalendarDate.h"
 #include "support/Cases.h"
 #include "support/TestEnvironment.h"
 

@@ -3,12 +3,9 @@
 #include <cmath>
 
 #include <random>
-#include <sstream>
 
-#include "foundation/CalendarDate.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Number.h"
-#include "foundation/String.h"
 #include "support/Cases.h"
 #include "support/TestEnvironment.h"
 

@@ -2,15 +2,10 @@
 // where it is, and nothing may crash.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
-#include <sstream>
 
-#include "foundation/Array.h"
 #include "foundation/BinaryPlistBuilder.h"
-#include "foundation/Dictionary.h"
 #include "foundation/PropertyList.h"
-#include "foundation/String.h"
 #include "support/Cases.h"
 
 using namespace ossel;

@@ -2,20 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <random>
 
-#include "foundation/Array.h"
 #include "foundation/BinaryPlistBuilder.h"
-#include "foundation/Data.h"
-#include "foundation/Date.h"
-#include "foundation/Dictionary.h"
 #include "foundation/Null.h"
-#include "foundation/Number.h"
-#include "foundation/String.h"
 #include "support/Cases.h"
 #include "support/Scratch.h"
 

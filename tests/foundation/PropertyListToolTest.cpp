@@ -2,7 +2,6 @@
 // standard output, one "path: reason" line per bad file, exit 1 when any failed.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 
 #include "support/Run.h"

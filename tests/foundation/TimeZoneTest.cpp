@@ -2,16 +2,11 @@
 
 #include <cmath>
 
-#include <time.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <optional>
 #include <random>
 
-#include "foundation/CalendarDate.h"
 #include "foundation/PosixTimeZoneRule.h"
-#include "foundation/TimeZone.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;

@@ -5,16 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 #include "foundation/Array.h"
 #include "foundation/Data.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Null.h"
 #include "foundation/Number.h"
-#include "foundation/String.h"
-#include "foundation/Format.h"
 #include "foundation/PropertyList.h"
 #include "support/Cases.h"
 #include "support/TestEnvironment.h"

@@ -8,11 +8,7 @@
 #include <unistd.h>
 
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "ImporterTest.h"
 #include "foundation/Number.h"

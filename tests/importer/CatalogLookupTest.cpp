@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "ImporterTest.h"
 #include "catalog/TLOsselPeople.h"
 #include "foundation/BinaryPlistBuilder.h"
-#include "foundation/Number.h"
 #include "foundation/PropertyList.h"
 #include "importer/GetMetadataForFile.h"
 #include "platform/MDItem.h"

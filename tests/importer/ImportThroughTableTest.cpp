@@ -4,7 +4,6 @@
 #include "foundation/Array.h"
 #include "foundation/Number.h"
 #include "foundation/PropertyList.h"
-#include "foundation/String.h"
 #include "platform/MDItem.h"
 
 using namespace ossel;

@@ -2,7 +2,6 @@
 
 #include <iterator>
 #include <set>
-#include <sstream>
 
 #include "IndexFixture.h"
 #include "index/IndexReader.h"

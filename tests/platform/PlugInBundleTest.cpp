@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "importer/ImporterTest.h"
-#include "support/Scratch.h"
 #include "support/SpecialFiles.h"
 
 using namespace ossel;

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "foundation/Array.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"

@@ -1,14 +1,10 @@
 // The two typed containers: a dictionary and an array of model values.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <limits>
-#include <string>
-#include <vector>
 
 #include "foundation/Array.h"
 #include "foundation/Data.h"
-#include "foundation/Date.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
 #include "plist/TLDVPListContainerSet.h"

@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 
 #include <sstream>
-#include <string>
 #include <vector>
 
 #include "support/Scratch.h"

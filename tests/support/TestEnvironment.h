@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
-#include <filesystem>
 #include <memory>
-#include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 

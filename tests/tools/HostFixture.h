@@ -7,10 +7,7 @@
 #include <spawn.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "support/Run.h"
 

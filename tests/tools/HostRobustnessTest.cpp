@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>

@@ -2,11 +2,9 @@
 // catalog tree, checked by its summary line and by what ossel-mdfind finds.
 
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 
 #include "HostFixture.h"
 #include "support/Cases.h"
