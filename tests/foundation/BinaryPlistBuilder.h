@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -85,11 +84,6 @@ private:
     // counting pass before the objects are written.
     static constexpr unsigned kRefSize = 4;
 
-    size_t reserve() {
-        objects_.emplace_back();
-        return objects_.size() - 1;
-    }
-
     size_t emitString(const std::string& s) {
         std::vector<uint8_t> out;
         if (std::all_of(s.begin(), s.end(), [](unsigned char c) { return c < 0x80; })) {
@@ -111,7 +105,8 @@ private:
 
     size_t emit(const Object* o) {
         if (const auto* s = dynamic_cast<const String*>(o)) return emitString(s->utf8());
-        const size_t index = reserve();
+        const size_t index = objects_.size();
+        objects_.emplace_back();
         std::vector<uint8_t> out;
         if (const auto* n = dynamic_cast<const Number*>(o)) {
             if (n->kind() == Number::Kind::Bool) {

@@ -10,15 +10,12 @@
 #include "support/TestEnvironment.h"
 
 using namespace ossel;
+using ossel::testing::utc;
 using ossel::testing::ZoneScope;
 
 namespace {
 
 inline constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S %z";
-
-double utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return sinceReferenceDateOf(UtcFields{y, mo, d, h, mi, s});
-}
 
 // The parsed calendar date, or null with the error in *error.
 Ref<CalendarDate> parse(const DateFormatter& f, std::string_view text, std::string* error = nullptr) {

@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "foundation/Array.h"
-#include "foundation/Data.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Null.h"
 #include "foundation/Number.h"
@@ -42,11 +41,7 @@ TEST_F(UserDefaultsTest, MissingFileReadsEmptyAndValueKindsRoundTripThroughTheFi
     for (const auto& [key, value] : values) ASSERT_TRUE(writer.setObject(value, key)) << key;
     EXPECT_TRUE(writer.synchronize());
     UserDefaults reader(path);
-    for (const auto& [key, value] : values) {
-        const auto back = reader.objectForKey(key);
-        ASSERT_TRUE(back) << key;
-        EXPECT_TRUE(back->isEqual(value.get())) << key << ": " << back->description();
-    }
+    for (const auto& [key, value] : values) EXPECT_TRUE(value->isEqual(reader.objectForKey(key).get())) << key;
     EXPECT_EQ(reader.integerForKey("int"), -9007199254740993LL);
     // The directory was made; only the store, its backup and its lock file are left in it, no temporary.
     std::vector<std::string> names;
@@ -102,10 +97,7 @@ TEST_F(UserDefaultsTest, ADamagedStoreIsPutAsideAndItsBackupTakesItsPlace) {
         {half, false, std::nullopt},
     };
     for (const auto& c : cases) {
-        {
-            UserDefaults writer(defaultsPath());
-            ASSERT_TRUE(writer.setInteger(41, "a"));
-        }
+        ASSERT_TRUE(UserDefaults(defaultsPath()).setInteger(41, "a"));
         if (!c.keepBackup) fs::remove(defaultsPath() + ".backup");
         std::ofstream(defaultsPath(), std::ios::binary | std::ios::trunc) << c.damage;
         takeLog();
@@ -166,15 +158,11 @@ TEST_F(UserDefaultsTest, KilledIdTakersNeverRepeatAnIdNorLeaveTemporaryFiles) {
     }
     // A writer killed between its temporary file and the rename leaves that one
     // file, under a fixed name; the next writer takes it over.
-    {
-        UserDefaults defaults(path);
-        const int64_t id = defaults.integerForKey("id") + 1;
-        ASSERT_TRUE(defaults.setInteger(id, "id"));
-        ids.push_back(id);
-    }
-    std::vector<int64_t> sorted = ids;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "an id was handed out twice";
+    UserDefaults defaults(path);
+    ids.push_back(defaults.integerForKey("id") + 1);
+    ASSERT_TRUE(defaults.setInteger(ids.back(), "id"));
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end()) << "an id was handed out twice";
     EXPECT_GE(ids.size(), 31u);
     for (const auto& entry : fs::directory_iterator(scratch.path())) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
