@@ -11,7 +11,6 @@
 #include <random>
 
 #include "ImporterTest.h"
-#include "foundation/Number.h"
 #include "foundation/PropertyList.h"
 #include "importer/GetMetadataForFile.h"
 #include "platform/MDItem.h"
@@ -19,8 +18,10 @@
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer's own count; GCC ships no header for it.
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
+static size_t allocatedBytes() { return __sanitizer_get_current_allocated_bytes(); }
 #else
 #include <malloc.h>
+static size_t allocatedBytes() { return mallinfo2().uordblks; }
 #endif
 
 using namespace ossel;
@@ -31,14 +32,6 @@ namespace {
 
 using ImportFunction = Boolean (*)(void*, CFMutableDictionaryRef, CFStringRef, CFStringRef);
 
-size_t allocatedBytes() {
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return mallinfo2().uordblks;
-#endif
-}
-
 // A modification time well in the past and different for every call, so that
 // the plug-in trusts the file and every change shows in its identity.
 void setOldModificationTime(const std::string& path) {
@@ -48,9 +41,7 @@ void setOldModificationTime(const std::string& path) {
 }
 
 struct KindShape {
-    const char* file;
-    const char* idKey;
-    const char* dataKey;
+    const char *file, *idKey, *dataKey;
     std::vector<const char*> properties;
     const char* clipKey;
 };

@@ -213,9 +213,8 @@ TEST_F(CatalogLookup, TheImportStoresKeywordsAndTextContentOnlyWhenSomethingMatc
         Dictionary attributes;
         ASSERT_TRUE(GetMetadataForFile(nullptr, &attributes, nullptr, clipPath.get()));
         const auto keywords = attributes.objectForKeyAs<Array>(kMDItemKeywords);
-        EXPECT_EQ(keywords ? texts(*keywords) : std::vector<std::string>{},
-                  matching ? std::vector<std::string>{"Bob", "Robert", "Ann", "Lee", "Oslo", "Norway"}
-                           : std::vector<std::string>{});
+        const std::vector<std::string> expected = {"Bob", "Robert", "Ann", "Lee", "Oslo", "Norway"};
+        EXPECT_EQ(keywords ? texts(*keywords) : std::vector<std::string>{}, matching ? expected : std::vector<std::string>{});
         EXPECT_EQ(keywords != nullptr, matching);
         EXPECT_EQ(attributes.containsKey(kMDItemTextContent), matching);
     }
