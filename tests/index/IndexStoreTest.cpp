@@ -4,6 +4,9 @@
 #include <sqlite3.h>
 
 #include "IndexFixture.h"
+#include "foundation/Array.h"
+#include "foundation/Date.h"
+#include "foundation/Number.h"
 #include "index/ClipValues.h"
 #include "index/IndexDatabase.h"
 #include "index/IndexError.h"
@@ -172,7 +175,7 @@ TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort)
                                   {"kMDItemTitle", str("Quay at NIGHT")},
                                   {"kMDItemStarRating", Number::withUnsigned(UINT64_MAX)},
                                   {"kMDItemDurationSeconds", Number::withInt(-3)},
-                                  {"kMDItemContentCreationDate", utc(2001, 1, 1, 0, 0, 1)}});
+                                  {"kMDItemContentCreationDate", Date::withTimeIntervalSinceReferenceDate(1)}});
     const std::string encoded = encodeClipValues(*attributes);
     const auto values = ClipValues::split(encoded);
     ASSERT_TRUE(values);
