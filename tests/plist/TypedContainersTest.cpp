@@ -167,10 +167,7 @@ TEST_F(TypedContainers, UnreadableTypedStringsGiveNothingAndLogOnlyForABadBody) 
     list->addString(str("@timecode:bad"));
     list->addString(str("@nobody"));
     list->addString(str("ok"));
-    EXPECT_FALSE(list->valueAtIndex(3));
-    EXPECT_FALSE(list->valueAtIndex(UINT32_MAX));
-    EXPECT_FALSE(list->valueAtIndex(0));
-    EXPECT_FALSE(list->valueAtIndex(1));
+    for (const uint32_t index : {3u, UINT32_MAX, 0u, 1u}) EXPECT_FALSE(list->valueAtIndex(index)) << index;
     EXPECT_EQ(takeLog().size(), 1u);
     // The enumerator's snapshot leaves out what decodes to nothing.
     const auto values = list->valueEnumerator();
