@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +16,7 @@
 
 #include "HostFixture.h"
 #include "support/Cases.h"
+#include "support/SpecialFiles.h"
 
 using namespace ossel::testing;
 
@@ -41,12 +41,6 @@ std::vector<Record> recordsOf(const RunResult& result) {
         records.push_back({match[1], match[2] == "true", match[4]});
     }
     return records;
-}
-
-size_t countOf(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
 }
 
 // The strict JSON reader of tests/data, run on the files given.
@@ -83,19 +77,15 @@ TEST_F(Host, WorkerFailuresCostOneFileEach) {
         const RunResult result{std::stoi(fileContent(scratch_ / ("status" + j))), fileContent(scratch_ / ("out" + j)),
                                fileContent(scratch_ / ("err" + j))};
         EXPECT_EQ(result.status, 1);
-        const auto records = recordsOf(result);
-        std::vector<std::string> paths;
+        std::vector<std::string> paths, expectedPaths;
         std::map<std::string, std::string> errors;
-        for (const auto& record : records) {
+        for (const auto& record : recordsOf(result)) {
             paths.push_back(record.path);
             if (!record.imported) errors[record.path] = record.error;
         }
-        std::vector<std::string> expectedPaths;
         for (const auto& c : cases) {
             expectedPaths.push_back(c[0]);
-            if (c[1] != "-") {
-                EXPECT_TRUE(errors[c[0]].starts_with(c[1])) << c.where << ": " << errors[c[0]];
-            }
+            EXPECT_TRUE(c[1] == "-" || errors[c[0]].starts_with(c[1])) << c.where << ": " << errors[c[0]];
         }
         EXPECT_EQ(paths, expectedPaths);
         // Each worker that was reading the catalog when it crashed costs one clip; after that nobody reads it.
@@ -105,7 +95,9 @@ TEST_F(Host, WorkerFailuresCostOneFileEach) {
         EXPECT_GE(catalogFailures, 1u);
         EXPECT_LE(catalogFailures, static_cast<size_t>(jobs));
         EXPECT_EQ(errors.size(), 4 + catalogFailures) << result.out;
-        EXPECT_EQ(countOf(result.err, "People 2.xml: treated as unreadable for the rest of the run"), 1u) << result.err;
+        const std::string unreadable = "People 2.xml: treated as unreadable for the rest of the run";
+        const size_t first = result.err.find(unreadable);
+        EXPECT_TRUE(first != std::string::npos && first == result.err.rfind(unreadable)) << result.err;
         // The failures file holds exactly the failure records of the output.
         std::string failureLines;
         for (const auto& line : result.outLines()) {
@@ -120,19 +112,14 @@ TEST_F(Host, WorkerFailuresCostOneFileEach) {
 // program replaces, truncates or removes during the walk handled as they are then.
 TEST_F(Host, WalkSkipsOrFailsEveryKindOfFile) {
     const fs::path dir = scratch_ / "kinds";
-    writeClip("kinds/good.plist");
-    writeClip("kinds/trouble-sabotage.plist");
-    for (const char* victim : {"victim-fifo.plist", "victim-truncated.plist", "victim-vanished.plist"}) {
-        writeClip(fs::path("kinds") / victim);
+    for (const char* clip : {"good.plist", "trouble-sabotage.plist", "victim-fifo.plist", "victim-truncated.plist",
+                             "victim-vanished.plist"}) {
+        writeClip(dir / clip);
     }
     writeFile("kinds/huge.plist", std::string(2 << 20, ' '));
     fs::create_directories(scratch_ / "elsewhere");
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (dir / "socket").c_str());
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    detail::fifo(dir / "fifo", 0);
+    detail::socket(dir / "socket", 0);
     const std::pair<const char*, const char*> links[] = {
         {"link-to-clip", "good.plist"}, {"link-to-directory", "../elsewhere"}, {"loop-a", "loop-b"},
         {"loop-b", "loop-a"}, {"dangling", "nowhere"}, {"zero", "/dev/zero"}, {"urandom", "/dev/urandom"}};
@@ -153,7 +140,6 @@ TEST_F(Host, WalkSkipsOrFailsEveryKindOfFile) {
     const RunResult result =
         shell("OSSEL_MAX_FILE_MIB=1 timeout 30 \"$HOST\" -g " + quote(kTroubleBundle) + " --json -j 1 -r kinds",
               scratch_);
-    ::close(sock);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(result.status, 1) << result.err;
 
