@@ -147,15 +147,17 @@ size_t utf16Length(std::string_view text) {
     return units;
 }
 
-std::string fold(std::string_view text, unsigned options) {
-    // ASCII has no marks and no compatibility forms: only its case folds.
-    if (isAscii(text)) {
-        std::string out(text);
-        if (options & kFoldCase) {
-            for (char& c : out) c = static_cast<char>(asciiLower(static_cast<unsigned char>(c)));
-        }
-        return out;
-    }
+namespace {
+
+// ASCII has no marks and no compatibility forms: only its case folds.
+void appendAsciiFolded(std::string& out, std::string_view ascii, unsigned options) {
+    const size_t start = out.size();
+    out += ascii;
+    if (!(options & kFoldCase)) return;
+    for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(asciiLower(static_cast<unsigned char>(out[i])));
+}
+
+void appendMapped(std::string& out, std::string_view text, unsigned options) {
     const std::string valid = sanitizedUtf8(text);
     int flags = UTF8PROC_STABLE | UTF8PROC_COMPOSE;
     if (options & kFoldCase) flags |= UTF8PROC_CASEFOLD;
@@ -167,8 +169,42 @@ std::string fold(std::string_view text, unsigned options) {
                      &mapped, static_cast<utf8proc_option_t>(flags));
     const std::unique_ptr<utf8proc_uint8_t, FreeDeleter> owner(mapped);
     // Only an allocation failure is left once the input is valid; the text then compares as it stands.
-    if (length < 0) return valid;
-    return std::string(reinterpret_cast<const char*>(mapped), static_cast<size_t>(length));
+    if (length < 0) {
+        out += valid;
+        return;
+    }
+    out.append(reinterpret_cast<const char*>(mapped), static_cast<size_t>(length));
+}
+
+// Runs of ASCII at least this long end a stretch that goes through utf8proc.
+constexpr size_t kAsciiRun = 16;
+
+}  // namespace
+
+std::string fold(std::string_view text, unsigned options) {
+    // Most texts are ASCII but for a few accented letters, and only the stretches
+    // around those go through utf8proc. A stretch begins with the character before
+    // them, the base their marks may join, and ends before a run of ASCII: since no
+    // character joins with or moves past an ASCII character that follows it, the
+    // stretches fold as the whole text would. A stretch takes in short runs of ASCII
+    // (the spaces between the words of another script), so that a text in one is
+    // mapped in one piece.
+    std::string out;
+    out.reserve(text.size());
+    const auto isAsciiAt = [&](size_t i) { return static_cast<unsigned char>(text[i]) < 0x80; };
+    for (size_t done = 0; done < text.size();) {
+        size_t first = done;
+        while (first < text.size() && isAsciiAt(first)) ++first;
+        const size_t start = first > done && first < text.size() ? first - 1 : first;
+        appendAsciiFolded(out, text.substr(done, start - done), options);
+        if (start == text.size()) break;
+        size_t end = first, run = 0;
+        for (; end < text.size() && run < kAsciiRun; ++end) run = isAsciiAt(end) ? run + 1 : 0;
+        if (run == kAsciiRun) end -= run;
+        appendMapped(out, text.substr(start, end - start), options);
+        done = end;
+    }
+    return out;
 }
 
 int compareFolded(std::string_view a, std::string_view b) {

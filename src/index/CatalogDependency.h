@@ -13,6 +13,8 @@ namespace ossel {
 struct CatalogDependency {
     std::string path;
     std::optional<FileIdentity> identity;  // nothing: there was no such file
+
+    bool operator==(const CatalogDependency&) const = default;
 };
 
 }  // namespace ossel

@@ -24,6 +24,9 @@ namespace {
 // ClipValues.h), compared where they lie once the word index has narrowed the
 // files down wherever a pattern lets it; `numbers` holds the numbers and dates
 // among them again, one a row, for their index to serve comparisons.
+// A file's `dependencies` is the set of catalog states its import depended on,
+// a row of `dependency_sets` that lists their ids in `catalogs`: the clips of a
+// folder share one set, so a file holds a number, not a row per catalog.
 constexpr std::string_view kSchema = R"sql(
 CREATE TABLE files (
     id INTEGER PRIMARY KEY,
@@ -31,7 +34,8 @@ CREATE TABLE files (
     status INTEGER NOT NULL,
     retry_every_run INTEGER NOT NULL DEFAULT 0,
     device INTEGER, inode INTEGER, size INTEGER, modified INTEGER, changed INTEGER,
-    cause TEXT
+    cause TEXT,
+    dependencies INTEGER
 );
 CREATE TABLE listings (file INTEGER PRIMARY KEY, attributes BLOB NOT NULL);
 CREATE TABLE names (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
@@ -45,12 +49,7 @@ CREATE TABLE catalogs (
     device INTEGER, inode INTEGER, size INTEGER, modified INTEGER, changed INTEGER,
     UNIQUE (path, present, device, inode, size, modified, changed)
 );
-CREATE TABLE dependencies (
-    file INTEGER NOT NULL,
-    catalog INTEGER NOT NULL,
-    PRIMARY KEY (file, catalog)
-) WITHOUT ROWID;
-CREATE INDEX dependencies_catalog ON dependencies (catalog);
+CREATE TABLE dependency_sets (id INTEGER PRIMARY KEY, catalogs TEXT NOT NULL UNIQUE);
 CREATE INDEX numbers_value ON numbers (name, kind, num);
 )sql";
 

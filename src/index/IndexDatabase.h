@@ -18,7 +18,7 @@ public:
 
     // "OSSL" in the database header, so that `file` and other programs can tell an index apart.
     static constexpr int32_t kApplicationId = 0x4F53534C;
-    static constexpr int32_t kSchemaVersion = 3;
+    static constexpr int32_t kSchemaVersion = 4;
 
     IndexDatabase(const std::string& path, Access access);
     ~IndexDatabase();

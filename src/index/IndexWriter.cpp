@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <cstdint>
 #include <variant>
@@ -51,18 +55,81 @@ std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
+// Copies the log into the database on a thread of its own, with a connection
+// of its own, while the writer goes on: a checkpoint waits for the disk twice,
+// and the writer, which stores every file, would wait with it. Once the thread
+// has copied a long log, the writer copies the few pages it committed meanwhile
+// itself, between two transactions, so that the next one writes the log from
+// its beginning again instead of making it ever longer.
+class IndexWriter::Checkpointer {
+public:
+    explicit Checkpointer(const std::string& path)
+        : db_(path, IndexDatabase::Access::readWrite), thread_([this] { loop(); }) {}
+    ~Checkpointer() {
+        setState(State::stopping);
+        thread_.join();
+    }
+
+    // Called by SQLite on the writer's connection after each commit.
+    static int onCommit(void* self, sqlite3* writer, const char*, int pagesInLog) {
+        auto& checkpointer = *static_cast<Checkpointer*>(self);
+        std::unique_lock lock(checkpointer.mutex_);
+        if (checkpointer.state_ == State::copied) {
+            checkpointer.state_ = State::idle;
+            lock.unlock();
+            sqlite3_wal_checkpoint_v2(writer, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        } else if (checkpointer.state_ == State::idle && pagesInLog >= kPagesBeforeCheckpoint) {
+            lock.unlock();
+            checkpointer.setState(State::copying);
+        }
+        return SQLITE_OK;
+    }
+
+private:
+    // 40 MB of 16 KiB pages.
+    static constexpr int kPagesBeforeCheckpoint = 2500;
+    enum class State { idle, copying, copied, stopping };
+
+    void setState(State state) {
+        {
+            const std::lock_guard lock(mutex_);
+            state_ = state;
+        }
+        wake_.notify_one();
+    }
+
+    void loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return state_ == State::copying || state_ == State::stopping; });
+            if (state_ == State::stopping) return;
+            lock.unlock();
+            // Passive: it copies what no reader still needs and never blocks the writer.
+            // A checkpoint that fails leaves the log longer, and the next one copies it.
+            sqlite3_wal_checkpoint_v2(db_.handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            lock.lock();
+            if (state_ == State::copying) state_ = State::copied;
+        }
+    }
+
+    IndexDatabase db_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    State state_ = State::idle;
+    std::thread thread_;
+};
+
 struct IndexWriter::Statements {
     explicit Statements(sqlite3* db)
         : insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
-                         "cause) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                         "cause, dependencies) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           updateFile(db, "UPDATE files SET status = ?2, retry_every_run = ?3, device = ?4, inode = ?5, size = ?6, "
-                         "modified = ?7, changed = ?8, cause = ?9 WHERE id = ?1"),
+                         "modified = ?7, changed = ?8, cause = ?9, dependencies = ?10 WHERE id = ?1"),
           deleteFile(db, "DELETE FROM files WHERE id = ?"),
           deleteListing(db, "DELETE FROM listings WHERE file = ?"),
           deleteValues(db, "DELETE FROM attributes WHERE file = ?"),
           deleteNumbers(db, "DELETE FROM numbers WHERE id >= ? AND id < ?"),
           deleteWords(db, "DELETE FROM words WHERE rowid = ?"),
-          deleteDependencies(db, "DELETE FROM dependencies WHERE file = ?"),
           insertValues(db, "INSERT INTO attributes (file, vals) VALUES (?, ?)"),
           insertNumber(db, "INSERT INTO numbers (id, name, kind, num) VALUES (?, ?, ?, ?)"),
           insertListing(db, "INSERT INTO listings (file, attributes) VALUES (?, ?)"),
@@ -72,13 +139,13 @@ struct IndexWriter::Statements {
                             "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"),
           findCatalog(db, "SELECT id FROM catalogs WHERE path = ? AND present = ? AND device = ? AND inode = ? "
                           "AND size = ? AND modified = ? AND changed = ?"),
-          insertDependency(db, "INSERT OR IGNORE INTO dependencies (file, catalog) VALUES (?, ?)"),
+          insertSet(db, "INSERT INTO dependency_sets (catalogs) VALUES (?)"),
           pathOf(db, "SELECT path FROM files WHERE id = ?"),
           pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
 
-    Statement insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteNumbers,
-        deleteWords, deleteDependencies, insertValues, insertNumber, insertListing, insertWords, insertName,
-        insertCatalog, findCatalog, insertDependency, pathOf, pathsBelow;
+    Statement insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteNumbers, deleteWords,
+        insertValues, insertNumber, insertListing, insertWords, insertName, insertCatalog, findCatalog, insertSet,
+        pathOf, pathsBelow;
 };
 
 IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLock(path)) {
@@ -86,22 +153,16 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         db_ = std::make_unique<IndexDatabase>(path, IndexDatabase::Access::readWrite);
         // In WAL mode NORMAL loses no committed batch to a crash of the process, only
         // possibly the last ones to a power cut, and saves a sync per commit.
-        // A checkpoint copies the log into the database and syncs: every 40 MB of log (of 16 KiB pages), not 4.
-        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 2500");
+        db_->exec("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -65536");
+        checkpointer_ = std::make_unique<Checkpointer>(path);
+        sqlite3_wal_hook(db_->handle(), &Checkpointer::onCommit, checkpointer_.get());
         statements_ = std::make_unique<Statements>(db_->handle());
         Statement names(db_->handle(), "SELECT id, name FROM names");
         while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
-        Statement count(db_->handle(), "SELECT count(*) FROM files");
-        stored_.reserve(count.step() ? static_cast<size_t>(count.columnInt(0)) : 0);
-        Statement files(db_->handle(),
-                        "SELECT path, id, retry_every_run, device, inode, size, modified, changed FROM files");
-        while (files.step()) {
-            const Stored file{files.columnInt(1), files.columnInt(2) != 0, columnIdentity(files, 3)};
-            stored_.emplace(files.columnBytes(0), file);
-        }
-        findStaleFiles();
+        readStoredFiles();
     } catch (...) {
         statements_.reset();
+        checkpointer_.reset();
         db_.reset();
         ::close(lockDescriptor_);
         throw;
@@ -111,32 +172,66 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
 IndexWriter::~IndexWriter() {
     if (inTransaction_) sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
     statements_.reset();
+    checkpointer_.reset();
     db_.reset();
     ::close(lockDescriptor_);
 }
 
-void IndexWriter::findStaleFiles() {
-    // Catalog states no stored file refers to any more would only cost a stat each run.
-    db_->exec("DELETE FROM catalogs WHERE id NOT IN (SELECT catalog FROM dependencies)");
+void IndexWriter::readStoredFiles() {
+    // Sets and catalog states no stored file refers to any more would only cost a stat each run.
+    db_->exec("DELETE FROM dependency_sets WHERE id NOT IN "
+              "(SELECT dependencies FROM files WHERE dependencies IS NOT NULL)");
+    std::unordered_map<int64_t, std::vector<int64_t>> sets;
+    std::unordered_set<int64_t> named;
+    Statement setRows(db_->handle(), "SELECT id, catalogs FROM dependency_sets");
+    while (setRows.step()) {
+        const std::string_view list = setRows.columnBytes(1);
+        std::vector<int64_t>& catalogs = sets[setRows.columnInt(0)];
+        for (const char* at = list.data(); at < list.data() + list.size(); ++at) {
+            int64_t catalog = 0;
+            at = std::from_chars(at, list.data() + list.size(), catalog).ptr;
+            catalogs.push_back(catalog);
+            named.insert(catalog);
+        }
+        setIds_.emplace(list, setRows.columnInt(0));
+    }
+
+    // A catalog changed when it appeared, went, or is another file now; each path is examined once.
     std::unordered_map<std::string, std::optional<FileIdentity>> current;
-    std::vector<int64_t> changed;
+    std::unordered_set<int64_t> changed;
+    std::vector<int64_t> unnamed;
     Statement catalogs(db_->handle(),
                        "SELECT id, path, present, device, inode, size, modified, changed FROM catalogs");
     while (catalogs.step()) {
+        const int64_t id = catalogs.columnInt(0);
+        if (!named.contains(id)) {
+            unnamed.push_back(id);
+            continue;
+        }
         const std::string path(catalogs.columnBytes(1));
         auto found = current.find(path);
         if (found == current.end()) found = current.emplace(path, fileIdentityAtPath(path)).first;
         const bool present = catalogs.columnInt(2) != 0;
         const auto recorded = columnIdentity(catalogs, 3);
-        if (present != found->second.has_value() || (present && recorded != found->second)) {
-            changed.push_back(catalogs.columnInt(0));
+        if (present != found->second.has_value() || (present && recorded != found->second)) changed.insert(id);
+    }
+    Statement forget(db_->handle(), "DELETE FROM catalogs WHERE id = ?");
+    for (const int64_t id : unnamed) forget.bind(1, id).run();
+    std::unordered_set<int64_t> staleSets;
+    for (const auto& [set, members] : sets) {
+        if (std::any_of(members.begin(), members.end(), [&](int64_t id) { return changed.contains(id); })) {
+            staleSets.insert(set);
         }
     }
-    Statement dependents(db_->handle(), "SELECT file FROM dependencies WHERE catalog = ?");
-    for (const int64_t catalog : changed) {
-        dependents.bind(1, catalog);
-        while (dependents.step()) stale_.insert(dependents.columnInt(0));
-        dependents.reset();
+
+    Statement count(db_->handle(), "SELECT count(*) FROM files");
+    stored_.reserve(count.step() ? static_cast<size_t>(count.columnInt(0)) : 0);
+    Statement files(db_->handle(), "SELECT path, id, retry_every_run, device, inode, size, modified, changed, "
+                                   "dependencies FROM files");
+    while (files.step()) {
+        const Stored file{files.columnInt(1), files.columnInt(2) != 0, columnIdentity(files, 3)};
+        stored_.emplace(files.columnBytes(0), file);
+        if (staleSets.contains(files.columnInt(8))) stale_.insert(file.id);
     }
 }
 
@@ -192,7 +287,8 @@ bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {
 
 std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& path, int status,
                                                              const std::optional<FileIdentity>& identity,
-                                                             bool retryEveryRun, const std::string* cause) {
+                                                             bool retryEveryRun, const std::string* cause,
+                                                             std::optional<int64_t> dependencies) {
     beginIfNeeded();
     const std::optional<int64_t> existing = fileId(path);
     Statement& write = existing ? statements_->updateFile : statements_->insertFile;
@@ -204,6 +300,7 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
     write.bind(2, static_cast<int64_t>(status)).bind(3, static_cast<int64_t>(retryEveryRun));
     bindIdentity(write, 4, identity);
     cause ? write.bindText(9, *cause) : write.bindNull(9);
+    dependencies ? write.bind(10, *dependencies) : write.bindNull(10);
     write.run();
 
     const int64_t id = existing ? *existing : sqlite3_last_insert_rowid(db_->handle());
@@ -216,8 +313,7 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
 
 void IndexWriter::clearContents(int64_t file) {
     statements_->deleteNumbers.bind(1, firstRowOf(file)).bind(2, firstRowOf(file + 1)).run();
-    for (Statement* statement : {&statements_->deleteListing, &statements_->deleteValues, &statements_->deleteWords,
-                                 &statements_->deleteDependencies}) {
+    for (Statement* statement : {&statements_->deleteListing, &statements_->deleteValues, &statements_->deleteWords}) {
         statement->bind(1, file).run();
     }
 }
@@ -233,7 +329,8 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
 IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
                                            std::string_view archive, const ClipValues& values,
                                            const std::vector<CatalogDependency>& dependencies) {
-    const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr);
+    const auto [file, change] =
+        fileRow(path, static_cast<int>(StoredStatus::clip), identity, false, nullptr, dependencySet(dependencies));
     statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
     statements_->insertValues.bind(1, file).bindBlob(2, values.values).run();
     Statement& insert = statements_->insertNumber;
@@ -250,14 +347,27 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
         insert.run();
     }
     if (!values.words.empty()) statements_->insertWords.bind(1, file).bindText(2, values.words).run();
-    storeDependencies(file, dependencies);
     return change;
 }
 
-void IndexWriter::storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies) {
-    for (const auto& dependency : dependencies) {
-        statements_->insertDependency.bind(1, file).bind(2, catalogId(dependency)).run();
+std::optional<int64_t> IndexWriter::dependencySet(const std::vector<CatalogDependency>& dependencies) {
+    if (dependencies.empty()) return std::nullopt;
+    // Clips one after the other mostly lie in one folder and depend on the same catalogs.
+    if (dependencies == lastDependencies_) return lastSet_;
+    std::vector<int64_t> catalogs;
+    for (const auto& dependency : dependencies) catalogs.push_back(catalogId(dependency));
+    std::sort(catalogs.begin(), catalogs.end());
+    catalogs.erase(std::unique(catalogs.begin(), catalogs.end()), catalogs.end());
+    std::string list;
+    for (const int64_t catalog : catalogs) list += (list.empty() ? "" : " ") + std::to_string(catalog);
+    auto found = setIds_.find(list);
+    if (found == setIds_.end()) {
+        statements_->insertSet.bindText(1, list).run();
+        found = setIds_.emplace(std::move(list), sqlite3_last_insert_rowid(db_->handle())).first;
     }
+    lastDependencies_ = dependencies;
+    lastSet_ = found->second;
+    return lastSet_;
 }
 
 int64_t IndexWriter::nameId(std::string_view name) {
@@ -293,15 +403,15 @@ int64_t IndexWriter::catalogId(const CatalogDependency& dependency) {
 }
 
 IndexWriter::Change IndexWriter::storeSkipped(const std::string& path, const FileIdentity& identity) {
-    return fileRow(path, static_cast<int>(StoredStatus::skipped), identity, false, nullptr).second;
+    return fileRow(path, static_cast<int>(StoredStatus::skipped), identity, false, nullptr, std::nullopt).second;
 }
 
 IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std::optional<FileIdentity>& identity,
                                               const std::string& cause, bool retryEveryRun,
                                               const std::vector<CatalogDependency>& dependencies) {
-    const auto [file, change] = fileRow(path, static_cast<int>(StoredStatus::failed), identity, retryEveryRun, &cause);
-    storeDependencies(file, dependencies);
-    return change;
+    return fileRow(path, static_cast<int>(StoredStatus::failed), identity, retryEveryRun, &cause,
+                   dependencySet(dependencies))
+        .second;
 }
 
 std::optional<int64_t> IndexWriter::fileId(const std::string& path) const {

@@ -43,6 +43,7 @@ public:
     // failure retried on every run, and not matched against a catalog that
     // has changed (or appeared) since. Catalogs are examined when the writer opens.
     bool isCurrent(const std::string& path, const FileIdentity& identity);
+    bool holds(const std::string& path) const { return stored_.contains(path); }
 
     // Stored files to import again wherever they are, in byte order: those
     // whose catalogs changed, and failures retried on every run.
@@ -74,20 +75,26 @@ public:
 
 private:
     struct Statements;
+    class Checkpointer;
 
     void beginIfNeeded();
     std::optional<int64_t> fileId(const std::string& path) const;
     // The file's row, created or emptied of everything a previous import left.
     std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
-                                       bool retryEveryRun, const std::string* cause);
+                                       bool retryEveryRun, const std::string* cause,
+                                       std::optional<int64_t> dependencies);
     void clearContents(int64_t file);
-    void storeDependencies(int64_t file, const std::vector<CatalogDependency>& dependencies);
+    // The id of the set of these catalog states, made when new; nothing for none.
+    std::optional<int64_t> dependencySet(const std::vector<CatalogDependency>& dependencies);
     int64_t nameId(std::string_view name);
     int64_t catalogId(const CatalogDependency& dependency);
-    void findStaleFiles();
+    // Reads the stored files, notes those whose catalogs changed, and forgets
+    // the catalog states no file depends on any more.
+    void readStoredFiles();
 
     int lockDescriptor_ = -1;
     std::unique_ptr<IndexDatabase> db_;
+    std::unique_ptr<Checkpointer> checkpointer_;
     std::unique_ptr<Statements> statements_;
     bool inTransaction_ = false;
     std::chrono::steady_clock::time_point batchStart_;
@@ -105,6 +112,9 @@ private:
     };
     std::unordered_map<std::string, Stored> stored_;
     std::unordered_map<std::string, int64_t> catalogIds_;
+    std::unordered_map<std::string, int64_t> setIds_;  // by the catalog ids they list
+    std::vector<CatalogDependency> lastDependencies_;
+    std::optional<int64_t> lastSet_;
     // Files matched against catalogs that have changed since.
     std::unordered_set<int64_t> stale_;
 };

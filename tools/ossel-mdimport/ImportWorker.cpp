@@ -184,6 +184,8 @@ private:
     void importFile(const std::string& path) {
         attributes_->removeAllObjects();
         const Ref<String> fullPath = str(paths_.of(path));
+        const std::optional<FileIdentity> identity =
+            settings_.carryAttributes ? fileIdentityAtPath(fullPath->utf8()) : std::nullopt;
         std::optional<double> seconds;
         bool imported = false;
         if (settings_.timings) {
@@ -220,6 +222,7 @@ private:
             writer.putText({});
         }
         putDependencies(writer);
+        writer.putIdentity(identity);
         writer.end();
         send();
     }
@@ -230,12 +233,11 @@ private:
         writer.putU32(static_cast<uint32_t>(dependencies.size()));
         for (const auto& dependency : dependencies) {
             writer.putText(dependency.path ? dependency.path : "");
-            writer.putU8(dependency.exists ? 1 : 0);
-            writer.putU64(dependency.device);
-            writer.putU64(dependency.inode);
-            writer.putI64(dependency.size);
-            writer.putI64(dependency.modifiedNanoseconds);
-            writer.putI64(dependency.changedNanoseconds);
+            writer.putIdentity(dependency.exists ? std::optional(FileIdentity{dependency.device, dependency.inode,
+                                                                              dependency.size,
+                                                                              dependency.modifiedNanoseconds,
+                                                                              dependency.changedNanoseconds})
+                                                 : std::nullopt);
         }
     }
 

@@ -94,9 +94,15 @@ std::vector<std::string> IndexRun::inputsWithRevisits() {
 bool IndexRun::wanted(const std::string& path) {
     // Inputs that overlap name some files twice: each is imported and counted once.
     if (!found_.insert(path).second) return false;
-    const std::optional<FileIdentity> identity = fileIdentityAtPath(path);
+    // A file the index does not hold is imported whatever it is: its worker tells
+    // what it found, which spares a first run a stat of every file here.
+    std::optional<FileIdentity> identity;
     bool current = false;
-    store([&] { current = identity && writer_->isCurrent(path, *identity); });
+    store([&] {
+        if (!writer_->holds(path)) return;
+        identity = fileIdentityAtPath(path);
+        current = identity && writer_->isCurrent(path, *identity);
+    });
     if (current) {
         ++counts_.unchanged;
         progress_.fileDone();
@@ -126,7 +132,9 @@ void IndexRun::imported(const std::string& path, const FileResult& result) {
     }
     progress_.fileDone();
     // A zero identity matches no file: one that could not be examined is read again next time.
-    const FileIdentity identity = pending && pending->identity ? *pending->identity : FileIdentity{};
+    const FileIdentity identity = result.identity ? *result.identity
+                                  : pending && pending->identity ? *pending->identity
+                                                                 : FileIdentity{};
     store([&] {
         count(writer_->storeClip(path, identity, result.attributesArchive, *values, result.dependencies));
     });
@@ -137,8 +145,9 @@ void IndexRun::skipped(const std::string& path, const std::string& reason) {
     progress_.fileDone();
     const std::optional<Pending> pending = takePending(path);
     // What the walk skipped (a FIFO, a dangling link) is no file the index keeps.
-    if (!pending || !pending->identity) return;
-    store([&] { count(writer_->storeSkipped(path, *pending->identity)); });
+    if (!pending) return;
+    const std::optional<FileIdentity> identity = pending->identity ? pending->identity : fileIdentityAtPath(path);
+    if (identity) store([&] { count(writer_->storeSkipped(path, *identity)); });
 }
 
 void IndexRun::failed(const std::string& path, const std::string& reason, FailureKind kind) {
@@ -147,7 +156,7 @@ void IndexRun::failed(const std::string& path, const std::string& reason, Failur
     progress_.fileDone();
     std::optional<FileIdentity> identity;
     if (const std::optional<Pending> pending = takePending(path)) {
-        identity = pending->identity;
+        identity = pending->identity ? pending->identity : fileIdentityAtPath(path);
     } else {
         // The walk's own failures: a directory it could not read, or a file that is not there.
         struct stat info {};

@@ -47,7 +47,8 @@ private:
     struct Counts {
         uint64_t added = 0, updated = 0, removed = 0, unchanged = 0, failed = 0;
     };
-    // A file on its way through a worker, with its identity from before the import.
+    // A file on its way through a worker, with its identity from before the import
+    // when the index held it (a new file's comes with its result).
     struct Pending {
         std::string path;
         std::optional<FileIdentity> identity;

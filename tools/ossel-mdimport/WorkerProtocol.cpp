@@ -58,6 +58,16 @@ void MessageWriter::putText(std::string_view text) {
     out_.append(text);
 }
 
+void MessageWriter::putIdentity(const std::optional<FileIdentity>& identity) {
+    const FileIdentity fields = identity.value_or(FileIdentity{});
+    putU8(identity ? 1 : 0);
+    putU64(fields.device);
+    putU64(fields.inode);
+    putI64(fields.size);
+    putI64(fields.modifiedNanoseconds);
+    putI64(fields.changedNanoseconds);
+}
+
 size_t MessageWriter::beginText() {
     putU32(0);
     return out_.size();
@@ -85,6 +95,17 @@ std::string_view MessageReader::text() {
     return text;
 }
 
+std::optional<FileIdentity> MessageReader::identity() {
+    const bool exists = u8() != 0;
+    FileIdentity identity;
+    identity.device = u64();
+    identity.inode = u64();
+    identity.size = i64();
+    identity.modifiedNanoseconds = i64();
+    identity.changedNanoseconds = i64();
+    return exists ? std::optional(identity) : std::nullopt;
+}
+
 std::optional<FileResult> MessageReader::result() {
     FileResult result;
     const uint8_t outcome = u8();
@@ -97,16 +118,10 @@ std::optional<FileResult> MessageReader::result() {
     for (uint32_t i = 0; ok_ && i < count; ++i) {
         CatalogDependency dependency;
         dependency.path = std::string(text());
-        const bool exists = u8() != 0;
-        FileIdentity identity;
-        identity.device = u64();
-        identity.inode = u64();
-        identity.size = i64();
-        identity.modifiedNanoseconds = i64();
-        identity.changedNanoseconds = i64();
-        if (exists) dependency.identity = identity;
+        dependency.identity = identity();
         result.dependencies.push_back(std::move(dependency));
     }
+    result.identity = identity();
     if (!ok_ || !rest_.empty()) return std::nullopt;
     return result;
 }

@@ -50,8 +50,8 @@ enum class MessageKind : uint8_t {
     ready = 'H',              // u8 loaded, text: why the bundle did not load
     catalogRead = 'C',        // text: the catalog the worker is about to read for the file in hand
     result = 'R',             // the file in hand is done: u8 outcome, text record or reason, text attribute
-                              // archive, text attribute values, u32 count and that many catalog dependencies
-                              // (see FileResult)
+                              // archive, text attribute values, u32 count and that many catalog dependencies,
+                              // the file's identity (see FileResult)
 };
 
 enum class FileOutcome : uint8_t {
@@ -69,6 +69,9 @@ struct FileResult {
     std::string_view attributesArchive;
     std::string_view attributeValues;  // see ClipValues.h
     std::vector<CatalogDependency> dependencies;  // when the host asked and the plug-in tells
+    // When the host asked for attributes: the file as the worker found it just before
+    // the import, so that the host need not examine a file it has never stored.
+    std::optional<FileIdentity> identity;
 };
 
 enum class RecordFormat : uint8_t { none, listing, json };
@@ -98,6 +101,7 @@ public:
     void putI64(int64_t value) { putRaw(&value, sizeof value); }
     void putDouble(double value) { putRaw(&value, sizeof value); }
     void putText(std::string_view text);
+    void putIdentity(const std::optional<FileIdentity>& identity);
     // A text rendered straight into the buffer: beginText, append to buffer(), endText.
     size_t beginText();
     void endText(size_t mark);
@@ -120,6 +124,7 @@ public:
     int64_t i64() { return raw<int64_t>(); }
     double f64() { return raw<double>(); }
     std::string_view text();
+    std::optional<FileIdentity> identity();
     bool ok() const { return ok_; }
 
     std::optional<FileResult> result();
