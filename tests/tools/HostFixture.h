@@ -7,7 +7,6 @@
 #include <spawn.h>
 #include <unistd.h>
 
-#include <string_view>
 
 #include "support/Run.h"
 
@@ -47,22 +46,16 @@ protected:
     // to `outFd` and standard error to /dev/null.
     pid_t spawnHost(std::vector<std::string> arguments, int outFd) const {
         arguments.insert(arguments.begin(), kHost);
-        std::vector<std::string> environment{"HOME=" + (scratch_ / "home").string()};
-        for (char** e = environ; *e; ++e) {
-            if (!std::string_view(*e).starts_with("HOME=")) environment.push_back(*e);
-        }
-        const auto pointers = [](std::vector<std::string>& texts) {
-            std::vector<char*> out;
-            for (auto& text : texts) out.push_back(text.data());
-            out.push_back(nullptr);
-            return out;
-        };
+        std::vector<char*> argv;
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const ScopedEnv home("HOME", (scratch_ / "home").string());
         pid_t pid = -1;
-        posix_spawn(&pid, kHost.c_str(), &actions, nullptr, pointers(arguments).data(), pointers(environment).data());
+        posix_spawn(&pid, kHost.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         return pid;
     }
