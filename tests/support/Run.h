@@ -2,9 +2,9 @@
 // A command line run through the shell to its end, with what it wrote on
 // standard output and standard error and how it ended.
 
-#include <stdio.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
