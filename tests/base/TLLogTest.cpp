@@ -1,16 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
-#include <vector>
 
 #include "base/TLEquals.h"
-#include "base/TLLog.h"
 #include "foundation/Array.h"
 #include "foundation/Number.h"
-#include "foundation/String.h"
-#include "foundation/StringTable.h"
-#include "ids/TLDVClipSequenceId.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;

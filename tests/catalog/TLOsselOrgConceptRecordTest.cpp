@@ -4,7 +4,6 @@
 
 #include "catalog/TLOsselPeople.h"
 #include "catalog/TLOsselPlace.h"
-#include "foundation/Archiver.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Null.h"
 #include "foundation/Number.h"

@@ -12,6 +12,7 @@ namespace ossel {
 namespace {
 
 using testing::kRoundingNow;
+using testing::dictionaryOf;
 using testing::TestEnvironment;
 
 class PeopleTest : public TestEnvironment {
@@ -27,12 +28,6 @@ Ref<TLOsselPeople> personNamed(const char* first, const char* last, const char* 
     return people;
 }
 
-Ref<Dictionary> entry(std::initializer_list<std::pair<const char*, Ref<Object>>> items) {
-    auto dictionary = Dictionary::make();
-    for (const auto& [key, value] : items) dictionary->setObject(value, key);
-    return dictionary;
-}
-
 TEST_F(PeopleTest, DisplayNamePrefersNickNameThenFirstAndLast) {
     EXPECT_EQ(personNamed("Ann", "Lee", "Bob")->name(), "Bob");
     EXPECT_EQ(personNamed("Ann", "Lee", "")->name(), "") << "an empty nick name still wins";
@@ -45,10 +40,10 @@ TEST_F(PeopleTest, DisplayNamePrefersNickNameThenFirstAndLast) {
 // What people entries hold beyond the other kinds: the address book id, and
 // values of the wrong kind read as the platform reads them or left out.
 TEST_F(PeopleTest, EntriesCarryTheAddressBookIdAndLastUse) {
-    const auto record = TLOsselPeople::initWithPList(
-        entry({{"peopleId", str("P7")}, {"lastUse", Date::withTimeIntervalSince1970(now_ - 5)}, {"adressBookId", str("AB:7")},
-               {"peopleData", entry({{"firstName", str("Ann")}})}})
-            .get());
+    const auto entry = dictionaryOf({{"peopleId", str("P7")}, {"adressBookId", str("AB:7")},
+                                     {"lastUse", Date::withTimeIntervalSince1970(now_ - 5)},
+                                     {"peopleData", dictionaryOf({{"firstName", str("Ann")}})}});
+    const auto record = TLOsselPeople::initWithPList(entry.get());
     ASSERT_TRUE(record);
     EXPECT_EQ(record->abUniqueId()->utf8(), "AB:7");
     EXPECT_EQ(record->plist()->objectForKey("adressBookId")->description(), "AB:7");
@@ -56,9 +51,9 @@ TEST_F(PeopleTest, EntriesCarryTheAddressBookIdAndLastUse) {
     UserDefaults::standardUserDefaults().setObject(Number::withInt(1), "multiForRecent");
     EXPECT_TRUE(record->isRecent());
 
-    auto odd = TLOsselPeople::initWithPList(entry({{"peopleId", str("P")}, {"isFavorite", str("YES")},
-                                                   {"lastUse", str("yesterday")}, {"adressBookId", Number::withInt(4)}})
-                                                .get());
+    const auto oddEntry = dictionaryOf({{"peopleId", str("P")}, {"isFavorite", str("YES")},
+                                        {"lastUse", str("yesterday")}, {"adressBookId", Number::withInt(4)}});
+    auto odd = TLOsselPeople::initWithPList(oddEntry.get());
     ASSERT_TRUE(odd);
     EXPECT_TRUE(odd->isFavorite());
     EXPECT_FALSE(odd->abUniqueId());
@@ -81,30 +76,23 @@ Ref<ABPerson> personWithEmails(std::initializer_list<const char*> addresses, int
     return person;
 }
 
-TEST_F(PeopleTest, AddressBookValuesArePickedByPrimaryIdentifierElseFirst) {
-    auto people = std::make_shared<TLOsselPeople>(str("P"));
-    people->populateWithAbPersonData(*personWithEmails({"a@x", "b@x", "c@x"}, 1), false);
-    EXPECT_EQ(people->valueForProperty("eMail")->description(), "b@x");
-    people->populateWithAbPersonData(*personWithEmails({"a@x", "b@x"}, -1), false);
-    EXPECT_EQ(people->valueForProperty("eMail")->description(), "a@x") << "no primary: the first address";
-    people->populateWithAbPersonData(*personWithEmails({}, -1), false);
-    EXPECT_FALSE(people->valueForProperty("eMail")) << "an empty multi-value removes the property";
-}
-
-TEST_F(PeopleTest, FillingFromAPersonReplacesOrKeepsOtherPropertiesAndAnnouncesEach) {
+TEST_F(PeopleTest, FillingFromAPersonPicksThePrimaryAddressAndReplacesOrKeepsTheRest) {
     auto people = std::make_shared<TLOsselPeople>(str("P"));
     people->setValueForProperty(str("met in Oslo"), "Notes");
     people->setValueForProperty(str("Bobby"), "nickName");
     int edits = 0;
     const auto token = NotificationCenter::defaultCenter().addObserver(
         "annotationBeingEdited", people.get(), [&](const Notification&) { ++edits; });
-    const auto person = personWithEmails({"a@x"}, 0);
-    people->populateWithAbPersonData(*person, false);
+    people->populateWithAbPersonData(*personWithEmails({"a@x", "b@x", "c@x"}, 1), false);
     EXPECT_EQ(edits, 5) << "one announcement per Address Book property";
+    EXPECT_EQ(people->valueForProperty("eMail")->description(), "b@x");
     EXPECT_EQ(people->valueForProperty("Notes")->description(), "met in Oslo");
     EXPECT_FALSE(people->valueForProperty("nickName")) << "the person has none, so it is removed";
-    people->populateWithAbPersonData(*person, true);
+    people->populateWithAbPersonData(*personWithEmails({"a@x", "b@x"}, -1), true);
+    EXPECT_EQ(people->valueForProperty("eMail")->description(), "a@x") << "no primary: the first address";
     EXPECT_FALSE(people->valueForProperty("Notes"));
+    people->populateWithAbPersonData(*personWithEmails({}, -1), false);
+    EXPECT_FALSE(people->valueForProperty("eMail")) << "an empty multi-value removes the property";
     NotificationCenter::defaultCenter().removeObserver(token);
 }
 

@@ -19,10 +19,6 @@ Ref<DVSystem> ntscLike(int changed = -1, double averageFps = 29.97) {
                           changed != 6);
 }
 
-Ref<DVSystem> customSystem() {
-    return DVSystem::make(str("HD"), str("Custom 1080"), 1080, 1920, 576000, 10, 1500, 25.0, 16.0 / 9.0, 25, false);
-}
-
 Ref<Object> roundTrip(const Object* value) {
     return Decoder::unarchiveObjectWithData(Coder::archivedDataWithRootObject(value));
 }
@@ -90,7 +86,9 @@ TEST(DVSystem, ArchivesNameTheSharedSystemsAndKeepEveryFieldOfOthers) {
     EXPECT_EQ(roundTrip(impostor.get()).get(), DVSystem::system525_60().get());
 
     const auto unnamed = DVSystem::make(nullptr, nullptr, 0xFFFFFFFFu, 0, 0, 0, 0, -1.5, 0.25, 0x80000000u, true);
-    for (const auto& system : {customSystem(), unnamed}) {
+    const auto custom =
+        DVSystem::make(str("HD"), str("Custom 1080"), 1080, 1920, 576000, 10, 1500, 25.0, 16.0 / 9.0, 25, false);
+    for (const auto& system : {custom, unnamed}) {
         const auto back = kindCast<DVSystem>(roundTrip(system.get()));
         ASSERT_TRUE(back);
         EXPECT_TRUE(back->isEqual(system.get()));

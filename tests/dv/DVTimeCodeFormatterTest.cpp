@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <string>
 
-#include "dv/DVSystem.h"
 #include "dv/DVTestSupport.h"
-#include "dv/DVTimeCode.h"
-#include "foundation/String.h"
 #include "foundation/Unicode.h"
 #include "support/Cases.h"
 

@@ -2,14 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <vector>
-
-#include "dv/DVSystem.h"
 #include "dv/DVTestSupport.h"
-#include "foundation/Archiver.h"
 #include "foundation/Format.h"
-#include "foundation/String.h"
 
 namespace ossel {
 namespace {

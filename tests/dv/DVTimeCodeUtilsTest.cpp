@@ -2,14 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdio>
-#include <string>
 
-#include "dv/DVSystem.h"
 #include "dv/DVTestSupport.h"
-#include "dv/DVTimeCode.h"
-#include "foundation/String.h"
 #include "support/Cases.h"
 
 namespace ossel {

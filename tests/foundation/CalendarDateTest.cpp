@@ -6,18 +6,14 @@
 #include <random>
 #include <tuple>
 
-#include "foundation/CalendarDate.h"
 #include "support/Cases.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;
+using ossel::testing::utc;
 using ossel::testing::ZoneScope;
 
 namespace {
-
-double utc(int64_t y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return sinceReferenceDateOf(UtcFields{y, mo, d, h, mi, s});
-}
 
 Ref<TimeZone> zone(const char* name) { return TimeZone::timeZoneWithName(name); }
 

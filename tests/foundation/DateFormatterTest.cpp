@@ -3,25 +3,19 @@
 #include <cmath>
 
 #include <random>
-#include <sstream>
 
-#include "foundation/CalendarDate.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Number.h"
-#include "foundation/String.h"
 #include "support/Cases.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;
+using ossel::testing::utc;
 using ossel::testing::ZoneScope;
 
 namespace {
 
 inline constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S %z";
-
-double utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return sinceReferenceDateOf(UtcFields{y, mo, d, h, mi, s});
-}
 
 // The parsed calendar date, or null with the error in *error.
 Ref<CalendarDate> parse(const DateFormatter& f, std::string_view text, std::string* error = nullptr) {

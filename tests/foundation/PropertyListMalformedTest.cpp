@@ -2,15 +2,10 @@
 // where it is, and nothing may crash.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
-#include <sstream>
 
-#include "foundation/Array.h"
 #include "foundation/BinaryPlistBuilder.h"
-#include "foundation/Dictionary.h"
 #include "foundation/PropertyList.h"
-#include "foundation/String.h"
 #include "support/Cases.h"
 
 using namespace ossel;
@@ -32,8 +27,7 @@ PropertyListError errorOf(std::span<const uint8_t> bytes, PropertyListReadOption
 // Where a refusal is expected: a line for XML, a byte offset for binary.
 struct Expected {
     Kind kind;
-    size_t line = 0;
-    size_t offset = 0;
+    size_t line = 0, offset = 0;
 };
 
 void expectRefusal(std::span<const uint8_t> bytes, const Expected& expected, const std::string& label) {
@@ -141,16 +135,14 @@ TEST(PropertyListMalformed, SharedContainersAreChargedAgainstABudget) {
         objects.push_back(ascii("leaf"));
         return assembleBinary(objects);
     };
-    // Each repeat is charged its tree (2^(41-k) - 1 objects for array k) before it is built, so
-    // the charges pass 8 million at the second reference to array 19, at offset 8 + 3 * 19.
     for (const bool copies : {false, true}) {
+        // Each repeat is charged its tree (2^(41-k) - 1 objects for array k) before it is built, so
+        // the charges pass 8 million at the second reference to array 19, at offset 8 + 3 * 19.
         const auto error = errorOf(chain(40), {.mutableContainers = copies});
         EXPECT_EQ(error.kind, Kind::tooManyObjects);
         EXPECT_EQ(error.offset, 65u);
-    }
-    // Below the budget the same sharing reads: each array at most twice, shared, or as copies
-    // when every one must be changeable on its own (2^12 - 1 arrays in all).
-    for (const bool copies : {false, true}) {
+        // Below the budget the same sharing reads: each array at most twice, shared, or as copies
+        // when every one must be changeable on its own (2^12 - 1 arrays in all).
         const auto top = readPropertyList(chain(12), nullptr, {.mutableContainers = copies});
         ASSERT_TRUE(top);
         std::set<const Object*> distinct;

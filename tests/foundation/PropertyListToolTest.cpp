@@ -1,36 +1,18 @@
 // ossel-plcat, the stand-in host of the demo: descriptions of good files on
 // standard output, one "path: reason" line per bad file, exit 1 when any failed.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <tuple>
 
-#include "support/Scratch.h"
+#include "support/Run.h"
 #include "support/SpecialFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-ToolRun plcat(const std::string& arguments) {
-    const ossel::testing::ScratchDir dir;
-    const fs::path errFile = dir / "stderr";
-    ToolRun run;
-    if (FILE* pipe = ::popen((OSSEL_BINARY_DIR "/ossel-plcat " + arguments + " 2>" + errFile.string()).c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-        const int status = ::pclose(pipe);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    run.err = ossel::testing::fileContent(errFile);
-    return run;
+ossel::testing::RunResult plcat(const std::string& arguments) {
+    return ossel::testing::runShell(OSSEL_BINARY_DIR "/ossel-plcat " + arguments);
 }
 
 }  // namespace
@@ -41,7 +23,7 @@ TEST(PropertyListTool, PrintsGoodFilesAndNamesEachBadOne) {
     dir.write("bad.xml", "<plist><integer>12abc</integer></plist>");
     dir.write("notes.txt", "not a property list, and not looked at");
 
-    ToolRun run = plcat("'" + dir.path().string() + "'");
+    auto run = plcat("'" + dir.path().string() + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("name = \"Ann Lee\";"), std::string::npos) << run.out;
     EXPECT_EQ(run.err, (dir / "bad.xml").string() + ": line 1: not an integer: <integer>12abc</integer>\n");

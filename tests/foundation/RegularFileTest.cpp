@@ -1,17 +1,6 @@
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <optional>
-#include <string>
 
 #include "foundation/PropertyList.h"
-#include "foundation/RegularFile.h"
-#include "foundation/StringTable.h"
-#include "foundation/TimeZone.h"
-#include "foundation/UserDefaults.h"
 #include "support/SpecialFiles.h"
 #include "support/TestEnvironment.h"
 

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "foundation/StringTable.h"
 #include "support/Scratch.h"

@@ -2,26 +2,18 @@
 
 #include <cmath>
 
-#include <time.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <optional>
 #include <random>
 
-#include "foundation/CalendarDate.h"
 #include "foundation/PosixTimeZoneRule.h"
-#include "foundation/TimeZone.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;
+using ossel::testing::utc;
 using ossel::testing::ZoneScope;
 
 namespace {
-
-double utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return sinceReferenceDateOf(UtcFields{y, mo, d, h, mi, s});
-}
 
 int64_t unixOf(double t) { return static_cast<int64_t>(t + kTimeIntervalBetween1970AndReferenceDate); }
 

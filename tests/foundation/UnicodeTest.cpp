@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "foundation/Unicode.h"
 #include "support/Cases.h"
 

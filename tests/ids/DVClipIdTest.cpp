@@ -1,14 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
 #include <unordered_set>
-#include <vector>
 
-#include "foundation/Archiver.h"
-#include "ids/DVClipId.h"
-#include "ids/DVMovieSnapshotId.h"
-#include "ids/TLDVClipSequenceId.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;

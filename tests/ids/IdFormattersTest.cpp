@@ -1,19 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "foundation/Number.h"
-#include "foundation/String.h"
-#include "foundation/StringTable.h"
-#include "ids/DVClipId.h"
-#include "ids/DVMovieSnapshotId.h"
 #include "ids/DVMovieSnapshotIdFormatter.h"
 #include "ids/TLDVClipIdFormatter.h"
-#include "ids/TLDVClipSequenceId.h"
 #include "ids/TLDVClipSequenceIdFormatter.h"
 #include "support/Cases.h"
 #include "support/TestEnvironment.h"

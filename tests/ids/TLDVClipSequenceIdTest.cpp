@@ -1,12 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "foundation/String.h"
-#include "ids/DVMovieSnapshotId.h"
-#include "ids/TLDVClipSequenceId.h"
 #include "support/TestEnvironment.h"
 
 using namespace ossel;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-
 #include "support/TestEnvironment.h"
 
 namespace ossel {

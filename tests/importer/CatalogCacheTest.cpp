@@ -8,14 +8,9 @@
 #include <unistd.h>
 
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "ImporterTest.h"
-#include "foundation/Number.h"
 #include "foundation/PropertyList.h"
 #include "importer/GetMetadataForFile.h"
 #include "platform/MDItem.h"
@@ -23,8 +18,10 @@
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer's own count; GCC ships no header for it.
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
+static size_t allocatedBytes() { return __sanitizer_get_current_allocated_bytes(); }
 #else
 #include <malloc.h>
+static size_t allocatedBytes() { return mallinfo2().uordblks; }
 #endif
 
 using namespace ossel;
@@ -35,14 +32,6 @@ namespace {
 
 using ImportFunction = Boolean (*)(void*, CFMutableDictionaryRef, CFStringRef, CFStringRef);
 
-size_t allocatedBytes() {
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return mallinfo2().uordblks;
-#endif
-}
-
 // A modification time well in the past and different for every call, so that
 // the plug-in trusts the file and every change shows in its identity.
 void setOldModificationTime(const std::string& path) {
@@ -52,9 +41,7 @@ void setOldModificationTime(const std::string& path) {
 }
 
 struct KindShape {
-    const char* file;
-    const char* idKey;
-    const char* dataKey;
+    const char *file, *idKey, *dataKey;
     std::vector<const char*> properties;
     const char* clipKey;
 };
@@ -183,28 +170,21 @@ std::string importAll(ImportFunction import, const std::vector<std::string>& cli
 
 // What a process that never imported before gives for each clip: a child that
 // loads a private copy of the plug-in module for each, whose state starts empty.
-std::string importInFreshModules(const std::vector<std::string>& moduleCopies, const std::vector<std::string>& clips) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return "no pipe";
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        std::string out;
-        for (size_t i = 0; i < clips.size(); ++i) {
-            void* module = dlopen(moduleCopies[i].c_str(), RTLD_NOW | RTLD_LOCAL);
-            const auto import = module ? reinterpret_cast<ImportFunction>(dlsym(module, "GetMetadataForFile")) : nullptr;
-            out += import ? importAll(import, {clips[i]}) : std::string("cannot load ") + dlerror();
-        }
-        // A blocking pipe takes the whole text in one write.
-        _exit(write(pipeFds[1], out.data(), out.size()) == ssize_t(out.size()) ? 0 : 1);
+std::string importInFreshModules(const std::vector<std::string>& moduleCopies, const std::vector<std::string>& clips,
+                                 const fs::path& outFile) {
+    fs::remove(outFile);
+    if (const pid_t child = fork(); child != 0) {
+        waitpid(child, nullptr, 0);
+        return fileContent(outFile);
     }
-    close(pipeFds[1]);
-    std::string out;
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
-    close(pipeFds[0]);
-    waitpid(child, nullptr, 0);
-    return out;
+    std::ofstream out(outFile);
+    for (size_t i = 0; i < clips.size(); ++i) {
+        void* module = dlopen(moduleCopies[i].c_str(), RTLD_NOW | RTLD_LOCAL);
+        const auto import = module ? reinterpret_cast<ImportFunction>(dlsym(module, "GetMetadataForFile")) : nullptr;
+        out << (import ? importAll(import, {clips[i]}) : std::string("cannot load ") + dlerror());
+    }
+    out.close();
+    _exit(0);
 }
 
 class CatalogCacheTest : public ImporterTempDir {
@@ -237,7 +217,8 @@ TEST_F(CatalogCacheTest, ImportsMatchAFreshProcessThroughRandomEdits) {
     constexpr int kSteps = 30;
     std::string edit = "none";
     for (int step = 0; step < kSteps; ++step) {
-        ASSERT_EQ(importAll(GetMetadataForFile, catalog.clips()), importInFreshModules(moduleCopies, catalog.clips()))
+        ASSERT_EQ(importAll(GetMetadataForFile, catalog.clips()),
+                  importInFreshModules(moduleCopies, catalog.clips(), root_ / "fresh.txt"))
             << "step " << step << " after " << edit;
         edit = catalog.randomEdit();
     }

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ImporterTest.h"
-#include "foundation/Array.h"
-#include "foundation/Number.h"
 #include "foundation/PropertyList.h"
-#include "foundation/String.h"
 #include "platform/MDItem.h"
 
 using namespace ossel;
@@ -31,53 +28,26 @@ protected:
         return (*asInterface(instance_))->ImporterImportData(instance_, &attributes, type.get(), file.get()) != 0;
     }
 
-    Ref<Dictionary> importAnnotation(const std::string& body, bool* imported = nullptr) {
-        const std::string path = writeFile("Catalog/Clips/2006/clip.plist", plist(body));
-        auto attributes = Dictionary::make();
-        const bool ok = import(path, *attributes);
-        if (imported) *imported = ok;
-        return attributes;
-    }
-
     void* instance_ = nullptr;
 };
 
 }  // namespace
 
-TEST_F(ImportThroughTable, MapsEveryImportedKeyInOrderAndKeepsTheHostsOwn) {
-    const std::string path =
-        writeFile("Catalog/Clips/2006/clip.plist", fileContent(OSSEL_TEST_DATA "/importer/full-annotation.plist"));
-    auto attributes = Dictionary::make();
-    attributes->setObject(str("Old"), std::string(kMDItemTitle));
-    attributes->setObject(str("kept"), "hostOwnValue");
-    ASSERT_TRUE(import(path, *attributes));
-    const auto expected =
-        kindCast<Dictionary>(readPropertyListFromFile(OSSEL_TEST_DATA "/importer/full-annotation-attributes.plist"));
-    ASSERT_TRUE(expected);
-    EXPECT_TRUE(attributes->isEqual(expected.get())) << attributes->description();
-    EXPECT_EQ(attributes->allKeys(), expected->allKeys());
-}
-
-TEST_F(ImportThroughTable, ValuesPassThroughInTheirOwnTypesAndAnEmptyDictionaryGivesCreatorAndKind) {
-    // Types the application never writes under these keys still go through untouched.
-    const auto attributes = importAnnotation(R"(<dict>
-        <key>clipName</key><integer>1234</integer>
-        <key>clipNotes</key><array><string>a</string><true/></array>
-        <key>clipRating</key><real>3.5</real>
-        <key>clipVideoFormat</key><dict><key>rows</key><integer>576</integer></dict>
-        <key>clipDurationInSeconds</key><string>twelve</string>
-        <key>clipShootingDate</key><data>AAEC</data>
-    </dict>)");
-    EXPECT_TRUE(objectsEqual(attributes->objectForKey(kMDItemTitle), Number::withInt(1234)));
-    EXPECT_EQ(attributes->objectForKeyAs<Array>(kMDItemDescription)->count(), 2u);
-    EXPECT_TRUE(attributes->objectForKeyAs<Number>(kMDItemStarRating)->isReal());
-    EXPECT_TRUE(attributes->objectForKeyAs<Dictionary>("kMDItemOsselVideoFormat"));
-    EXPECT_TRUE(objectsEqual(attributes->objectForKey(kMDItemDurationSeconds), str("twelve")));
-    EXPECT_EQ(attributes->objectForKey(kMDItemContentCreationDate)->className(), "Data");
-
-    bool imported = false;
-    EXPECT_EQ(importAnnotation("<dict/>", &imported)->allKeys(), (std::vector<std::string>{"kMDItemCreator", "kMDItemKind"}));
-    EXPECT_TRUE(imported);
+// Each annotation of tests/data/importer, imported into a dictionary that holds an old title and
+// a value of the host's own, against the attributes expected, in their order.
+TEST_F(ImportThroughTable, MapsEveryImportedKeyInOrderPassesOtherTypesThroughAndKeepsTheHostsOwn) {
+    for (const std::string name : {"full-annotation", "odd-types", "empty-annotation"}) {
+        const std::string data = OSSEL_TEST_DATA "/importer/" + name;
+        const std::string path = writeFile("Catalog/Clips/2006/clip.plist", fileContent(data + ".plist"));
+        auto attributes = Dictionary::make();
+        attributes->setObject(str("Old"), std::string(kMDItemTitle));
+        attributes->setObject(str("kept"), "hostOwnValue");
+        ASSERT_TRUE(import(path, *attributes)) << name;
+        const auto expected = kindCast<Dictionary>(readPropertyListFromFile(data + "-attributes.plist"));
+        ASSERT_TRUE(expected) << name;
+        EXPECT_TRUE(attributes->isEqual(expected.get())) << attributes->description();
+        EXPECT_EQ(attributes->allKeys(), expected->allKeys());
+    }
 }
 
 TEST_F(ImportThroughTable, UnreadableFilesAnswerFalseAndLeaveTheDictionaryUntouched) {

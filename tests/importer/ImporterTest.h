@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
-#include <string>
 
 #include "platform/MDImporter.h"
 #include "platform/PlugInBundle.h"

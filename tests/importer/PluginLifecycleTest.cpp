@@ -1,8 +1,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cstdlib>
+#include <filesystem>
 
 #include "ImporterTest.h"
 #include "importer/MetadataImporterPlugin.h"
@@ -37,11 +36,6 @@ protected:
     CFIndex liveUUIDs_ = 0;
     CFIndex unbalanced_ = 0;
 };
-
-std::string realPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) ? resolved : path;
-}
 
 }  // namespace
 
@@ -94,13 +88,13 @@ TEST_F(PluginLifecycle, InstancesShareOnePrivateTableInsideTheLoadedModule) {
     const MDImporterInterfaceStruct* table = *asInterface(first);
     EXPECT_EQ(table, *asInterface(second));
     // Every slot leads into the loaded module, not to a copy elsewhere in the process.
-    const std::string module = realPath(loadedImporterBundle().executablePath());
+    const auto module = std::filesystem::canonical(loadedImporterBundle().executablePath());
     for (const void* slot : {reinterpret_cast<const void*>(table->QueryInterface), reinterpret_cast<const void*>(table->AddRef),
                              reinterpret_cast<const void*>(table->Release),
                              reinterpret_cast<const void*>(table->ImporterImportData), static_cast<const void*>(table)}) {
         Dl_info info{};
         ASSERT_NE(dladdr(slot, &info), 0);
-        EXPECT_EQ(realPath(info.dli_fname), module);
+        EXPECT_EQ(std::filesystem::canonical(info.dli_fname), module);
     }
     EXPECT_EQ(table->Release(first), 0u);
     EXPECT_EQ(CFPlugInInstanceCountForFactory(factoryId_), 1);

@@ -4,6 +4,9 @@
 #include <sqlite3.h>
 
 #include "IndexFixture.h"
+#include "foundation/Array.h"
+#include "foundation/Date.h"
+#include "foundation/Number.h"
 #include "index/ClipValues.h"
 #include "index/IndexDatabase.h"
 #include "index/IndexError.h"
@@ -44,7 +47,7 @@ protected:
 };
 
 TEST_F(IndexStoreTest, FilesThatAreNotOursAreRefusedAndLeftAlone) {
-    writeFile(pathIn("text"), "a grocery list, not a database\n");
+    dir_.write("text", "a grocery list, not a database\n");
     sql(pathIn("other.db"), "CREATE TABLE notes (body TEXT)");
     sql(pathIn("newer.db"), "PRAGMA application_id = 1330860876; PRAGMA user_version = " +
                                 std::to_string(IndexDatabase::kSchemaVersion + 1));
@@ -57,10 +60,10 @@ TEST_F(IndexStoreTest, FilesThatAreNotOursAreRefusedAndLeftAlone) {
         {pathIn("newer.db"), IndexErrorKind::otherVersion},
     };
     for (const auto& c : cases) {
-        const std::string before = readFile(c.path);
+        const std::string before = fileContent(c.path);
         EXPECT_EQ(openError([&] { IndexWriter writer(c.path); }), c.kind) << c.path;
         EXPECT_EQ(openError([&] { IndexReader reader(c.path); }), c.kind) << c.path;
-        EXPECT_EQ(readFile(c.path), before) << c.path;
+        EXPECT_EQ(fileContent(c.path), before) << c.path;
     }
     // Readers never create an index; a writer does, folder and all.
     EXPECT_EQ(openError([&] { IndexReader reader(db_); }), IndexErrorKind::missing);
@@ -117,11 +120,9 @@ TEST_F(IndexStoreTest, StoringAgainReplacesEverythingTheFileHad) {
 }
 
 TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
-    const std::string people = pathIn("cat/People 2.xml");
-    const std::string places = pathIn("cat/Places 2.xml");
+    const std::string people = dir_.write("cat/People 2.xml", "people v1");
+    const std::string places = dir_.write("cat/Places 2.xml", "places v1");
     const std::string elsewhere = pathIn("home/Movies/Ossel/People 2.xml");
-    writeFile(people, "people v1");
-    writeFile(places, "places v1");
     const FileIdentity identity{9, 1, 5, 1, 1};
     const Ref<Dictionary> attributes = clip({});
     {
@@ -152,8 +153,8 @@ TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
     }
     // A catalog rewritten in place, and one that appears where none was: their clips (and
     // failures) are no longer current, wherever they are; the others still are.
-    writeFile(places, "places, version 2");
-    writeFile(elsewhere, "someone else's people");
+    dir_.write(places, "places, version 2");
+    dir_.write(elsewhere, "someone else's people");
     IndexWriter writer(db_);
     EXPECT_EQ(writer.pathsToRevisit(), (std::vector<std::string>{"/w/a", "/w/b", "/w/slow", "/w2/d"}));
     EXPECT_FALSE(writer.isCurrent("/w/a", identity));
@@ -174,7 +175,7 @@ TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort)
                                   {"kMDItemTitle", str("Quay at NIGHT")},
                                   {"kMDItemStarRating", Number::withUnsigned(UINT64_MAX)},
                                   {"kMDItemDurationSeconds", Number::withInt(-3)},
-                                  {"kMDItemContentCreationDate", utc(2001, 1, 1, 0, 0, 1)}});
+                                  {"kMDItemContentCreationDate", Date::withTimeIntervalSinceReferenceDate(1)}});
     const std::string encoded = encodeClipValues(*attributes);
     const auto values = ClipValues::split(encoded);
     ASSERT_TRUE(values);
@@ -212,33 +213,20 @@ TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort)
 }
 
 TEST(IndexPaths, LocationAndNormalForm) {
-    const auto keep = [](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-    };
-    const auto set = [](const char* name, const std::optional<std::string>& value) {
-        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-    };
-    const char* names[] = {"OSSEL_INDEX", "XDG_DATA_HOME", "HOME"};
-    std::vector<std::optional<std::string>> saved;
-    for (const char* name : names) saved.push_back(keep(name));
     const struct {
-        std::optional<std::string> index, data, home;
+        const char *index, *data, *home;
         std::string db, expected;
     } locations[] = {
         {"/i/x.sqlite", "/d", "/h", "", "/i/x.sqlite"},
         {"/i/x.sqlite", "/d", "/h", "mine.sqlite", "mine.sqlite"},
         {"", "/d", "/h", "", "/d/ossel/index.sqlite"},
-        {std::nullopt, "relative/data", "/h", "", "/h/.local/share/ossel/index.sqlite"},
-        {std::nullopt, std::nullopt, "/h", "", "/h/.local/share/ossel/index.sqlite"},
+        {nullptr, "relative/data", "/h", "", "/h/.local/share/ossel/index.sqlite"},
+        {nullptr, nullptr, "/h", "", "/h/.local/share/ossel/index.sqlite"},
     };
     for (const auto& c : locations) {
-        set("OSSEL_INDEX", c.index);
-        set("XDG_DATA_HOME", c.data);
-        set("HOME", c.home);
+        const ScopedEnv index("OSSEL_INDEX", c.index), data("XDG_DATA_HOME", c.data), home("HOME", c.home);
         EXPECT_EQ(indexPath(c.db), c.expected) << c.expected;
     }
-    for (size_t i = 0; i < saved.size(); ++i) set(names[i], saved[i]);
 
     const std::string cwd = std::filesystem::current_path().string();
     const std::pair<std::string, std::string> paths[] = {

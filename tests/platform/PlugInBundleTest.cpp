@@ -1,28 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "importer/ImporterTest.h"
-#include "support/Scratch.h"
 #include "support/SpecialFiles.h"
 
 using namespace ossel;
 using ossel::testing::kBuiltBundle;
-using ossel::testing::kFactoryId;
 namespace fs = std::filesystem;
-
-TEST(PlugInBundle, ReadsWhatTheBuiltBundleDeclares) {
-    std::string error;
-    const auto bundle = PlugInBundle::load(kBuiltBundle, &error);
-    ASSERT_NE(bundle, nullptr) << error;
-    ASSERT_EQ(bundle->factories().size(), 1u);
-    EXPECT_EQ(bundle->factories()[0].functionName, "MetadataImporterPluginFactory");
-    EXPECT_EQ(bundle->factoryIdsForType(kMDImporterTypeID), std::vector<std::string>{kFactoryId});
-    EXPECT_TRUE(bundle->factoryIdsForType(kMDImporterInterfaceID).empty());
-    EXPECT_FALSE(bundle->contentTypes().empty());
-    EXPECT_NE(bundle->factoryFunction(kFactoryId, &error), nullptr);
-}
 
 TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
     // The real module under another bundle's name, so that only Info.plist differs.

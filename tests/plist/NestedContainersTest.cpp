@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "foundation/Array.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
@@ -18,13 +15,9 @@ namespace {
 
 class Nested : public TestEnvironment {
 protected:
-    static Ref<TLDVPListDictionary> named(const char* key, const char* value) {
-        auto data = TLDVPListDictionary::make();
-        data->putString(str(value), key);
-        return data;
-    }
     static Ref<TLDVPListDictionary> eventData() {
-        auto data = named("eventName", "Harvest fair");
+        auto data = TLDVPListDictionary::make();
+        data->putString(str("Harvest fair"), "eventName");
         data->putTimeCode(DVTimeCode::timeCodeWithHours(0, 10, 0, 0), "offset");
         return data;
     }

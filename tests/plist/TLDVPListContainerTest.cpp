@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "foundation/Array.h"
 #include "foundation/Data.h"
-#include "foundation/Date.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
 #include "plist/TLDVPListContainer.h"

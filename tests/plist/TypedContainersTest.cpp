@@ -1,14 +1,10 @@
 // The two typed containers: a dictionary and an array of model values.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <limits>
-#include <string>
-#include <vector>
 
 #include "foundation/Array.h"
 #include "foundation/Data.h"
-#include "foundation/Date.h"
 #include "foundation/Dictionary.h"
 #include "foundation/Number.h"
 #include "plist/TLDVPListContainerSet.h"
@@ -75,14 +71,14 @@ TEST_F(TypedContainers, EveryModelValueSurvivesAFileInBothKinds) {
 }
 
 TEST_F(TypedContainers, PutObjectAndAddEntriesDispatchOverTheirClasses) {
-    dict->putObject(Data::make({0xff}), "data");
-    dict->putObject(Date::withTimeIntervalSinceReferenceDate(100), "date");
-    dict->putObject(Number::withFloat(1.5f), "number");
-    dict->putObject(str("@timecode:00:00:01.00"), "string");
-    EXPECT_TRUE(isKindOf<Data>(dict->containerData()->objectForKey("data")));
-    EXPECT_TRUE(isKindOf<Date>(dict->containerData()->objectForKey("date")));
-    EXPECT_TRUE(isKindOf<Number>(dict->containerData()->objectForKey("number")));
-    EXPECT_TRUE(isKindOf<DVTimeCode>(dict->valueForKey("string")));  // a typed string put as text reads decoded
+    // Plain values are stored as they are; a typed string put as text reads decoded.
+    for (const auto& [key, value] : {std::pair<const char*, Ref<Object>>{"data", Data::make({0xff})},
+                                     {"date", Date::withTimeIntervalSinceReferenceDate(100)},
+                                     {"number", Number::withFloat(1.5f)}, {"string", str("@timecode:00:00:01.00")}}) {
+        dict->putObject(value, key);
+        EXPECT_TRUE(value->isEqual(dict->containerData()->objectForKey(key).get())) << key;
+    }
+    EXPECT_TRUE(isKindOf<DVTimeCode>(dict->valueForKey("string")));
 
     // Classes it does not handle, and a missing key, leave the entry that was there.
     dict->putString(str("kept"), "sequence");
@@ -143,10 +139,8 @@ TEST_F(TypedContainers, NumbersReadBackExactlyAndOtherwiseGiveTheDefault) {
     EXPECT_EQ(dict->intValueForKey("bool", -1), 1);
     EXPECT_EQ(dict->intValueForKey("double", -1), 0);
     // Missing, a text of digits, a typed string, a nested container, no key: the default, for every kind.
-    for (const std::optional<std::string>& key : {std::optional<std::string>("missing"), std::optional<std::string>("digits"),
-                                                 std::optional<std::string>("timecode"), std::optional<std::string>("nested"),
-                                                 std::optional<std::string>()}) {
-        const auto name = key.value_or("(none)");
+    for (const char* name : {"missing", "digits", "timecode", "nested", "(none)"}) {
+        const auto key = name[0] == '(' ? std::nullopt : std::optional<std::string>(name);
         EXPECT_TRUE(dict->boolValueForKey(key, true)) << name;
         EXPECT_EQ(dict->intValueForKey(key, -1), -1) << name;
         EXPECT_EQ(dict->longValueForKey(key, -2), -2) << name;
@@ -173,10 +167,7 @@ TEST_F(TypedContainers, UnreadableTypedStringsGiveNothingAndLogOnlyForABadBody) 
     list->addString(str("@timecode:bad"));
     list->addString(str("@nobody"));
     list->addString(str("ok"));
-    EXPECT_FALSE(list->valueAtIndex(3));
-    EXPECT_FALSE(list->valueAtIndex(UINT32_MAX));
-    EXPECT_FALSE(list->valueAtIndex(0));
-    EXPECT_FALSE(list->valueAtIndex(1));
+    for (const uint32_t index : {3u, UINT32_MAX, 0u, 1u}) EXPECT_FALSE(list->valueAtIndex(index)) << index;
     EXPECT_EQ(takeLog().size(), 1u);
     // The enumerator's snapshot leaves out what decodes to nothing.
     const auto values = list->valueEnumerator();

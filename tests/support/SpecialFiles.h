@@ -44,10 +44,6 @@ inline void socket(const std::filesystem::path& at, uint64_t) {
     std::filesystem::current_path(previous);
 }
 
-inline void link(const std::filesystem::path& at, const std::filesystem::path& target) {
-    std::filesystem::create_symlink(target, at);
-}
-
 }  // namespace detail
 
 // Each kind a reader must refuse, with the reason given for a reader held to `limit` bytes.
@@ -63,19 +59,20 @@ inline std::vector<SpecialFile> specialFiles(uint64_t limit = fileSizeLimit()) {
          [](const fs::path& at, uint64_t) { fs::create_directory(at); }},
         {"link loop", K::linkLoop, "Too many levels of symbolic links",
          [](const fs::path& at, uint64_t) {
-             detail::link(at, at.string() + ".loop");
-             detail::link(at.string() + ".loop", at);
+             fs::create_symlink(at.string() + ".loop", at);
+             fs::create_symlink(at, at.string() + ".loop");
          }},
         {"dangling link", K::notFound, "No such file or directory",
-         [](const fs::path& at, uint64_t) { detail::link(at, at.string() + ".nowhere"); }},
+         [](const fs::path& at, uint64_t) { fs::create_symlink(at.string() + ".nowhere", at); }},
         {"link to a FIFO", K::notRegularFile, "is a FIFO, not a regular file",
          [](const fs::path& at, uint64_t) {
              detail::fifo(at.string() + ".fifo", 0);
-             detail::link(at, at.string() + ".fifo");
+             fs::create_symlink(at.string() + ".fifo", at);
          }},
-        {"link to /dev/zero", K::notRegularFile, device, [](const fs::path& at, uint64_t) { detail::link(at, "/dev/zero"); }},
+        {"link to /dev/zero", K::notRegularFile, device,
+         [](const fs::path& at, uint64_t) { fs::create_symlink("/dev/zero", at); }},
         {"link to /dev/urandom", K::notRegularFile, device,
-         [](const fs::path& at, uint64_t) { detail::link(at, "/dev/urandom"); }},
+         [](const fs::path& at, uint64_t) { fs::create_symlink("/dev/urandom", at); }},
         // Sparse: no disk is spent on it.
         {"too large", K::tooLarge, "is " + std::to_string((limit >> 20) + 1) + " MiB, larger than the limit of " + mib + " MiB",
          [](const fs::path& at, uint64_t limit) {

@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
-#include <filesystem>
 #include <memory>
-#include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,6 +16,8 @@
 #include "dv/DVTimeCode.h"
 #include "foundation/Archiver.h"
 #include "foundation/Clock.h"
+#include "foundation/Date.h"
+#include "foundation/Dictionary.h"
 #include "foundation/Host.h"
 #include "foundation/UserDefaults.h"
 #include "foundation/TimeZone.h"
@@ -27,6 +26,8 @@
 #include "ids/TLDVClipSequenceId.h"
 #include "ids/TLIdGenerator.h"
 #include "foundation/StringTable.h"
+#include "plist/TLDVPListContainer.h"
+#include "support/Cases.h"
 #include "support/Scratch.h"
 
 namespace ossel::testing {
@@ -53,6 +54,18 @@ private:
     }
     std::optional<ScopedEnv> tz_;
 };
+
+// Seconds since the reference date of a time given in UTC.
+inline double utc(int64_t y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    return sinceReferenceDateOf(UtcFields{y, mo, d, h, mi, s});
+}
+
+// A dictionary of the entries given, in their order.
+inline Ref<Dictionary> dictionaryOf(std::initializer_list<std::pair<std::string, Ref<Object>>> entries) {
+    auto dictionary = Dictionary::make();
+    for (const auto& [key, value] : entries) dictionary->setObject(value, key);
+    return dictionary;
+}
 
 inline constexpr double kTestNow = 1199145600.25;  // 2008-01-01 00:00:00.25 UTC
 // A clock whose fraction needs rounding where ids print six places.
@@ -124,27 +137,13 @@ protected:
         return std::make_shared<TLDVClipSequenceId>("studio-mac.local", 7, kTestNow);
     }
 
-    // One of every kind of model value the containers store, each with a name
-    // to use as a key, chosen so that each reads back equal to itself.
+    // One of every kind of model value the containers store, each with a name to use as a key.
     static std::vector<std::pair<std::string, Ref<Object>>> everyModelValue() {
-        const auto sequence = sequence7();
-        const auto clip = std::make_shared<DVClipId>(sequence, 3);
-        return {
-            {"timecode", DVTimeCode::timeCodeWithHours(1, 2, 3, 4)},
-            {"timecodeZero", DVTimeCode::zeroTimeCode()},
-            {"timecodeLast", DVTimeCode::timeCodeWithHours(23, 59, 59, 29)},
-            {"clipAlone", std::make_shared<DVClipId>(nullptr, 42)},
-            {"clipInSequence", clip},
-            {"childClip", clip->childClipIdWithDateUid(1199149200.5, 2)},
-            {"sequence", sequence},
-            {"snapshot", std::make_shared<DVMovieSnapshotId>("edit-bay", 12, 1199149300.125)},
-            {"system625", DVSystem::system625_50()},
-            {"system525", DVSystem::system525_60()},
-            {"systemCustom", DVSystem::make(str("HD"), str("Custom 1080"), 1080, 1920, 576000, 10, 1500, 25.0,
-                                            1.777778, 25, false)},
-            {"dateTime", DVFrameCaptureDateTime::dateWithYear(2006, 3, 14, 10, 22, 5)},
-            {"dateTimeSummer", DVFrameCaptureDateTime::dateWithYear(2007, 7, 1, 23, 59, 59)},
-        };
+        std::vector<std::pair<std::string, Ref<Object>>> values;
+        for (const auto& c : casesFrom("typed/every-model-value.txt", 2)) {
+            values.emplace_back(c[0], TLDVPListContainer().decodeObject(str(c[1])));
+        }
+        return values;
     }
 
     std::optional<ScratchDir> scratch_;

@@ -2,16 +2,15 @@
 // The built ossel-mdimport run as a user would run it, from a scratch folder
 // that also serves as HOME, so that no real catalog leaks in.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <spawn.h>
+#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include "support/Scratch.h"
+#include "support/Run.h"
+
+extern char** environ;
 
 namespace ossel::testing {
 
@@ -21,47 +20,14 @@ inline const std::string kHost = OSSEL_BINARY_DIR "/ossel-mdimport";
 inline const std::string kTroubleBundle = OSSEL_BINARY_DIR "/TroubleImporter.mdimporter";
 inline const std::string kSourceDir = OSSEL_SOURCE_DIR;
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-    std::vector<std::string> outLines() const { return linesOf(out); }
-    std::vector<std::string> errLines() const { return linesOf(err); }
-    static std::vector<std::string> linesOf(const std::string& text) {
-        std::vector<std::string> lines;
-        std::istringstream stream(text);
-        for (std::string line; std::getline(stream, line);) lines.push_back(line);
-        return lines;
-    }
-};
-
-inline std::string quote(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-inline std::string readAll(const fs::path& path) { return fileContent(path); }
-
 class Host : public ::testing::Test {
 protected:
     Host() { fs::create_directories(scratch_ / "home"); }
 
     // Runs a shell command line in `cwd` with HOME in the scratch folder; "$HOST" names the host.
     RunResult shell(const std::string& commandLine, const fs::path& cwd = kSourceDir) {
-        const fs::path errFile = scratch_ / "stderr";
-        const std::string command = "cd " + quote(cwd.string()) + " && export HOME=" +
-                                    quote((scratch_ / "home").string()) + " HOST=" + quote(kHost) + " && " +
-                                    commandLine + " 2>" + quote(errFile.string());
-        RunResult result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-        const int raw = pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.err = readAll(errFile);
-        return result;
+        return runShell("cd " + quote(cwd.string()) + " && export HOME=" + quote((scratch_ / "home").string()) +
+                        " HOST=" + quote(kHost) + " && " + commandLine);
     }
 
     RunResult run(const std::string& arguments, const fs::path& cwd = kSourceDir) {
@@ -74,6 +40,24 @@ protected:
     fs::path writeClip(const fs::path& relative, const std::string& title = "A clip") {
         return writeFile(relative, "<plist version=\"1.0\"><dict><key>clipName</key><string>" + title +
                                        "</string><key>clipRating</key><integer>3</integer></dict></plist>");
+    }
+
+    // Starts the host without a shell, with HOME in the scratch folder, standard output
+    // to `outFd` and standard error to /dev/null.
+    pid_t spawnHost(std::vector<std::string> arguments, int outFd) const {
+        arguments.insert(arguments.begin(), kHost);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const ScopedEnv home("HOME", (scratch_ / "home").string());
+        pid_t pid = -1;
+        posix_spawn(&pid, kHost.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
     }
 
     const ScratchDir dir_;

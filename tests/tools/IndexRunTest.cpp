@@ -1,17 +1,13 @@
 // ossel-mdimport --index as a user runs it, again and again over a changing
 // catalog tree, checked by its summary line and by what ossel-mdfind finds.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 
 #include "HostFixture.h"
+#include "support/Cases.h"
 
 using namespace ossel::testing;
 
@@ -40,95 +36,47 @@ protected:
                      scratch_)
             .out;
     }
-    void replaceIn(const fs::path& file, const std::string& from, const std::string& to) {
-        std::string text = readAll(file);
-        text.replace(text.find(from), from.size(), to);
-        std::ofstream(file, std::ios::binary) << text;
-    }
 
     std::string db_;
 };
 
 TEST_F(IndexRun, EachRunDoesOnlyWhatChangesAsk) {
-    const fs::path ossel = scratch_ / "examples/Ossel";
-    fs::create_directories(ossel);
-    fs::copy(kSourceDir + "/examples/Ossel", ossel, fs::copy_options::recursive);
-    const std::string big((2 << 20) - 1000, 'x');
-    const struct {
-        std::string step;
-        std::function<void()> change;
-        std::string summary;
-        std::string query;
-        // The file names in its output, blank-separated; causes up to their parenthesis, which
-        // differs under the sanitizers.
-        std::string found;
-    } steps[] = {
-        {"first run", [] {}, "8 added, 0 updated, 0 removed, 0 unchanged, 0 failed", "maren",
-         "Regatta start.plist Birthday speeches.plist"},
-        {"nothing changed", [] {}, "0 added, 0 updated, 0 removed, 8 unchanged, 0 failed", "fenwick",
-         "Harbour at dusk.plist Regatta start.plist"},
-        {"a clip edited", [&] { replaceIn(ossel / "Clips/2006/Market stalls.plist", "Market", "Bazaar"); },
-         "0 added, 1 updated, 0 removed, 7 unchanged, 0 failed", "kMDItemTitle == \"bazaar*\"c",
-         "Market stalls.plist"},
-        // Every clip probed the people file: all five are imported again, with the file itself.
-        {"a person renamed",
-         [&] { replaceIn(ossel / "People 2.xml", "<string>Maren</string>", "<string>Mirela</string>"); },
-         "0 added, 6 updated, 0 removed, 2 unchanged, 0 failed",
-         "kMDItemKeywords == \"Mirela\" && kMDItemKeywords != \"Maren\"",
-         "Regatta start.plist Birthday speeches.plist"},
-        {"a clip deleted", [&] { fs::remove(ossel / "Clips/2006/Regatta start.plist"); },
-         "0 added, 0 updated, 1 removed, 7 unchanged, 0 failed", "mirela", "Birthday speeches.plist"},
-        // The places file was read for the three clips that name a place.
-        {"a catalog replaced by rename",
-         [&] {
-             fs::copy_file(ossel / "Places 2.xml", ossel / "Places.new");
-             replaceIn(ossel / "Places.new", "Fenwick Harbour", "Wick Quay");
-             fs::rename(ossel / "Places.new", ossel / "Places 2.xml");
-         },
-         "0 added, 4 updated, 0 removed, 3 unchanged, 0 failed", "quay", "Harbour at dusk.plist"},
-        // Three levels above a new clip there is no catalog yet, then there is one.
-        {"a clip with no catalog",
-         [&] {
-             writeClip("examples/Loose/Clips/2008/tide.plist");
-             replaceIn(scratch_ / "examples/Loose/Clips/2008/tide.plist", "</dict>",
-                       "<key>clipPeopleIds</key><array><string>OsselPeople_atelier_1</string></array></dict>");
-         },
-         "1 added, 0 updated, 0 removed, 7 unchanged, 0 failed", "mirela", "Birthday speeches.plist"},
-        {"a People 2.xml appears",
-         [&] { fs::copy_file(ossel / "People 2.xml", scratch_ / "examples/Loose/People 2.xml"); },
-         "1 added, 1 updated, 0 removed, 7 unchanged, 0 failed", "mirela", "tide.plist Birthday speeches.plist"},
-        {"a clip over the size limit", [&] { writeClip("examples/Loose/Clips/2008/long.plist", "Long " + big); },
-         "0 added, 0 updated, 0 removed, 9 unchanged, 1 failed", "--failed",
-         "long.plist: is 2 MiB, larger than the limit of 1 MiB"},
-        // A file that failed by itself is not tried again until it changes.
-        {"nothing changed after a failure", [] {}, "0 added, 0 updated, 0 removed, 10 unchanged, 0 failed",
-         "kMDItemTitle == \"Long*\"", ""},
-        {"the failing clip fixed", [&] { writeClip("examples/Loose/Clips/2008/long.plist", "Long take"); },
-         "0 added, 1 updated, 0 removed, 9 unchanged, 0 failed", "kMDItemTitle == \"Long*\"", "long.plist"},
-        // A worker's crash says nothing lasting about the file: it is tried on every run.
-        {"a clip that crashes its worker", [&] { writeClip("examples/Loose/Clips/2008/trouble-crash.plist", "Crash"); },
-         "0 added, 0 updated, 0 removed, 10 unchanged, 1 failed", "crash", ""},
-        {"and again", [] {}, "0 added, 0 updated, 0 removed, 10 unchanged, 1 failed", "--failed",
-         "trouble-crash.plist: crashed"},
-        {"the crashing clip renamed",
-         [&] {
-             fs::rename(scratch_ / "examples/Loose/Clips/2008/trouble-crash.plist",
-                        scratch_ / "examples/Loose/Clips/2008/calm.plist");
-         },
-         "1 added, 0 updated, 1 removed, 10 unchanged, 0 failed", "crash", "calm.plist"},
-    };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.step);
-        step.change();
+    const fs::path examples = scratch_ / "examples";
+    fs::create_directories(examples / "Ossel");
+    fs::copy(kSourceDir + "/examples/Ossel", examples / "Ossel", fs::copy_options::recursive);
+    for (const auto& c : casesFrom("tools/index-runs.txt", 8)) {
+        SCOPED_TRACE(c.where + ": " + c[0]);
+        const std::string& change = c[1];
+        const fs::path file = examples / c[2];
+        if (change == "clip") {
+            // A title ending "2 MiB" takes that much room, just past the limit of these runs.
+            writeClip(file, c[3].ends_with("2 MiB") ? c[3] + std::string((2 << 20) - 1000, 'x') : c[3]);
+        } else if (change == "remove") {
+            fs::remove(file);
+        } else if (change == "rename") {
+            fs::rename(file, examples / c[3]);
+        } else if (change == "copy") {
+            fs::copy_file(file, examples / c[3]);
+        }
+        // An edit in place, or through a copy renamed over the file; a clip's extra goes before its </dict>.
+        if (change == "replace" || change == "rewrite" || (change == "clip" && c[4] != "-")) {
+            const bool clip = change == "clip";
+            const std::string from = clip ? "</dict>" : c[3], to = clip ? c[4] + "</dict>" : c[4];
+            std::string text = fileContent(file);
+            text.replace(text.find(from), from.size(), to);
+            const fs::path edited = change == "rewrite" ? fs::path(file.string() + ".new") : file;
+            std::ofstream(edited, std::ios::binary) << text;
+            if (edited != file) fs::rename(edited, file);
+        }
         const auto [status, summary] = index("examples", db_, "OSSEL_MAX_FILE_MIB=1");
-        EXPECT_EQ(summary, step.summary);
-        EXPECT_EQ(status, step.summary.ends_with(" 0 failed") ? 0 : 1);
+        EXPECT_EQ(summary, c[5]);
+        EXPECT_EQ(status, c[5].ends_with(" 0 failed") ? 0 : 1);
         std::string found;
-        for (const auto& line : RunResult::linesOf(find(step.query, db_))) {
+        for (const auto& line : RunResult::linesOf(find(c[6], db_))) {
             const std::string name = fs::path(line).filename().string();
             found += (found.empty() ? "" : " ") + name.substr(0, name.find(" ("));
         }
-        EXPECT_EQ(found, step.found);
+        EXPECT_EQ(found, c[7] == "-" ? "" : c[7]);
     }
     EXPECT_EQ(find("--failed", db_), "");
 }
@@ -144,17 +92,10 @@ TEST_F(IndexRun, AKilledRunIsCompletedByTheNext) {
                   "Take " + std::to_string(i));
     }
     const fs::path hang = writeClip("many/Clips/z/trouble-hang.plist");
-    const std::string home = "HOME=" + (scratch_ / "home").string();
-    char* envp[] = {const_cast<char*>(home.c_str()), nullptr};
-    const std::string tree = (scratch_ / "many").string();
-    const char* argv[] = {kHost.c_str(), "-g", kTroubleBundle.c_str(), "--timeout", "60", "--index", "--db",
-                          db_.c_str(), "-r", tree.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, kHost.c_str(), &actions, nullptr, const_cast<char**>(argv), envp), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = spawnHost({"-g", kTroubleBundle, "--timeout", "60", "--index", "--db", db_, "-r",
+                                 (scratch_ / "many").string()},
+                                STDOUT_FILENO);
+    ASSERT_GT(pid, 0);
 
     // Counts read while it commits: each query succeeds and sees no fewer clips than the last.
     std::vector<int> counts;
