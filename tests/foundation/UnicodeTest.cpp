@@ -60,4 +60,9 @@ TEST(Unicode, DiacriticAndCompatibilityFoldingForSearch) {
     EXPECT_EQ(fold("\xEF\xAC\x81\xEF\xBC\xA1", kFoldCase | kFoldCompatibility), "fia");  // ligature fi, full-width A
     EXPECT_EQ(fold("Caf\xC3\xA9", kFoldNone), "Caf\xC3\xA9");
     EXPECT_EQ(fold("caf\xFF", kFoldCase), "caf\xEF\xBF\xBD");  // bad bytes fold as U+FFFD
+    // Only the stretches around non-ASCII characters are mapped: a mark joins the ASCII letter
+    // before it, after a long run of ASCII too, and so does a mark on an ASCII symbol.
+    const std::string run(20, 'A'), folded(20, 'a');
+    EXPECT_EQ(fold("\xC3\x89" + run + "E\xCC\x81", kFoldCase), "\xC3\xA9" + folded + "\xC3\xA9");
+    EXPECT_EQ(fold(run + "E\xCC\x81 <\xCC\xB8", kFoldCase), folded + "\xC3\xA9 \xE2\x89\xAE");
 }

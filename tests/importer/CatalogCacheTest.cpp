@@ -32,14 +32,6 @@ namespace {
 
 using ImportFunction = Boolean (*)(void*, CFMutableDictionaryRef, CFStringRef, CFStringRef);
 
-// A modification time well in the past and different for every call, so that
-// the plug-in trusts the file and every change shows in its identity.
-void setOldModificationTime(const std::string& path) {
-    static time_t when = time(nullptr) - 10 * 86400;
-    const timespec times[2] = {{0, UTIME_OMIT}, {++when, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
-
 struct KindShape {
     const char *file, *idKey, *dataKey;
     std::vector<const char*> properties;

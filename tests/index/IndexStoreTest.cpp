@@ -122,6 +122,7 @@ TEST_F(IndexStoreTest, StoringAgainReplacesEverythingTheFileHad) {
 TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
     const std::string people = dir_.write("cat/People 2.xml", "people v1");
     const std::string places = dir_.write("cat/Places 2.xml", "places v1");
+    settleNewFiles(dir_.path());
     const std::string elsewhere = pathIn("home/Movies/Ossel/People 2.xml");
     const FileIdentity identity{9, 1, 5, 1, 1};
     const Ref<Dictionary> attributes = clip({});
@@ -155,6 +156,7 @@ TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
     // failures) are no longer current, wherever they are; the others still are.
     dir_.write(places, "places, version 2");
     dir_.write(elsewhere, "someone else's people");
+    settleNewFiles(dir_.path());
     IndexWriter writer(db_);
     EXPECT_EQ(writer.pathsToRevisit(), (std::vector<std::string>{"/w/a", "/w/b", "/w/slow", "/w2/d"}));
     EXPECT_FALSE(writer.isCurrent("/w/a", identity));

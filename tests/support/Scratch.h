@@ -1,9 +1,15 @@
 #pragma once
 // A scratch directory and an environment variable, each set for one scope and
-// put back after it, so that no test leaves files or settings behind.
+// put back after it, so that no test leaves files or settings behind; and the
+// old file times that readers keeping copies trust.
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -58,6 +64,26 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A modification time well in the past, and different for every call: readers
+// that keep what they read (the catalog cache, the index) trust such a file at
+// once, where one changed in the last 2 s is read again, and every change to it
+// still shows in its identity.
+inline void setOldModificationTime(const std::filesystem::path& path) {
+    static time_t when = time(nullptr) - 10 * 86400;
+    const timespec times[2] = {{0, UTIME_OMIT}, {++when, 0}};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+        throw std::filesystem::filesystem_error("utimensat", path, std::error_code(errno, std::generic_category()));
+    }
+}
+
+// The same for every file below `tree` changed in the last minute.
+inline void settleNewFiles(const std::filesystem::path& tree) {
+    const auto recent = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree)) {
+        if (entry.is_regular_file() && entry.last_write_time() > recent) setOldModificationTime(entry.path());
+    }
+}
 
 inline std::string fileContent(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

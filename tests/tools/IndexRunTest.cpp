@@ -68,6 +68,7 @@ TEST_F(IndexRun, EachRunDoesOnlyWhatChangesAsk) {
             std::ofstream(edited, std::ios::binary) << text;
             if (edited != file) fs::rename(edited, file);
         }
+        settleNewFiles(examples);
         const auto [status, summary] = index("examples", db_, "OSSEL_MAX_FILE_MIB=1");
         EXPECT_EQ(summary, c[5]);
         EXPECT_EQ(status, c[5].ends_with(" 0 failed") ? 0 : 1);
@@ -81,6 +82,17 @@ TEST_F(IndexRun, EachRunDoesOnlyWhatChangesAsk) {
     EXPECT_EQ(find("--failed", db_), "");
 }
 
+// A file changed just now may yet be rewritten within one tick of the file
+// system's clock, keeping its identity: runs read it again until it has settled.
+TEST_F(IndexRun, AFileChangedJustNowIsReadAgainUntilItSettles) {
+    writeClip("fresh/Clips/new.plist");
+    EXPECT_EQ(index("fresh", db_).second, "1 added, 0 updated, 0 removed, 0 unchanged, 0 failed");
+    EXPECT_EQ(index("fresh", db_).second, "0 added, 1 updated, 0 removed, 0 unchanged, 0 failed");
+    settleNewFiles(scratch_ / "fresh");
+    EXPECT_EQ(index("fresh", db_).second, "0 added, 1 updated, 0 removed, 0 unchanged, 0 failed");
+    EXPECT_EQ(index("fresh", db_).second, "0 added, 0 updated, 0 removed, 1 unchanged, 0 failed");
+}
+
 // Killed while it waits for a file that hangs its worker, after it has committed
 // what came before, a run leaves an index that the next run completes to what
 // one uninterrupted run gives. While it runs, queries read what it committed
@@ -92,6 +104,7 @@ TEST_F(IndexRun, AKilledRunIsCompletedByTheNext) {
                   "Take " + std::to_string(i));
     }
     const fs::path hang = writeClip("many/Clips/z/trouble-hang.plist");
+    settleNewFiles(scratch_ / "many");
     const pid_t pid = spawnHost({"-g", kTroubleBundle, "--timeout", "60", "--index", "--db", db_, "-r",
                                  (scratch_ / "many").string()},
                                 STDOUT_FILENO);
