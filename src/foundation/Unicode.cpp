@@ -154,7 +154,9 @@ void appendAsciiFolded(std::string& out, std::string_view ascii, unsigned option
     const size_t start = out.size();
     out += ascii;
     if (!(options & kFoldCase)) return;
-    for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(asciiLower(static_cast<unsigned char>(out[i])));
+    for (size_t i = start; i < out.size(); ++i) {
+        out[i] = static_cast<char>(asciiLower(static_cast<unsigned char>(out[i])));
+    }
 }
 
 void appendMapped(std::string& out, std::string_view text, unsigned options) {

@@ -55,9 +55,9 @@ int takeWriterLock(const std::string& path) {
 std::optional<FileIdentity> keptIdentity(const std::optional<FileIdentity>& identity,
                                          const std::vector<CatalogDependency>& dependencies) {
     const auto settled = [](const std::optional<FileIdentity>& file) { return !file || file->isSettled(); };
-    const bool all = settled(identity) && std::all_of(dependencies.begin(), dependencies.end(),
-                                                      [&](const auto& dependency) { return settled(dependency.identity); });
-    return all ? identity : std::optional(FileIdentity{});
+    const bool catalogsSettled = std::all_of(dependencies.begin(), dependencies.end(),
+                                             [&](const auto& catalog) { return settled(catalog.identity); });
+    return settled(identity) && catalogsSettled ? identity : std::optional(FileIdentity{});
 }
 
 std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
@@ -69,9 +69,9 @@ std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
 // Copies the log into the database on a thread of its own, with a connection
 // of its own, while the writer goes on: a checkpoint waits for the disk twice,
 // and the writer, which stores every file, would wait with it. Once the thread
-// has copied a long log, the writer copies the few pages it committed meanwhile
-// itself, between two transactions, so that the next one writes the log from
-// its beginning again instead of making it ever longer.
+// has copied a long log, the writer copies what it committed meanwhile itself,
+// between two transactions, so that the next one writes the log from its
+// beginning again instead of making it ever longer.
 class IndexWriter::Checkpointer {
 public:
     explicit Checkpointer(const std::string& path)
