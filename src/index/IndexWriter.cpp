@@ -151,12 +151,11 @@ struct IndexWriter::Statements {
           findCatalog(db, "SELECT id FROM catalogs WHERE path = ? AND present = ? AND device = ? AND inode = ? "
                           "AND size = ? AND modified = ? AND changed = ?"),
           insertSet(db, "INSERT INTO dependency_sets (catalogs) VALUES (?)"),
-          pathOf(db, "SELECT path FROM files WHERE id = ?"),
-          pathsBelow(db, "SELECT path FROM files WHERE path >= ? AND path < ? ORDER BY path") {}
+          pathOf(db, "SELECT path FROM files WHERE id = ?") {}
 
     Statement insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteNumbers, deleteWords,
         insertValues, insertNumber, insertListing, insertWords, insertName, insertCatalog, findCatalog, insertSet,
-        pathOf, pathsBelow;
+        pathOf;
 };
 
 IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLock(path)) {
@@ -189,34 +188,50 @@ IndexWriter::~IndexWriter() {
 }
 
 void IndexWriter::readStoredFiles() {
-    // Sets and catalog states no stored file refers to any more would only cost a stat each run.
-    db_->exec("DELETE FROM dependency_sets WHERE id NOT IN "
-              "(SELECT dependencies FROM files WHERE dependencies IS NOT NULL)");
+    Statement count(db_->handle(), "SELECT count(*) FROM files");
+    stored_.reserve(count.step() ? static_cast<size_t>(count.columnInt(0)) : 0);
+    std::vector<std::pair<int64_t, int64_t>> fileSets;  // a file and the set of catalogs it depends on
+    std::unordered_set<int64_t> usedSets;
+    Statement files(db_->handle(), "SELECT path, id, retry_every_run, device, inode, size, modified, changed, "
+                                   "dependencies FROM files");
+    while (files.step()) {
+        const Stored file{files.columnInt(1), files.columnInt(2) != 0, columnIdentity(files, 3)};
+        stored_.emplace(files.columnBytes(0), file);
+        if (files.columnIsNull(8)) continue;
+        fileSets.emplace_back(file.id, files.columnInt(8));
+        usedSets.insert(files.columnInt(8));
+    }
+
+    // Sets and catalog states no stored file refers to any more are forgotten: they would only cost a stat each run.
     std::unordered_map<int64_t, std::vector<int64_t>> sets;
     std::unordered_set<int64_t> named;
+    std::vector<int64_t> unusedSets, unnamedCatalogs;
     Statement setRows(db_->handle(), "SELECT id, catalogs FROM dependency_sets");
     while (setRows.step()) {
+        const int64_t id = setRows.columnInt(0);
+        if (!usedSets.contains(id)) {
+            unusedSets.push_back(id);
+            continue;
+        }
         const std::string_view list = setRows.columnBytes(1);
-        std::vector<int64_t>& catalogs = sets[setRows.columnInt(0)];
         for (const char* at = list.data(); at < list.data() + list.size(); ++at) {
             int64_t catalog = 0;
             at = std::from_chars(at, list.data() + list.size(), catalog).ptr;
-            catalogs.push_back(catalog);
+            sets[id].push_back(catalog);
             named.insert(catalog);
         }
-        setIds_.emplace(list, setRows.columnInt(0));
+        setIds_.emplace(list, id);
     }
 
     // A catalog changed when it appeared, went, or is another file now; each path is examined once.
     std::unordered_map<std::string, std::optional<FileIdentity>> current;
     std::unordered_set<int64_t> changed;
-    std::vector<int64_t> unnamed;
     Statement catalogs(db_->handle(),
                        "SELECT id, path, present, device, inode, size, modified, changed FROM catalogs");
     while (catalogs.step()) {
         const int64_t id = catalogs.columnInt(0);
         if (!named.contains(id)) {
-            unnamed.push_back(id);
+            unnamedCatalogs.push_back(id);
             continue;
         }
         const std::string path(catalogs.columnBytes(1));
@@ -226,23 +241,19 @@ void IndexWriter::readStoredFiles() {
         const auto recorded = columnIdentity(catalogs, 3);
         if (present != found->second.has_value() || (present && recorded != found->second)) changed.insert(id);
     }
-    Statement forget(db_->handle(), "DELETE FROM catalogs WHERE id = ?");
-    for (const int64_t id : unnamed) forget.bind(1, id).run();
+    for (const auto& [table, ids] : {std::pair{"dependency_sets", &unusedSets}, {"catalogs", &unnamedCatalogs}}) {
+        Statement forget(db_->handle(), std::string("DELETE FROM ") + table + " WHERE id = ?");
+        for (const int64_t id : *ids) forget.bind(1, id).run();
+    }
+
     std::unordered_set<int64_t> staleSets;
     for (const auto& [set, members] : sets) {
         if (std::any_of(members.begin(), members.end(), [&](int64_t id) { return changed.contains(id); })) {
             staleSets.insert(set);
         }
     }
-
-    Statement count(db_->handle(), "SELECT count(*) FROM files");
-    stored_.reserve(count.step() ? static_cast<size_t>(count.columnInt(0)) : 0);
-    Statement files(db_->handle(), "SELECT path, id, retry_every_run, device, inode, size, modified, changed, "
-                                   "dependencies FROM files");
-    while (files.step()) {
-        const Stored file{files.columnInt(1), files.columnInt(2) != 0, columnIdentity(files, 3)};
-        stored_.emplace(files.columnBytes(0), file);
-        if (staleSets.contains(files.columnInt(8))) stale_.insert(file.id);
+    for (const auto& [file, set] : fileSets) {
+        if (staleSets.contains(set)) stale_.insert(file);
     }
 }
 
@@ -267,13 +278,14 @@ std::vector<std::string> IndexWriter::pathsToRevisit() {
     return paths;
 }
 
-std::vector<std::string> IndexWriter::pathsBelow(const std::string& directory) {
+std::vector<std::string> IndexWriter::pathsBelow(const std::string& directory,
+                                                 const std::unordered_set<std::string>& except) const {
     const PathRange range = ossel::pathsBelow(directory);
-    Statement& below = statements_->pathsBelow;
-    below.bindBlob(1, range.low).bindBlob(2, range.high);
     std::vector<std::string> paths;
-    while (below.step()) paths.emplace_back(below.columnBytes(0));
-    below.reset();
+    for (const auto& [path, file] : stored_) {
+        if (path >= range.low && path < range.high && !except.contains(path)) paths.push_back(path);
+    }
+    std::sort(paths.begin(), paths.end());
     return paths;
 }
 

@@ -51,8 +51,9 @@ public:
 
     size_t storedFileCount() const { return stored_.size(); }
 
-    // Every stored path strictly below the directory, in byte order.
-    std::vector<std::string> pathsBelow(const std::string& directory);
+    // Every stored path strictly below the directory but those in `except`, in byte order.
+    std::vector<std::string> pathsBelow(const std::string& directory,
+                                        const std::unordered_set<std::string>& except = {}) const;
 
     // The attributes as an import worker sends them: archived by the Coder, and as ClipValues.
     Change storeClip(const std::string& path, const FileIdentity& identity, std::string_view archive,

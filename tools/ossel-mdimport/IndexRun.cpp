@@ -187,10 +187,9 @@ void IndexRun::count(IndexWriter::Change change) {
 void IndexRun::removeVanished() {
     if (!options_.recursive) return;
     for (const auto& input : inputs_) {
-        std::vector<std::string> stored;
-        store([&] { stored = writer_->pathsBelow(input); });
-        for (const auto& path : stored) {
-            if (found_.contains(path)) continue;
+        std::vector<std::string> vanished;
+        store([&] { vanished = writer_->pathsBelow(input, found_); });
+        for (const auto& path : vanished) {
             const bool protectedPath = std::any_of(unreadable_.begin(), unreadable_.end(), [&](const auto& directory) {
                 return path == directory || isBelow(path, directory);
             });
