@@ -116,7 +116,8 @@ bool TLOsselOrgConceptRecord::setOwnValueForKey(const Ref<Object>& value, std::s
 }
 
 SKDocumentRef TLOsselOrgConceptRecord::documentForRecord() const {
-    return SKDocumentCreate(recordScheme(), nullptr, recordId_ ? &recordId_->utf8() : nullptr);
+    const std::string id = recordId_ ? std::string(recordId_->utf8()) : std::string();
+    return SKDocumentCreate(recordScheme(), nullptr, recordId_ ? &id : nullptr);
 }
 
 std::string TLOsselOrgConceptRecord::recordText() const {

@@ -215,7 +215,7 @@ Ref<Object> BinaryReader::asciiString(size_t offset, size_t start, uint64_t coun
     for (uint64_t i = 0; i < count; ++i) {
         if (static_cast<unsigned char>(p[i]) >= 0x80) return fail(start + i, Kind::encoding, "non-ASCII byte in an ASCII string");
     }
-    return str(std::string(p, count));
+    return str(std::string_view(p, count));
 }
 
 Ref<Object> BinaryReader::utf16String(size_t offset, size_t start, uint64_t count) {

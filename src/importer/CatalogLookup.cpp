@@ -106,7 +106,7 @@ bool loadOrgConceptRecordsOfClass(OrgConceptRecordClass recordClass, const std::
         if (auto record = recordClass(entry); record && record->recordId()) records.push_back(std::move(record));
     };
     if (!readCatalogEntries(path, take)) return true;
-    for (const auto& record : records) table->setObject(record, record->recordId()->utf8());
+    for (const auto& record : records) table->setObject(record, std::string(record->recordId()->utf8()));
     return true;
 }
 

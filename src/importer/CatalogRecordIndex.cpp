@@ -26,7 +26,9 @@ size_t heapBytes(const std::string& text) {
 size_t objectBytes(const Object& object) {
     // Nearly every value is a text: no cast chain for it.
     if (typeid(object) == typeid(String)) {
-        return kSharedObject + sizeof(String) + heapBytes(static_cast<const String&>(object).utf8());
+        // The text sits in the object's block, behind the allocator the control block keeps.
+        const auto& text = static_cast<const String&>(object);
+        return kSharedObject + 2 * sizeof(size_t) + sizeof(String) + text.utf8().size() + 1;
     }
     if (const auto* data = dynamic_cast<const Data*>(&object)) {
         return kSharedObject + sizeof(Data) + data->bytes().capacity() + kPerAllocation;

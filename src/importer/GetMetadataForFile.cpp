@@ -70,10 +70,11 @@ Boolean GetMetadataForFile(void*, CFMutableDictionaryRef attributes, CFStringRef
     if (!attributes || !pathToFile) return false;
     // An exception must not cross into the host: it cannot catch ours.
     try {
-        const Ref<Dictionary> annotation = kindCast<Dictionary>(readPropertyListFromFile(pathToFile->utf8()));
+        const std::string path(pathToFile->utf8());
+        const Ref<Dictionary> annotation = kindCast<Dictionary>(readPropertyListFromFile(path));
         if (!annotation) return false;
         importAnnotation(*annotation, *attributes);
-        if (const auto catalogDir = findRelatedKeyWordsCatalogDir(pathToFile->utf8())) {
+        if (const auto catalogDir = findRelatedKeyWordsCatalogDir(path)) {
             importCatalogMatches(*annotation, *catalogDir, *attributes);
         }
         return true;
@@ -95,8 +96,8 @@ void addToContentString(Ref<String>* contentText, const Ref<Object>& value) {
         *contentText = text ? std::move(text) : str(value->description());
         return;
     }
-    std::string joined = (*contentText)->utf8();
-    *contentText = str(std::move(joined.append(1, ' ').append(value->description())));
+    std::string joined((*contentText)->utf8());
+    *contentText = str(joined.append(1, ' ').append(value->description()));
 }
 
 std::optional<std::string> findRelatedKeyWordsCatalogDir(const std::string& path) {

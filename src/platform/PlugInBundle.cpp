@@ -39,10 +39,10 @@ bool sameUUID(const std::string& text, CFUUIDRef uuid) {
 
 std::vector<std::string> stringsOf(const Ref<Object>& value) {
     std::vector<std::string> out;
-    if (const auto text = kindCast<String>(value)) out.push_back(text->utf8());
+    if (const auto text = kindCast<String>(value)) out.emplace_back(text->utf8());
     if (const auto list = kindCast<Array>(value)) {
         for (const auto& item : *list) {
-            if (const auto text = kindCast<String>(item)) out.push_back(text->utf8());
+            if (const auto text = kindCast<String>(item)) out.emplace_back(text->utf8());
         }
     }
     return out;
@@ -75,7 +75,7 @@ std::unique_ptr<PlugInBundle> PlugInBundle::load(const std::string& bundlePath, 
         setError(error, format("%@: no CFBundleExecutable", infoPath));
         return nullptr;
     }
-    const std::string executablePath = modulePath(bundlePath, executable->utf8());
+    const std::string executablePath = modulePath(bundlePath, std::string(executable->utf8()));
     // The loader would wait on a FIFO for ever; what is missing it reports itself.
     struct stat module {};
     if (::stat(executablePath.c_str(), &module) == 0 && !S_ISREG(module.st_mode)) {
@@ -96,7 +96,7 @@ std::vector<PlugInBundle::Factory> PlugInBundle::factories() const {
     const auto table = info_->objectForKeyAs<Dictionary>("CFPlugInFactories");
     if (!table) return out;
     for (const auto& [factoryId, name] : *table) {
-        if (const auto text = kindCast<String>(name)) out.push_back({factoryId, text->utf8()});
+        if (const auto text = kindCast<String>(name)) out.push_back({factoryId, std::string(text->utf8())});
     }
     return out;
 }

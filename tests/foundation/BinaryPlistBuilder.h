@@ -104,7 +104,7 @@ private:
     }
 
     size_t emit(const Object* o) {
-        if (const auto* s = dynamic_cast<const String*>(o)) return emitString(s->utf8());
+        if (const auto* s = dynamic_cast<const String*>(o)) return emitString(std::string(s->utf8()));
         const size_t index = objects_.size();
         objects_.emplace_back();
         std::vector<uint8_t> out;

@@ -92,7 +92,7 @@ protected:
         loadMatchingPlaces(&annotation, catalog_, &content_, keywords_.get());
         loadMatchingEvents(&annotation, catalog_, &content_, keywords_.get());
     }
-    std::string content() const { return content_ ? content_->utf8() : "(none)"; }
+    std::string content() const { return std::string(content_ ? content_->utf8() : "(none)"); }
 
     std::string catalog_;
     std::vector<std::string> opened_;
@@ -209,7 +209,7 @@ TEST_F(CatalogLookup, TheImportStoresKeywordsAndTextContentOnlyWhenSomethingMatc
     const auto clipPath = str(writeFile("Ossel/Clips/2006/beach.plist", ""));
     for (const bool matching : {true, false}) {
         if (!matching) annotation = clip(ids({"nobody"}));
-        ASSERT_TRUE(writePropertyListToFile(annotation.get(), clipPath->utf8(), true));
+        ASSERT_TRUE(writePropertyListToFile(annotation.get(), std::string(clipPath->utf8()), true));
         Dictionary attributes;
         ASSERT_TRUE(GetMetadataForFile(nullptr, &attributes, nullptr, clipPath.get()));
         const auto keywords = attributes.objectForKeyAs<Array>(kMDItemKeywords);

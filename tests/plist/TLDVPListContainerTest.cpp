@@ -54,7 +54,8 @@ TEST_F(Codec, DateTimeWithAnUnknownHalfIsWrittenAsNullAndReadsAsNothingWithOneLi
                               std::make_shared<DVFrameCaptureDateTime>()}) {
         const auto typed = codec->encodeDVFrameCaptureDateTime(value.get());
         EXPECT_EQ(typed->utf8(), "@datetime:(null)");
-        EXPECT_TRUE(failureLine(typed->utf8()).starts_with("Error parsing DVFrameCaptureDateTime in pList '(null)' : "));
+        EXPECT_TRUE(failureLine(std::string(typed->utf8()))
+                        .starts_with("Error parsing DVFrameCaptureDateTime in pList '(null)' : "));
     }
 }
 

@@ -20,7 +20,7 @@ class TypedContainers : public TestEnvironment {
 protected:
     std::string rawText(std::string_view key) const {
         const auto s = dict->containerData()->objectForKeyAs<String>(key);
-        return s ? s->utf8() : "(not a string)";
+        return std::string(s ? s->utf8() : "(not a string)");
     }
 
     Ref<TLDVPListDictionary> dict = TLDVPListDictionary::make();

@@ -185,7 +185,7 @@ private:
         attributes_->removeAllObjects();
         const Ref<String> fullPath = str(paths_.of(path));
         const std::optional<FileIdentity> identity =
-            settings_.carryAttributes ? fileIdentityAtPath(fullPath->utf8()) : std::nullopt;
+            settings_.carryAttributes ? fileIdentityAtPath(std::string(fullPath->utf8())) : std::nullopt;
         std::optional<double> seconds;
         bool imported = false;
         if (settings_.timings) {
@@ -209,7 +209,7 @@ private:
             }
             writer.endText(mark);
         } else {
-            const Refusal refusal = refusalOf(fullPath->utf8());
+            const Refusal refusal = refusalOf(std::string(fullPath->utf8()));
             writer.putU8(static_cast<uint8_t>(refusal.outcome));
             writer.putText(refusal.reason);
         }
