@@ -278,12 +278,19 @@ std::vector<std::string> IndexWriter::pathsToRevisit() {
     return paths;
 }
 
-std::vector<std::string> IndexWriter::pathsBelow(const std::string& directory,
-                                                 const std::unordered_set<std::string>& except) const {
+IndexWriter::Sighting IndexWriter::sight(const std::string& path) {
+    const auto found = stored_.find(path);
+    if (found == stored_.end()) return Sighting::unknown;
+    if (found->second.sighted) return Sighting::again;
+    found->second.sighted = true;
+    return Sighting::first;
+}
+
+std::vector<std::string> IndexWriter::pathsBelow(const std::string& directory, bool unsighted) const {
     const PathRange range = ossel::pathsBelow(directory);
     std::vector<std::string> paths;
     for (const auto& [path, file] : stored_) {
-        if (path >= range.low && path < range.high && !except.contains(path)) paths.push_back(path);
+        if (path >= range.low && path < range.high && !(unsighted && file.sighted)) paths.push_back(path);
     }
     std::sort(paths.begin(), paths.end());
     return paths;
@@ -327,7 +334,7 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
     write.run();
 
     const int64_t id = existing ? *existing : sqlite3_last_insert_rowid(db_->handle());
-    stored_.insert_or_assign(path, Stored{id, retryEveryRun, identity});
+    stored_.insert_or_assign(path, Stored{id, retryEveryRun, identity, true});
     if (!existing) return {id, Change::added};
     clearContents(*existing);
     stale_.erase(*existing);

@@ -43,17 +43,19 @@ public:
     // failure retried on every run, and not matched against a catalog that
     // has changed (or appeared) since. Catalogs are examined when the writer opens.
     bool isCurrent(const std::string& path, const FileIdentity& identity);
-    bool holds(const std::string& path) const { return stored_.contains(path); }
+
+    // Notes that the run found a file: `again` when it had found it already
+    // (inputs that overlap), `unknown` when the index does not hold it.
+    enum class Sighting { first, again, unknown };
+    Sighting sight(const std::string& path);
 
     // Stored files to import again wherever they are, in byte order: those
     // whose catalogs changed, and failures retried on every run.
     std::vector<std::string> pathsToRevisit();
 
-    size_t storedFileCount() const { return stored_.size(); }
-
-    // Every stored path strictly below the directory but those in `except`, in byte order.
-    std::vector<std::string> pathsBelow(const std::string& directory,
-                                        const std::unordered_set<std::string>& except = {}) const;
+    // Every stored path strictly below the directory, in byte order; with
+    // `unsighted`, only those the run has not found (or stored).
+    std::vector<std::string> pathsBelow(const std::string& directory, bool unsighted = false) const;
 
     // The attributes as an import worker sends them: archived by the Coder, and as ClipValues.
     Change storeClip(const std::string& path, const FileIdentity& identity, std::string_view archive,
@@ -110,6 +112,7 @@ private:
         int64_t id;
         bool retryEveryRun;
         std::optional<FileIdentity> identity;
+        bool sighted = false;  // found or stored by this run
     };
     std::unordered_map<std::string, Stored> stored_;
     std::unordered_map<std::string, int64_t> catalogIds_;

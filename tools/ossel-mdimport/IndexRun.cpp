@@ -33,8 +33,6 @@ IndexRun::~IndexRun() = default;
 int IndexRun::run(const std::string& bundlePath) {
     try {
         writer_ = std::make_unique<IndexWriter>(indexPath(options_.dbPath));
-        // A run most often finds what the index holds already.
-        found_.reserve(writer_->storedFileCount());
     } catch (const IndexError& error) {
         writeErrorLine(std::string("ossel-mdimport: ") + error.what());
         return kExitUsage;
@@ -92,17 +90,18 @@ std::vector<std::string> IndexRun::inputsWithRevisits() {
 }
 
 bool IndexRun::wanted(const std::string& path) {
-    // Inputs that overlap name some files twice: each is imported and counted once.
-    if (!found_.insert(path).second) return false;
     // A file the index does not hold is imported whatever it is: its worker tells
     // what it found, which spares a first run a stat of every file here.
     std::optional<FileIdentity> identity;
     bool current = false;
-    store([&] {
-        if (!writer_->holds(path)) return;
-        identity = fileIdentityAtPath(path);
-        current = identity && writer_->isCurrent(path, *identity);
-    });
+    switch (foundNow(path)) {
+        case IndexWriter::Sighting::again: return false;
+        case IndexWriter::Sighting::unknown: break;
+        case IndexWriter::Sighting::first:
+            identity = fileIdentityAtPath(path);
+            current = identity && writer_->isCurrent(path, *identity);
+            break;
+    }
     if (current) {
         ++counts_.unchanged;
         progress_.fileDone();
@@ -166,7 +165,7 @@ void IndexRun::failed(const std::string& path, const std::string& reason, Failur
             if (!exists) store([&] { writer_->remove(path); });
             return;
         }
-        found_.insert(path);
+        foundNow(path);
         identity = FileIdentity::of(info);
     }
     store([&] { writer_->storeFailure(path, identity, reason, kind == FailureKind::worker); });
@@ -188,7 +187,7 @@ void IndexRun::removeVanished() {
     if (!options_.recursive) return;
     for (const auto& input : inputs_) {
         std::vector<std::string> vanished;
-        store([&] { vanished = writer_->pathsBelow(input, found_); });
+        store([&] { vanished = writer_->pathsBelow(input, true); });
         for (const auto& path : vanished) {
             const bool protectedPath = std::any_of(unreadable_.begin(), unreadable_.end(), [&](const auto& directory) {
                 return path == directory || isBelow(path, directory);
@@ -196,6 +195,13 @@ void IndexRun::removeVanished() {
             if (!protectedPath) store([&] { counts_.removed += writer_->remove(path) ? 1 : 0; });
         }
     }
+}
+
+IndexWriter::Sighting IndexRun::foundNow(const std::string& path) {
+    // Inputs that overlap name some files twice: each is imported and counted once.
+    const IndexWriter::Sighting sighting = writer_->sight(path);
+    if (sighting != IndexWriter::Sighting::unknown) return sighting;
+    return foundNew_.insert(path).second ? sighting : IndexWriter::Sighting::again;
 }
 
 template <class Change>

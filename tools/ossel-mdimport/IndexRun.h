@@ -60,6 +60,8 @@ private:
     std::optional<Pending> takePending(const std::string& path);
     void count(IndexWriter::Change change);
     void removeVanished();
+    // Notes that the walk found the file; `again` when it had already.
+    IndexWriter::Sighting foundNow(const std::string& path);
     // Runs a change to the index; an index that cannot be written stops the run.
     template <class Change>
     void store(Change&& change);
@@ -70,7 +72,9 @@ private:
     std::vector<std::string> inputs_;
     std::deque<Pending> pending_;
     // Every path the walk found, so that what it did not find can be removed.
-    std::unordered_set<std::string> found_;
+    // Files this run found that the index did not hold when it did (the writer
+    // notes the others in what it holds).
+    std::unordered_set<std::string> foundNew_;
     // Paths the walk could not read (directories, missing inputs): nothing below them is removed.
     std::vector<std::string> unreadable_;
     Counts counts_;
