@@ -183,9 +183,9 @@ private:
 
     void importFile(const std::string& path) {
         attributes_->removeAllObjects();
-        const Ref<String> fullPath = str(paths_.of(path));
-        const std::optional<FileIdentity> identity =
-            settings_.carryAttributes ? fileIdentityAtPath(std::string(fullPath->utf8())) : std::nullopt;
+        const std::string full = paths_.of(path);
+        const Ref<String> fullPath = str(full);
+        const auto identity = settings_.carryAttributes ? fileIdentityAtPath(full) : std::nullopt;
         std::optional<double> seconds;
         bool imported = false;
         if (settings_.timings) {
@@ -209,7 +209,7 @@ private:
             }
             writer.endText(mark);
         } else {
-            const Refusal refusal = refusalOf(std::string(fullPath->utf8()));
+            const Refusal refusal = refusalOf(full);
             writer.putU8(static_cast<uint8_t>(refusal.outcome));
             writer.putText(refusal.reason);
         }

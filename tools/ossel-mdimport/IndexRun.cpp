@@ -119,6 +119,11 @@ std::optional<IndexRun::Pending> IndexRun::takePending(const std::string& path) 
     return pending;
 }
 
+std::optional<FileIdentity> IndexRun::identityOf(const std::optional<Pending>& pending) {
+    if (!pending) return std::nullopt;
+    return pending->identity ? pending->identity : fileIdentityAtPath(pending->path);
+}
+
 void IndexRun::imported(const std::string& path, const FileResult& result) {
     const std::optional<Pending> pending = takePending(path);
     // Both are stored as they came; the values are only checked here.
@@ -145,8 +150,7 @@ void IndexRun::skipped(const std::string& path, const std::string& reason) {
     const std::optional<Pending> pending = takePending(path);
     // What the walk skipped (a FIFO, a dangling link) is no file the index keeps.
     if (!pending) return;
-    const std::optional<FileIdentity> identity = pending->identity ? pending->identity : fileIdentityAtPath(path);
-    if (identity) store([&] { count(writer_->storeSkipped(path, *identity)); });
+    if (const auto identity = identityOf(pending)) store([&] { count(writer_->storeSkipped(path, *identity)); });
 }
 
 void IndexRun::failed(const std::string& path, const std::string& reason, FailureKind kind) {
@@ -155,7 +159,7 @@ void IndexRun::failed(const std::string& path, const std::string& reason, Failur
     progress_.fileDone();
     std::optional<FileIdentity> identity;
     if (const std::optional<Pending> pending = takePending(path)) {
-        identity = pending->identity ? pending->identity : fileIdentityAtPath(path);
+        identity = identityOf(pending);
     } else {
         // The walk's own failures: a directory it could not read, or a file that is not there.
         struct stat info {};

@@ -58,6 +58,8 @@ private:
     std::vector<std::string> inputsWithRevisits();
     // The identity taken when the file went to a worker; nothing for what the walk settled itself.
     std::optional<Pending> takePending(const std::string& path);
+    // The identity taken then, or, for a file the index did not hold, as it is now.
+    std::optional<FileIdentity> identityOf(const std::optional<Pending>& pending);
     void count(IndexWriter::Change change);
     void removeVanished();
     // Notes that the walk found the file; `again` when it had already.
