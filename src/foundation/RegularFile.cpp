@@ -73,20 +73,6 @@ bool admissible(const struct stat& info, uint64_t limit, FileError* error) {
     return true;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 FileIdentity FileIdentity::of(const struct stat& info) {
@@ -102,10 +88,17 @@ bool FileIdentity::isSettled() const {
     return modifiedNanoseconds <= now - kTwoSeconds || modifiedNanoseconds >= now + kTwoSeconds;
 }
 
-std::optional<FileIdentity> fileIdentityAtPath(const std::string& path) {
+std::optional<FileIdentity> fileIdentityAtPath(const std::string& path) { return fileIdentityAt(AT_FDCWD, path.c_str()); }
+
+std::optional<FileIdentity> fileIdentityAt(int directory, const char* name) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    if (::fstatat(directory, name, &info, 0) != 0) return std::nullopt;
     return FileIdentity::of(info);
+}
+
+bool FileDescriptor::close() {
+    const int fd = std::exchange(fd_, -1);
+    return fd < 0 || ::close(fd) == 0;
 }
 
 uint64_t fileSizeLimit() { return limitFromEnvironment("OSSEL_MAX_FILE_MIB", kDefaultFileLimitMiB); }
@@ -148,7 +141,7 @@ int openRegularFile(const std::string& path, uint64_t limit, struct stat& info, 
 
 bool readRegularFileHead(const std::string& path, size_t count, std::vector<uint8_t>& bytes, FileError* error) {
     struct stat info {};
-    const Descriptor fd(openRegularFile(path, UINT64_MAX, info, error));
+    const FileDescriptor fd(openRegularFile(path, UINT64_MAX, info, error));
     if (fd.get() < 0) return false;
     bytes.resize(count);
     size_t filled = 0;
@@ -166,7 +159,7 @@ bool readRegularFileHead(const std::string& path, size_t count, std::vector<uint
 bool readRegularFile(const std::string& path, uint64_t limit, std::vector<uint8_t>& bytes, FileError* error,
                      FileIdentity* identity) {
     struct stat info {};
-    const Descriptor fd(openRegularFile(path, limit, info, error));
+    const FileDescriptor fd(openRegularFile(path, limit, info, error));
     if (fd.get() < 0) return false;
 
     // The size is a hint: a file that grows while it is read is read on, up to the limit.

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ossel {
@@ -40,6 +41,31 @@ struct FileIdentity {
 // The identity of what `path` names (links followed); nothing when it does
 // not exist or cannot be reached.
 std::optional<FileIdentity> fileIdentityAtPath(const std::string& path);
+// The same for `name` within the open directory `directory`: the kernel looks
+// up one name instead of walking the whole path again.
+std::optional<FileIdentity> fileIdentityAt(int directory, const char* name);
+
+// An open descriptor, closed with its owner.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            close();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    ~FileDescriptor() { close(); }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded (it can report a failed write).
+    bool close();
+
+private:
+    int fd_;
+};
 
 enum class FileErrorKind {
     notFound,          // no such file, or a dangling link

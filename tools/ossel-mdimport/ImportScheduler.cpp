@@ -74,7 +74,7 @@ void ImportScheduler::fillWindow() {
             walkDone_ = true;
             return;
         }
-        if (item->kind == WalkItem::Kind::file && !sink_.wanted(item->path)) continue;
+        if (item->kind == WalkItem::Kind::file && !sink_.wanted(*item, walk_)) continue;
         Slot slot;
         slot.path = std::move(item->path);
         slot.walked = item->walked;

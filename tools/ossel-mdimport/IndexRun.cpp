@@ -89,7 +89,8 @@ std::vector<std::string> IndexRun::inputsWithRevisits() {
     return inputs;
 }
 
-bool IndexRun::wanted(const std::string& path) {
+bool IndexRun::wanted(const WalkItem& item, InputWalk& walk) {
+    const std::string& path = item.path;
     // A file the index does not hold is imported whatever it is: its worker tells
     // what it found, which spares a first run a stat of every file here.
     std::optional<FileIdentity> identity;
@@ -98,7 +99,7 @@ bool IndexRun::wanted(const std::string& path) {
         case IndexWriter::Sighting::again: return false;
         case IndexWriter::Sighting::unknown: break;
         case IndexWriter::Sighting::first:
-            identity = fileIdentityAtPath(path);
+            identity = walk.identity(item);
             current = identity && writer_->isCurrent(path, *identity);
             break;
     }

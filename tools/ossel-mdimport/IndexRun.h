@@ -35,7 +35,7 @@ public:
     // Imports and stores every input with workers running `bundlePath`: the exit status.
     int run(const std::string& bundlePath);
 
-    bool wanted(const std::string& path) override;
+    bool wanted(const WalkItem& item, InputWalk& walk) override;
     void imported(const std::string& path, const FileResult& result) override;
     void skipped(const std::string& path, const std::string& reason) override;
     void failed(const std::string& path, const std::string& reason, FailureKind kind) override;

@@ -1,5 +1,6 @@
 #include "InputWalk.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -45,6 +46,18 @@ std::optional<WalkItem> InputWalk::next() {
         const unsigned char type = found.type;
         if (auto item = entry(std::move(path), type)) return item;
     }
+}
+
+std::optional<FileIdentity> InputWalk::identity(const WalkItem& item) {
+    if (item.walked && !stack_.empty()) {
+        Directory& directory = stack_.back();
+        const std::string& path = directory.path;
+        if (item.path.starts_with(path) && item.path.find('/', path.size()) == std::string::npos) {
+            if (!directory.fd.valid()) directory.fd = FileDescriptor(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (directory.fd.valid()) return fileIdentityAt(directory.fd.get(), item.path.c_str() + path.size());
+        }
+    }
+    return fileIdentityAtPath(item.path);
 }
 
 std::optional<WalkItem> InputWalk::named(const std::string& input) {
@@ -102,6 +115,7 @@ std::optional<WalkItem> InputWalk::enter(const std::string& path, bool walked) {
     if (readError != 0) return failed(path, walked, std::strerror(readError));
     std::sort(directory.entries.begin(), directory.entries.end(),
               [&](const Entry& a, const Entry& b) { return directory.name(a) < directory.name(b); });
+    if (!stack_.empty()) stack_.back().fd.close();
     stack_.push_back(std::move(directory));
     return std::nullopt;
 }

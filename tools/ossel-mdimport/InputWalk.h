@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/RegularFile.h"
+
 namespace ossel {
 
 struct WalkItem {
@@ -32,6 +34,10 @@ public:
     InputWalk(std::vector<std::string> inputs, bool recursive);
     // The next item, or nothing at the end.
     std::optional<WalkItem> next();
+    // The identity of the file next() returned last. A walked file is looked up
+    // in its open directory: in a large tree, walking every file's whole path
+    // again would cost more than the rest of a run that finds nothing changed.
+    std::optional<FileIdentity> identity(const WalkItem& item);
 
 private:
     // A directory's names share one buffer: a tree is mostly names, and one
@@ -46,6 +52,9 @@ private:
         std::string names;
         std::vector<Entry> entries;
         size_t next = 0;
+        // Opened when a file here is first looked up, and only for the innermost
+        // directory, so that a deep tree cannot run out of descriptors.
+        FileDescriptor fd;
         std::string_view name(const Entry& entry) const {
             return std::string_view(names).substr(entry.offset, entry.length);
         }

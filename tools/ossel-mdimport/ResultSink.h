@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "InputWalk.h"
 #include "WorkerProtocol.h"
 
 namespace ossel {
@@ -20,7 +21,7 @@ public:
     // Asked for each regular file the walk finds, before it goes to a worker:
     // false when the sink has no use for an import of it, and has accounted for
     // it itself; no other call follows for that file then.
-    virtual bool wanted(const std::string&) { return true; }
+    virtual bool wanted(const WalkItem&, InputWalk&) { return true; }
     virtual void imported(const std::string& path, const FileResult& result) = 0;
     // A walked file that is not a clip annotation.
     virtual void skipped(const std::string& path, const std::string& reason) = 0;
