@@ -39,11 +39,11 @@ bool ImportScheduler::run(std::string* fatal) {
     while (fatal_.empty() && !sink_.stopped()) {
         fillWindow();
         dispatch();
-        emit();
+        const bool moreReady = emit();
         if (!fatal_.empty() || sink_.stopped() || (walkDone_ && window_.empty())) break;
         sink_.idle();
         if (sink_.stopped()) break;
-        waitForWorkers();
+        waitForWorkers(moreReady);
         checkDeadlines();
     }
     const bool complete = fatal_.empty() && !sink_.stopped();
@@ -142,15 +142,23 @@ void ImportScheduler::sendBatch(Worker& worker, size_t count) {
     worker.process->sendCommands();
 }
 
-void ImportScheduler::emit() {
+bool ImportScheduler::emit() {
+    // A sink that stores what it is given can take longer over a window of
+    // results than the workers take over the work they hold: it hands back
+    // after kReadInterval, so that the workers get more before they run out.
+    const auto until = Clock::now() + kReadInterval;
     // Nothing goes out before a worker has loaded the bundle: a bundle that does not
     // load makes the whole run a usage error, with no output.
-    while (bundleConfirmed_ && !window_.empty() && window_.front().state != State::waiting && !sink_.stopped()) {
+    for (size_t delivered = 1;
+         bundleConfirmed_ && !window_.empty() && window_.front().state != State::waiting && !sink_.stopped();
+         ++delivered) {
+        if (delivered % 16 == 0 && Clock::now() >= until) return true;
         Slot& slot = window_.front();
         deliver(slot, slot.result);
         window_.pop_front();
         ++firstSequence_;
     }
+    return false;
 }
 
 void ImportScheduler::deliver(Slot& slot, std::string_view body) {
@@ -161,9 +169,11 @@ void ImportScheduler::deliver(Slot& slot, std::string_view body) {
     }
 }
 
-void ImportScheduler::waitForWorkers() {
+void ImportScheduler::waitForWorkers(bool moreReady) {
     int timeout = 0;
-    if (std::any_of(workers_.begin(), workers_.end(), [](const auto& w) { return !w->inFlight.empty(); })) {
+    if (moreReady) {
+        // Results wait to be delivered: only what the workers have published is read.
+    } else if (std::any_of(workers_.begin(), workers_.end(), [](const auto& w) { return !w->inFlight.empty(); })) {
         // While workers are busy the host reads their results every kReadInterval,
         // woken earlier only by a worker that ends.
         const auto untilRead = std::chrono::ceil<std::chrono::milliseconds>(lastWake_ + kReadInterval - Clock::now());

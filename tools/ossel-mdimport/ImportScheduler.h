@@ -68,8 +68,9 @@ private:
     void dispatch();
     Worker* startWorker();
     void sendBatch(Worker& worker, size_t count);
-    void emit();
-    void waitForWorkers();
+    // True when it stopped with results still ready, to let the workers be served.
+    bool emit();
+    void waitForWorkers(bool moreReady);
     void receive(Worker& worker, bool channelReadable = true);
     bool handle(Worker& worker, MessageKind kind, std::string_view body);
     void checkDeadlines();
