@@ -269,20 +269,37 @@ int32_t classVersion(std::string_view className) {
 
 struct Coder::State {
     struct Written {
+        Ref<Object> object;  // held, so that its address stays its own for the archive's life
         size_t index;
         bool complete;
     };
     std::vector<uint8_t> items;
     std::vector<std::pair<std::string, int32_t>> classes;
-    // Objects written so far, held so that their addresses stay theirs for the archive's life.
-    std::unordered_map<const Object*, Written> written;
-    std::vector<Ref<Object>> retained;
+    // Objects written so far. An archive of a few dozen objects (a clip's attributes)
+    // finds them faster by looking along them than by hashing; a larger one gets an index.
+    std::vector<Written> written;
+    std::unordered_map<const Object*, size_t> writtenIndex;
+    static constexpr size_t kLinearLookups = 32;
     size_t objectCount = 0;
     int depth = 0;
     std::string error;
 
-    // Room for an attribute dictionary's objects without growing.
-    State() { written.reserve(32); }
+    // Room for an attribute dictionary without growing.
+    State() {
+        items.reserve(1024);
+        written.reserve(kLinearLookups);
+    }
+
+    Written* find(const Object* object) {
+        if (written.size() <= kLinearLookups) {
+            for (Written& entry : written) {
+                if (entry.object.get() == object) return &entry;
+            }
+            return nullptr;
+        }
+        const auto found = writtenIndex.find(object);
+        return found == writtenIndex.end() ? nullptr : &written[found->second];
+    }
 
     size_t indexOfClass(std::string_view name) {
         // An archive names a handful of classes: looking along them beats hashing every name.
@@ -304,10 +321,10 @@ struct Coder::State {
             items.push_back(tag::nullObject);
             return true;
         }
-        if (auto found = written.find(object); found != written.end()) {
-            if (found->second.complete) {
+        if (const Written* found = find(object)) {
+            if (found->complete) {
                 items.push_back(tag::reference);
-                appendVarint(items, found->second.index);
+                appendVarint(items, found->index);
                 return true;
             }
             fail(format("cannot archive a %@ that contains itself", object->className()));
@@ -328,12 +345,18 @@ struct Coder::State {
         const size_t index = objectCount++;
         Ref<Object> held = std::const_pointer_cast<Object>(object.weak_from_this().lock());
         if (!held) return;
-        written[&object] = {index, false};
-        retained.push_back(std::move(held));
+        written.push_back({std::move(held), index, false});
+        if (written.size() > kLinearLookups) {
+            if (writtenIndex.empty()) {
+                for (size_t i = 0; i < written.size(); ++i) writtenIndex.emplace(written[i].object.get(), i);
+            } else {
+                writtenIndex.emplace(&object, written.size() - 1);
+            }
+        }
     }
 
     // Writes the object's header with a length to be filled in by endObject.
-    size_t beginObject(const std::string& className) {
+    size_t beginObject(std::string_view className) {
         items.push_back(tag::object);
         appendVarint(items, indexOfClass(className));
         const size_t lengthAt = items.size();
@@ -400,17 +423,18 @@ void Coder::encodeObject(const Object* object) {
 
     // Written with the foundation's fields when archived under a foundation class's name.
     const FoundationClass* foundation = exactFoundationClassOf(*object);
-    std::string archiveName;
+    std::string ownName;
+    std::string_view archiveName;
     if (foundation) {
         archiveName = foundation->archiveName;
     } else {
-        const std::string ownName = object->className();
+        ownName = object->className();
         foundation = foundationClassOf(*object);
         if (registry().contains(ownName)) {
             archiveName = ownName;
             if (foundation && ownName != foundation->archiveName) foundation = nullptr;
         } else {
-            archiveName = foundation ? foundation->archiveName : ownName;
+            archiveName = foundation ? std::string_view(foundation->archiveName) : std::string_view(ownName);
         }
     }
     const size_t lengthAt = s.beginObject(archiveName);
@@ -422,7 +446,7 @@ void Coder::encodeObject(const Object* object) {
     }
     --s.depth;
     s.endObject(lengthAt);
-    if (auto found = s.written.find(object); found != s.written.end()) found->second.complete = true;
+    if (State::Written* found = s.find(object)) found->complete = true;
 }
 
 bool Coder::failed() const { return !state_->error.empty(); }

@@ -184,6 +184,12 @@ constexpr size_t kAsciiRun = 16;
 }  // namespace
 
 std::string fold(std::string_view text, unsigned options) {
+    std::string out;
+    appendFolded(out, text, options);
+    return out;
+}
+
+void appendFolded(std::string& out, std::string_view text, unsigned options) {
     // Most texts are ASCII but for a few accented letters, and only the stretches
     // around those go through utf8proc. A stretch begins with the character before
     // them, the base their marks may join, and ends before a run of ASCII: since no
@@ -191,8 +197,7 @@ std::string fold(std::string_view text, unsigned options) {
     // stretches fold as the whole text would. A stretch takes in short runs of ASCII
     // (the spaces between the words of another script), so that a text in one is
     // mapped in one piece.
-    std::string out;
-    out.reserve(text.size());
+    out.reserve(out.size() + text.size());
     const auto isAsciiAt = [&](size_t i) { return static_cast<unsigned char>(text[i]) < 0x80; };
     for (size_t done = 0; done < text.size();) {
         size_t first = done;
@@ -206,7 +211,6 @@ std::string fold(std::string_view text, unsigned options) {
         appendMapped(out, text.substr(start, end - start), options);
         done = end;
     }
-    return out;
 }
 
 int compareFolded(std::string_view a, std::string_view b) {

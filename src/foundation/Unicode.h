@@ -50,6 +50,8 @@ enum FoldOptions : unsigned {
     kFoldCompatibility = 1u << 2,  // compatibility forms: full-width "Ａ" and ligature "ﬁ" fold like "A" and "fi"
 };
 std::string fold(std::string_view text, unsigned options = kFoldCase);
+// The same, appended to `out`.
+void appendFolded(std::string& out, std::string_view text, unsigned options = kFoldCase);
 
 // Compares the case-folded forms by code point: -1, 0 or 1.
 int compareFolded(std::string_view a, std::string_view b);

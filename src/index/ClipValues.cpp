@@ -19,6 +19,7 @@ class Encoder {
 public:
     std::string take() {
         std::string out;
+        out.reserve(words_.size() + values_.size() + 10);
         appendCountedText(out, words_);
         out += values_;
         return out;
@@ -65,7 +66,7 @@ private:
 
     void addWords(std::string_view text) {
         if (!words_.empty()) words_ += '\n';
-        words_ += unicode::fold(text, kSearchFold);
+        unicode::appendFolded(words_, text, kSearchFold);
     }
 
     void add(std::string_view name, int kind, std::string_view text, ClipNumber number) {
