@@ -88,7 +88,9 @@ bool FileIdentity::isSettled() const {
     return modifiedNanoseconds <= now - kTwoSeconds || modifiedNanoseconds >= now + kTwoSeconds;
 }
 
-std::optional<FileIdentity> fileIdentityAtPath(const std::string& path) { return fileIdentityAt(AT_FDCWD, path.c_str()); }
+std::optional<FileIdentity> fileIdentityAtPath(const std::string& path) {
+    return fileIdentityAt(AT_FDCWD, path.c_str());
+}
 
 std::optional<FileIdentity> fileIdentityAt(int directory, const char* name) {
     struct stat info {};

@@ -53,7 +53,9 @@ std::optional<FileIdentity> InputWalk::identity(const WalkItem& item) {
         Directory& directory = stack_.back();
         const std::string& path = directory.path;
         if (item.path.starts_with(path) && item.path.find('/', path.size()) == std::string::npos) {
-            if (!directory.fd.valid()) directory.fd = FileDescriptor(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!directory.fd.valid()) {
+                directory.fd = FileDescriptor(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            }
             if (directory.fd.valid()) return fileIdentityAt(directory.fd.get(), item.path.c_str() + path.size());
         }
     }
