@@ -1,5 +1,6 @@
 #include "dv/DVTimeCodeUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -23,10 +24,11 @@ struct Stored {
     int32_t h = 0, m = 0, s = 0, f = 0;
 };
 
-// The carries below are divisions: frame counts of a whole day are ordinary
-// arguments. They give what carrying one unit at a time gives whenever the
-// receiving component is not negative, which holds for every timecode built
-// through the setters.
+// The normalisers carry and borrow one unit at a time, and stepping that way
+// would take billions of steps for the frame counts of a day. These take the
+// steps in stretches that all do the same thing, at the cost of a few
+// divisions whatever the count, and give what the single steps give for every
+// input, a negative receiving component included.
 void adjustHoursWide(int64_t& h) {
     h %= 24;
     if (h < 0) h += 24;
@@ -45,6 +47,54 @@ void adjustMinutesWide(int64_t& h, int64_t& m) {
     }
 }
 
+// `count` times: a minute more, then adjustMinutes.
+void addMinutes(int64_t& h, int64_t& m, int64_t count) {
+    if (count <= 0) return;
+    if (m < -1) {
+        // Still below zero after its step, a minute borrows an hour: 61 more in all.
+        const int64_t borrowing = std::min(count, (-1 - m + 60) / 61);
+        m += 61 * borrowing;
+        h -= borrowing;
+        adjustHoursWide(h);
+        count -= borrowing;
+    }
+    // From -1 on, the minutes count up and carry past 59.
+    m += count;
+    if (m > 59) {
+        h += m / 60;
+        m %= 60;
+        adjustHoursWide(h);
+    }
+}
+
+// `count` times: a minute less, then adjustMinutes.
+void removeMinutes(int64_t& h, int64_t& m, int64_t count) {
+    if (count <= 0) return;
+    if (m > 60) {
+        // The first step carries what lies above 59.
+        --m;
+        adjustMinutesWide(h, m);
+        --count;
+    }
+    if (m < 0 && count > 0) {
+        // Below zero before its step, a minute borrows an hour: 59 more in all.
+        const int64_t borrowing = std::min(count, (-m + 58) / 59);
+        m += 59 * borrowing;
+        h -= borrowing;
+        adjustHoursWide(h);
+        count -= borrowing;
+        if (count == 0) return;
+    }
+    // From 0 ... 60 on, the minutes count down and borrow below zero.
+    m -= count;
+    if (m < 0) {
+        const int64_t hours = (-m + 59) / 60;
+        h -= hours;
+        m += 60 * hours;
+        adjustHoursWide(h);
+    }
+}
+
 void adjustSecondsWide(int64_t& h, int64_t& m, int64_t& s) {
     if (s < 0) {
         --m;
@@ -53,9 +103,8 @@ void adjustSecondsWide(int64_t& h, int64_t& m, int64_t& s) {
         return;
     }
     if (s > 59) {
-        m += s / 60;
+        addMinutes(h, m, s / 60);
         s %= 60;
-        adjustMinutesWide(h, m);
     }
 }
 
@@ -69,10 +118,21 @@ void adjustFramesWide(int64_t& h, int64_t& m, int64_t& s, int64_t& f, int64_t ba
         f += base;
         return;
     }
-    if (base > 0 && f >= base) {
-        s += f / base;
-        f %= base;
-        adjustSecondsWide(h, m, s);
+    if (base <= 0 || f < base) return;
+    int64_t count = f / base;
+    f %= base;
+    if (s < -1) {
+        // Still below zero after its step, a second borrows a minute: 61 more in all.
+        const int64_t borrowing = std::min(count, (-1 - s + 60) / 61);
+        s += 61 * borrowing;
+        removeMinutes(h, m, borrowing);
+        count -= borrowing;
+    }
+    // From -1 on, the seconds count up and carry past 59.
+    s += count;
+    if (s > 59) {
+        addMinutes(h, m, s / 60);
+        s %= 60;
     }
 }
 
