@@ -466,14 +466,21 @@ Ref<DVTimeCode> DVTimeCodeUtils::nonDropTimeCodeFromTimeCode(const Ref<DVTimeCod
     return nonDropFrameDurationFromFrames(timeCode->asFrames(system), system);
 }
 
-// A timecode whose components are not those of a label (an undefined value,
-// or a layout of 24 hours or more) has no drop-frame label: it comes back as
-// it is, still invalid, instead of turning into an arbitrary valid label.
 Ref<DVTimeCode> DVTimeCodeUtils::dropFrameTimeCodeFromTimeCode(const Ref<DVTimeCode>& timeCode,
                                                                const Ref<DVSystem>& system) {
     if (!countsDropFrame(system.get()) || !timeCode) return timeCode;
     const Stored given = storedOf(*timeCode);
-    if (!isLabel(given) || droppedLabels(given) <= 0) return timeCode;
+    if (droppedLabels(given) <= 0) return timeCode;
+    if (!isLabel(given)) {
+        // What is not a label (an undefined timecode, an archive's numbers) takes the
+        // same passes on the numbers it holds; after the first it is a label.
+        Ref<DVTimeCode> current = timeCode;
+        int32_t toAdd = droppedLabels(given);
+        for (int passes = 0; toAdd > 0 && passes < kMaxDropFramePasses; ++passes) {
+            current = _nonDropTimeCodeByAddingFrames(static_cast<uint32_t>(toAdd), current, system, &toAdd);
+        }
+        return current;
+    }
     return makeTimeCode(
         withTimebase(system->timebase(), [&](auto timebase) { return dropFrameLabel(given, timebase); }));
 }
