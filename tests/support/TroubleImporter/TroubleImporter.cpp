@@ -34,14 +34,9 @@ using namespace ossel;
 
 namespace {
 
-void* realModule() {
-    static void* handle = dlopen(OSSEL_REAL_IMPORTER, RTLD_NOW | RTLD_LOCAL);
-    return handle;
-}
-
 template <class Function>
 Function realFunction(const char* name) {
-    void* module = realModule();
+    static void* const module = dlopen(OSSEL_REAL_IMPORTER, RTLD_NOW | RTLD_LOCAL);
     return module ? reinterpret_cast<Function>(dlsym(module, name)) : nullptr;
 }
 
@@ -120,8 +115,5 @@ TROUBLE_EXPORT void OsselImporterSetCatalogReadHook(OsselCatalogReadHook hook, v
 // What the real importer depended on in its last import, so that an index built
 // through this bundle learns the catalogs of its clips as with the real one.
 TROUBLE_EXPORT size_t OsselImporterCatalogDependencies(const OsselCatalogDependency** entries) {
-    const auto real = realFunction<OsselImporterCatalogDependenciesFunction>(kOsselImporterCatalogDependenciesName);
-    if (real) return real(entries);
-    *entries = nullptr;
-    return 0;
+    return realFunction<OsselImporterCatalogDependenciesFunction>(kOsselImporterCatalogDependenciesName)(entries);
 }
