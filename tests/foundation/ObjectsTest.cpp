@@ -133,14 +133,9 @@ TEST(Date, DescribesTheWholeCalendarInUtc) {
 }
 
 TEST(Objects, HashedContainersUseValueEquality) {
-    std::unordered_set<Ref<Object>, ObjectHash, ObjectEqual> set;
-    set.insert(str("a"));
-    set.insert(str("a"));
-    set.insert(Number::withInt(1));
-    set.insert(Number::withDouble(1.0));
-    set.insert(Data::make({1, 2, 3}));
-    set.insert(Data::make({1, 2, 3}));
-    set.insert(Null::null());
+    const std::unordered_set<Ref<Object>, ObjectHash, ObjectEqual> set{
+        str("a"), str("a"), Number::withInt(1), Number::withDouble(1.0), Data::make({1, 2, 3}), Data::make({1, 2, 3}),
+        Null::null()};
     EXPECT_EQ(set.size(), 4u);
     EXPECT_EQ(Data::make({0, 1, 2, 3, 4})->description(), "<00010203 04>");
     EXPECT_EQ(str("a\xF0\x9F\x98\x80" "b\xC3\xA9")->length(), 5u);  // surrogate pair counts two

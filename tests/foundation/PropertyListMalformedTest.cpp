@@ -104,8 +104,10 @@ TEST(PropertyListMalformed, BinaryTrailersAndOffsetTables) {
         expectRefusal(bytes, {Kind::badTrailer, 0, bytes.size() - 32 + at}, "trailer byte " + std::to_string(at));
     }
     auto bytes = good;
-    bytes[trailer - 1] = 0xF0;  // the offset table's only entry points past the objects
-    expectRefusal(bytes, {Kind::badReference, 0, trailer - 1}, "offset past the objects");
+    for (const uint8_t offset : {0xF0, 0x03}) {  // the offset table's only entry: past the objects, into the header
+        bytes[trailer - 1] = offset;
+        expectRefusal(bytes, {Kind::badReference, 0, trailer - 1}, "offset " + std::to_string(offset));
+    }
     expectRefusal(std::vector<uint8_t>{'b', 'p', 'l', 'i', 's', 't', '0', '0'}, {Kind::truncated}, "no trailer");
     bytes = good;
     bytes[7] = '1';
