@@ -10,6 +10,7 @@
 #include "foundation/PropertyList.h"
 #include "importer/GetMetadataForFile.h"
 #include "platform/MDItem.h"
+#include "support/TestEnvironment.h"
 
 using namespace ossel;
 using namespace ossel::testing;
@@ -26,11 +27,8 @@ Ref<Dictionary> textFields(const Fields& fields) {
 
 // One catalog-file entry: id key and value, data key and its text properties.
 Ref<Dictionary> entry(const char* idKey, const char* id, const char* dataKey, const Fields& fields) {
-    auto result = Dictionary::make();
-    if (id) result->setObject(str(id), idKey);
-    result->setObject(Number::withBool(false), "isDemo");
-    result->setObject(textFields(fields), dataKey);
-    return result;
+    return dictionaryOf(
+        {{idKey, id ? str(id) : nullptr}, {"isDemo", Number::withBool(false)}, {dataKey, textFields(fields)}});
 }
 
 Ref<Array> ids(std::initializer_list<const char*> list) {
@@ -41,11 +39,7 @@ Ref<Array> ids(std::initializer_list<const char*> list) {
 
 // A clip's annotation naming people, places and events by id.
 Ref<Dictionary> clip(Ref<Object> people, Ref<Object> places = nullptr, Ref<Object> events = nullptr) {
-    auto annotation = Dictionary::make();
-    annotation->setObject(people, "clipPeopleIds");
-    annotation->setObject(places, "clipPlaceIds");
-    annotation->setObject(events, "clipEventIds");
-    return annotation;
+    return dictionaryOf({{"clipPeopleIds", people}, {"clipPlaceIds", places}, {"clipEventIds", events}});
 }
 
 class CatalogLookup : public ImporterTempDir {
@@ -140,10 +134,7 @@ TEST_F(CatalogLookup, EachEntryGivesTheValuesItsRecordWouldGive) {
             add(data, typed);
         }
     }
-    auto numbers = Dictionary::make();
-    numbers->setObject(Number::withInt(7), "lastName");
-    numbers->setObject(Number::withDouble(2.5), "eMail");
-    add(numbers, nullptr);
+    add(dictionaryOf({{"lastName", Number::withInt(7)}, {"eMail", Number::withDouble(2.5)}}), nullptr);
     writeCatalog("People 2.xml", entries);
 
     Dictionary table;
