@@ -11,7 +11,7 @@
 #include "foundation/Null.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
-#include "support/Scratch.h"
+#include "support/TestEnvironment.h"
 
 using namespace ossel;
 
@@ -111,10 +111,8 @@ TEST(Dictionary, ALargeCopyGrowsItsOwnIndex) {
 }
 
 TEST(Collections, OldStyleDescriptionQuotesOnlyWhatNeedsIt) {
-    auto inner = Dictionary::make();
-    inner->setObject(str("Ann Lee"), "name");
-    inner->setObject(str("plain"), "kind");
-    auto list = Array::make({str("a"), Number::withInt(2), inner, Array::make(), str("")});
+    const auto inner = ossel::testing::dictionaryOf({{"name", str("Ann Lee")}, {"kind", str("plain")}});
+    const auto list = Array::make({str("a"), Number::withInt(2), inner, Array::make(), str("")});
     const std::string expected = ossel::testing::fileContent(OSSEL_TEST_DATA "/foundation/old-style-description.txt");
     EXPECT_EQ(list->description() + "\n", expected);
     EXPECT_EQ(str("say \"hi\"")->description(), "say \"hi\"");

@@ -7,6 +7,7 @@
 #include "foundation/BinaryPlistBuilder.h"
 #include "foundation/PropertyList.h"
 #include "support/Cases.h"
+#include "support/TestEnvironment.h"
 
 using namespace ossel;
 using ossel::testing::assembleBinary;
@@ -166,10 +167,9 @@ TEST(PropertyListMalformed, SharedContainersAreChargedAgainstABudget) {
 
 // Every cut of a file in either format is refused; damaged bytes are the property-list fuzzer's.
 TEST(PropertyListMalformed, EveryTruncationFailsCleanly) {
-    auto root = Dictionary::make();
-    root->setObject(Array::make({str("a"), str("é😀"), Number::withInt(-3), Number::withDouble(2.5)}), "list");
-    root->setObject(Dictionary::make(), "inner");
-    root->setObject(str("text & more"), "s");
+    const auto root = ossel::testing::dictionaryOf(
+        {{"list", Array::make({str("a"), str("é😀"), Number::withInt(-3), Number::withDouble(2.5)})},
+         {"inner", Dictionary::make()}, {"s", str("text & more")}});
     const std::string xml = xmlPropertyListData(root.get());
     const auto binary = ossel::testing::encodeBinaryPlist(root.get());
     for (size_t n = 0; n < binary.size(); ++n) errorOf(std::span(binary.data(), n));
