@@ -163,10 +163,7 @@ TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
 
 // What a worker sends the host: every compared value, the searched texts folded, and nothing read past its end.
 TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort) {
-    auto mixed = Array::make();
-    mixed->addObject(str("Jörg"));
-    mixed->addObject(Number::withInt(7));
-    mixed->addObject(str("ÉLODIE"));
+    const auto mixed = Array::make({str("Jörg"), Number::withInt(7), str("ÉLODIE")});
     const auto attributes = clip({{"kMDItemKeywords", mixed},
                                   {"kMDItemTitle", str("Quay at NIGHT")},
                                   {"kMDItemStarRating", Number::withUnsigned(UINT64_MAX)},
