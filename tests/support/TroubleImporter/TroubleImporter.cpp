@@ -115,5 +115,8 @@ TROUBLE_EXPORT void OsselImporterSetCatalogReadHook(OsselCatalogReadHook hook, v
 // What the real importer depended on in its last import, so that an index built
 // through this bundle learns the catalogs of its clips as with the real one.
 TROUBLE_EXPORT size_t OsselImporterCatalogDependencies(const OsselCatalogDependency** entries) {
-    return realFunction<OsselImporterCatalogDependenciesFunction>(kOsselImporterCatalogDependenciesName)(entries);
+    const auto real = realFunction<OsselImporterCatalogDependenciesFunction>(kOsselImporterCatalogDependenciesName);
+    if (real) return real(entries);
+    *entries = nullptr;
+    return 0;
 }
