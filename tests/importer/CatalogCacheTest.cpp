@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using ImportFunction = Boolean (*)(void*, CFMutableDictionaryRef, CFStringRef, CFStringRef);
-
 struct KindShape {
     const char *file, *idKey, *dataKey;
     std::vector<const char*> properties;
@@ -143,11 +141,11 @@ private:
 };
 
 // Every clip's result and attributes, in their order, as one text.
-std::string importAll(ImportFunction import, const std::vector<std::string>& clips) {
+std::string importAll(const std::vector<std::string>& clips) {
     std::string out;
     for (const auto& clip : clips) {
         Dictionary attributes;
-        out += import(nullptr, &attributes, nullptr, str(clip).get()) ? "yes " : "no ";
+        out += GetMetadataForFile(nullptr, &attributes, nullptr, str(clip).get()) ? "yes " : "no ";
         out += oldStyleDescription(&attributes) + "\n";
     }
     return out;
@@ -160,7 +158,7 @@ std::string importAfresh(const std::vector<std::string>& clips, int& reads) {
     std::string out;
     for (const auto& clip : clips) {
         CatalogCache::shared().clear();
-        out += importAll(GetMetadataForFile, {clip});
+        out += importAll({clip});
     }
     reads = counted;
     return out;
@@ -192,17 +190,17 @@ TEST_F(CatalogCacheTest, ImportsMatchAFreshProcessThroughRandomEdits) {
     constexpr int kSteps = 30;
     std::string edit = "none";
     for (int step = 0; step < kSteps; ++step) {
-        ASSERT_EQ(importAll(GetMetadataForFile, catalog.clips()), importAfresh(catalog.clips(), reads_))
+        ASSERT_EQ(importAll(catalog.clips()), importAfresh(catalog.clips(), reads_))
             << "step " << step << " after " << edit;
         edit = catalog.randomEdit();
     }
     // Each version of a file is read once, and only the last one is kept.
     EXPECT_LE(reads_, 3 * kSteps);
     catalog.rewriteAll();
-    importAll(GetMetadataForFile, catalog.clips());
+    importAll(catalog.clips());
     const size_t held = CatalogCache::shared().bytesHeld();
     CatalogCache::shared().clear();
-    importAll(GetMetadataForFile, catalog.clips());
+    importAll(catalog.clips());
     EXPECT_EQ(CatalogCache::shared().bytesHeld(), held);
 }
 
@@ -213,17 +211,16 @@ TEST_F(CatalogCacheTest, ManyCatalogDirectoriesStayWithinTheLimits) {
         directories.back()->addClip(true);
     }
     auto& cache = CatalogCache::shared();
-    const auto importFrom = [&](const CatalogFixture& catalog) { importAll(GetMetadataForFile, catalog.clips()); };
-    importFrom(*directories[0]);
+    importAll(directories[0]->clips());
     cache.clear();
     const auto baseline = static_cast<long>(allocatedBytes());
     const auto grown = [&] { return static_cast<long>(allocatedBytes()) - baseline; };
-    importFrom(*directories[0]);
+    importAll(directories[0]->clips());
     const size_t oneDirectory = cache.bytesHeld();
     ASSERT_GT(oneDirectory, 0u);
 
     for (const auto& catalog : directories) {
-        importFrom(*catalog);
+        importAll(catalog->clips());
         EXPECT_LE(grown(), long(cache.bytesHeld()) + 64 * 1024) << "the estimate must not fall short";
     }
     EXPECT_LE(cache.bytesHeld(), oneDirectory * 4 * 5 / 4) << "at most four directories";
@@ -231,7 +228,7 @@ TEST_F(CatalogCacheTest, ManyCatalogDirectoriesStayWithinTheLimits) {
 
     cache.setLimits(100, oneDirectory * 5 / 2);
     for (const auto& catalog : directories) {
-        importFrom(*catalog);
+        importAll(catalog->clips());
         EXPECT_LE(cache.bytesHeld(), oneDirectory * 5 / 2);
         EXPECT_LE(grown(), long(oneDirectory * 5 / 2) + 64 * 1024);
     }
