@@ -14,6 +14,7 @@
 #include "support/TestEnvironment.h"
 
 using namespace ossel;
+using ossel::testing::dictionaryOf;
 
 TEST(Number, EqualValuesOfDifferentKindsAreEqualAndHashAlike) {
     const Ref<Number> same[] = {Number::withInt(3), Number::withUnsigned(3), Number::withDouble(3.0),
@@ -77,13 +78,9 @@ TEST(Dictionary, KeepsInsertionOrderThroughReplaceRemoveAndGrowth) {
 }
 
 TEST(Dictionary, EqualityIgnoresOrderAndCopiesAreShallow) {
-    auto a = Dictionary::make();
-    auto b = Dictionary::make();
-    auto shared = Array::make({str("x")});
-    a->setObject(shared, "list");
-    a->setObject(Number::withInt(1), "n");
-    b->setObject(Number::withDouble(1.0), "n");
-    b->setObject(Array::make({str("x")}), "list");
+    const auto shared = Array::make({str("x")});
+    const auto a = dictionaryOf({{"list", shared}, {"n", Number::withInt(1)}});
+    const auto b = dictionaryOf({{"n", Number::withDouble(1.0)}, {"list", Array::make({str("x")})}});
     EXPECT_TRUE(a->isEqual(b.get()));
     auto copy = a->mutableCopy();
     copy->setObject(str("y"), "n");
@@ -111,7 +108,7 @@ TEST(Dictionary, ALargeCopyGrowsItsOwnIndex) {
 }
 
 TEST(Collections, OldStyleDescriptionQuotesOnlyWhatNeedsIt) {
-    const auto inner = ossel::testing::dictionaryOf({{"name", str("Ann Lee")}, {"kind", str("plain")}});
+    const auto inner = dictionaryOf({{"name", str("Ann Lee")}, {"kind", str("plain")}});
     const auto list = Array::make({str("a"), Number::withInt(2), inner, Array::make(), str("")});
     const std::string expected = ossel::testing::fileContent(OSSEL_TEST_DATA "/foundation/old-style-description.txt");
     EXPECT_EQ(list->description() + "\n", expected);
