@@ -62,7 +62,8 @@ TEST_F(RecordKinds, EntriesReadWithTheNestedFallbackAndWriteBackTheSameKeysThrou
         EXPECT_FALSE(kind.read(nullptr));
         EXPECT_FALSE(kind.read(dictionaryOf({{kind.idKey, Number::withInt(3)}}).get()));
         for (const auto& other : kKinds) {
-            EXPECT_EQ(kind.read(dictionaryOf({{other.idKey, str("R")}}).get()) != nullptr, &other == &kind) << other.idKey;
+            const bool read = kind.read(dictionaryOf({{other.idKey, str("R")}}).get()) != nullptr;
+            EXPECT_EQ(read, &other == &kind) << kind.idKey << " from " << other.idKey;
         }
     }
     ASSERT_TRUE(writePropertyListToFile(written.get(), pathIn("entries.xml"), true));

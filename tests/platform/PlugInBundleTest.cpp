@@ -15,7 +15,9 @@ TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
         const fs::path bundle = root / (c[0] + ".mdimporter");
         fs::create_directories(bundle / "Contents/MacOS");
         fs::copy_file(kBuiltBundle + "/Contents/MacOS/OsselImporter.so", bundle / "Contents/MacOS/Copy.so");
-        if (c[1] != "-") std::ofstream(bundle / "Contents/Info.plist") << "<plist><dict>" << c[1] << "</dict></plist>\n";
+        if (c[1] != "-") {
+            std::ofstream(bundle / "Contents/Info.plist") << "<plist><dict>" << c[1] << "</dict></plist>\n";
+        }
         std::string error;
         const auto loaded = PlugInBundle::load(bundle.string(), &error);
         EXPECT_EQ(loaded != nullptr, c[3] == "loads") << c.where << ": " << error;

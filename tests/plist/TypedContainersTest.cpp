@@ -91,8 +91,8 @@ TEST_F(TypedContainers, PutObjectAndAddEntriesDispatchOverTheirClasses) {
     EXPECT_EQ(rawText("sequence"), "kept");
     EXPECT_EQ(dict->containerData()->count(), 5u);
 
-    const auto source =
-        dictionaryOf({{"string", str("new")}, {"sequence", sequence7()}, {"c", DVTimeCode::timeCodeWithHours(0, 0, 0, 1)}});
+    const auto source = dictionaryOf(
+        {{"string", str("new")}, {"sequence", sequence7()}, {"c", DVTimeCode::timeCodeWithHours(0, 0, 0, 1)}});
     dict->addEntriesFromDictionary(source.get());
     dict->addEntriesFromDictionary(nullptr);
     EXPECT_EQ(rawText("string"), "new");
