@@ -104,7 +104,6 @@ TEST(Dictionary, ALargeCopyGrowsItsOwnIndex) {
     }
     EXPECT_TRUE(original->objectForKey("k5")->isEqual(Number::withInt(5).get()));
     EXPECT_EQ(copy->objectForKey("k5")->description(), "changed");
-    EXPECT_EQ(copy->entries()[5].first, "k5");
 }
 
 TEST(Collections, OldStyleDescriptionQuotesOnlyWhatNeedsIt) {
