@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "base/TLEquals.h"
 #include "foundation/Array.h"
@@ -33,15 +34,13 @@ TEST(TLEquals, NilSafeEqualityAlwaysAsksTheFirstObject) {
     const Ref<Object> one = Number::withInt(1), text = str("1");
     // Not equal to itself: even the same object is asked.
     const Ref<Object> undated = std::make_shared<TLDVClipSequenceId>("host", 1, std::nan(""));
-    const struct {
-        Ref<Object> a, b;
-        bool equal;
-    } cases[] = {{nullptr, nullptr, true},          {one, nullptr, false},      {nullptr, one, false},
-                 {one, Number::withDouble(1.0), true}, {one, Number::withInt(2), false}, {one, text, false},
-                 {undated, undated, false},
-                 {Array::make({one, text}), Array::make({Number::withDouble(1.0), str("1")}), true}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(TLObjectsAreNilOrEqual(c.a, c.b), c.equal) << (c.a ? c.a->description() : "nil");
-        EXPECT_EQ(TLEquals::isObjectEqualTo(c.a.get(), c.b.get()), c.equal);
+    const std::tuple<Ref<Object>, Ref<Object>, bool> cases[] = {
+        {nullptr, nullptr, true},          {one, nullptr, false},      {nullptr, one, false},
+        {one, Number::withDouble(1.0), true}, {one, Number::withInt(2), false}, {one, text, false},
+        {undated, undated, false},
+        {Array::make({one, text}), Array::make({Number::withDouble(1.0), str("1")}), true}};
+    for (const auto& [a, b, equal] : cases) {
+        EXPECT_EQ(TLObjectsAreNilOrEqual(a, b), equal) << (a ? a->description() : "nil");
+        EXPECT_EQ(TLEquals::isObjectEqualTo(a.get(), b.get()), equal);
     }
 }

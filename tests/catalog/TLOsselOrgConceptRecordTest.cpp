@@ -12,9 +12,7 @@
 namespace ossel {
 namespace {
 
-using testing::TestEnvironment;
-
-class RecordTest : public TestEnvironment {};
+using RecordTest = testing::TestEnvironment;
 
 TEST_F(RecordTest, EqualityIsByIdAndOneSided) {
     auto base = std::make_shared<TLOsselOrgConceptRecord>(str("R1"));
@@ -126,7 +124,8 @@ TEST_F(RecordTest, CopiesAndArchivesKeepIdValuesAndFavouriteButNeitherDemoNorUse
     people->setAbUniqueId(str("AB"));
     people->setLastUse(Date::withTimeIntervalSince1970(now_ + 10));
     ASSERT_TRUE(people->isRecent());
-    for (const auto& back : {kindCast<TLOsselPeople>(people->copy()), kindCast<TLOsselPeople>(archiveRoundTrip(*people))}) {
+    for (const auto& back :
+         {kindCast<TLOsselPeople>(people->copy()), kindCast<TLOsselPeople>(testing::archiveRoundTrip(*people))}) {
         ASSERT_TRUE(back);
         EXPECT_NE(back, people);
         EXPECT_TRUE(back->isEqual(people.get()));
@@ -141,7 +140,7 @@ TEST_F(RecordTest, CopiesAndArchivesKeepIdValuesAndFavouriteButNeitherDemoNorUse
     EXPECT_EQ(people->name(), "Ann");
     EXPECT_FALSE(TLIdGenerator::generatorForKey("PeopleIdGenerator")->currentId()) << "no id drawn";
 
-    const auto baseBack = kindCast<TLOsselOrgConceptRecord>(archiveRoundTrip(TLOsselOrgConceptRecord()));
+    const auto baseBack = kindCast<TLOsselOrgConceptRecord>(testing::archiveRoundTrip(TLOsselOrgConceptRecord()));
     ASSERT_TRUE(baseBack);
     EXPECT_FALSE(baseBack->recordId());
     EXPECT_FALSE(isKindOf<TLOsselPeople>(baseBack));

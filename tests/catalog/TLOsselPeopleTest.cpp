@@ -6,14 +6,13 @@
 #include "foundation/Number.h"
 #include "platform/ABMultiValue.h"
 #include "platform/VCardReader.h"
+#include "support/Cases.h"
 #include "support/TestEnvironment.h"
 
 namespace ossel {
 namespace {
 
-using testing::kRoundingNow;
-using testing::dictionaryOf;
-using testing::TestEnvironment;
+using namespace testing;
 
 class PeopleTest : public TestEnvironment {
 protected:
@@ -29,12 +28,9 @@ Ref<TLOsselPeople> personNamed(const char* first, const char* last, const char* 
 }
 
 TEST_F(PeopleTest, DisplayNamePrefersNickNameThenFirstAndLast) {
-    EXPECT_EQ(personNamed("Ann", "Lee", "Bob")->name(), "Bob");
-    EXPECT_EQ(personNamed("Ann", "Lee", "")->name(), "") << "an empty nick name still wins";
-    EXPECT_EQ(personNamed("Ann", "Lee", nullptr)->description(), "Ann Lee");
-    EXPECT_EQ(personNamed(nullptr, "Lee", nullptr)->name(), "Lee");
-    EXPECT_EQ(personNamed("Ann", nullptr, nullptr)->name(), "Ann");
-    EXPECT_EQ(personNamed(nullptr, nullptr, nullptr)->name(), "No Name");
+    for (const auto& c : casesFrom("catalog/display-names.txt", 4)) {
+        EXPECT_EQ(personNamed(c.orNull(0), c.orNull(1), c.orNull(2))->description(), c[3]) << c.where;
+    }
 }
 
 // What people entries hold beyond the other kinds: the address book id, and
@@ -46,7 +42,6 @@ TEST_F(PeopleTest, EntriesCarryTheAddressBookIdAndLastUse) {
     const auto record = TLOsselPeople::initWithPList(entry.get());
     ASSERT_TRUE(record);
     EXPECT_EQ(record->abUniqueId()->utf8(), "AB:7");
-    EXPECT_EQ(record->plist()->objectForKey("adressBookId")->description(), "AB:7");
     UserDefaults::standardUserDefaults().setObject(Number::withInt(10), "secondsForRecent");
     UserDefaults::standardUserDefaults().setObject(Number::withInt(1), "multiForRecent");
     EXPECT_TRUE(record->isRecent());
@@ -61,7 +56,6 @@ TEST_F(PeopleTest, EntriesCarryTheAddressBookIdAndLastUse) {
     EXPECT_FALSE(odd->plist()->containsKey("adressBookId"));
 }
 
-// A person with an e-mail multi-value built by hand.
 Ref<ABPerson> personWithEmails(std::initializer_list<const char*> addresses, int primary) {
     auto person = std::make_shared<ABPerson>("UID-1");
     auto emails = std::make_shared<ABMultiValue>();

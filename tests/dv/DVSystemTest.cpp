@@ -7,6 +7,7 @@
 
 #include "foundation/Archiver.h"
 #include "foundation/String.h"
+#include "support/TestEnvironment.h"
 
 namespace ossel {
 namespace {
@@ -17,10 +18,6 @@ Ref<DVSystem> ntscLike(int changed = -1, double averageFps = 29.97) {
     if (changed >= 0 && changed < 6) ++f[changed];
     return DVSystem::make(str("NTSC"), str("System 525/60"), f[0], f[1], f[2], f[3], f[4], averageFps, 4.0 / 3.0, f[5],
                           changed != 6);
-}
-
-Ref<Object> roundTrip(const Object* value) {
-    return Decoder::unarchiveObjectWithData(Coder::archivedDataWithRootObject(value));
 }
 
 TEST(DVSystem, SharedSystemsAndTheRecordTypes) {
@@ -79,17 +76,17 @@ TEST(DVSystem, EqualityIgnoresTheRatesButNotTheNamesNorOtherFields) {
 
 TEST(DVSystem, ArchivesNameTheSharedSystemsAndKeepEveryFieldOfOthers) {
     for (const auto* shared : {DVSystem::system625_50().get(), DVSystem::system525_60().get()}) {
-        EXPECT_EQ(roundTrip(shared).get(), shared);
+        EXPECT_EQ(testing::archiveRoundTrip(*shared).get(), shared);
     }
     // A system that only carries a shared long name is written by that name.
     const auto impostor = DVSystem::make(str("X"), str("System 525/60"), 1, 2, 3, 4, 5, 6, 7, 8, false);
-    EXPECT_EQ(roundTrip(impostor.get()).get(), DVSystem::system525_60().get());
+    EXPECT_EQ(testing::archiveRoundTrip(*impostor).get(), DVSystem::system525_60().get());
 
     const auto unnamed = DVSystem::make(nullptr, nullptr, 0xFFFFFFFFu, 0, 0, 0, 0, -1.5, 0.25, 0x80000000u, true);
     const auto custom =
         DVSystem::make(str("HD"), str("Custom 1080"), 1080, 1920, 576000, 10, 1500, 25.0, 16.0 / 9.0, 25, false);
     for (const auto& system : {custom, unnamed}) {
-        const auto back = kindCast<DVSystem>(roundTrip(system.get()));
+        const auto back = kindCast<DVSystem>(testing::archiveRoundTrip(*system));
         ASSERT_TRUE(back);
         EXPECT_TRUE(back->isEqual(system.get()));
         EXPECT_EQ(back->averageFps(), system->averageFps());
@@ -117,7 +114,7 @@ TEST(DVSystemDeathTest, ArchiveReadInAFreshProcessYieldsTheSharedSystem) {
                         bytes == Coder::archivedDataWithRootObject(DVSystem::system525_60().get());
         std::exit(ok ? 0 : 1);
     };
-    EXPECT_EXIT(readInFreshProcess(), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(readInFreshProcess(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

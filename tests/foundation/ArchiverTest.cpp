@@ -13,6 +13,7 @@
 #include "foundation/Null.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
+#include "support/TestEnvironment.h"
 
 using namespace ossel;
 
@@ -74,11 +75,8 @@ Ref<Object> sampleGraph() {
     auto inner = Dictionary::make(false);
     inner->setObject(Number::withBool(true), "flag");
     inner->setObject(Date::withTimeIntervalSinceReferenceDate(163938125.5), "date");
-    auto dict = Dictionary::make(true);
-    dict->setObject(str("z first"), "z");
-    dict->setObject(inner, "inner");
-    dict->setObject(Data::make({0, 1, 2, 255}), "data");
-    dict->setObject(Null::null(), "null");
+    const auto dict = ossel::testing::dictionaryOf(
+        {{"z", str("z first")}, {"inner", inner}, {"data", Data::make({0, 1, 2, 255})}, {"null", Null::null()}});
     return Array::make({str(std::string("caf\u00e9\0", 6)), Number::withInt(-1), Number::withUnsigned(UINT64_MAX),
                         Number::withFloat(1.5f), Number::withDouble(-0.125), dict,
                         std::make_shared<ArchiverTestPoint>(-5, 0.25, str("label")), Array::make({}, false)},

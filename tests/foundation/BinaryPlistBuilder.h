@@ -32,11 +32,7 @@ inline void appendBigEndian(std::vector<uint8_t>& out, uint64_t v, unsigned size
     for (unsigned i = size; i-- > 0;) out.push_back(i < 8 ? static_cast<uint8_t>(v >> (8 * i)) : 0);
 }
 
-inline unsigned bytesFor(uint64_t v) {
-    unsigned n = 1;
-    while (n < 8 && (v >> (8 * n)) != 0) ++n;
-    return n == 3 ? 4 : (n > 4 ? 8 : n);
-}
+inline unsigned bytesFor(uint64_t v) { return v <= 0xFF ? 1 : v <= 0xFFFF ? 2 : v <= 0xFFFFFFFF ? 4 : 8; }
 
 // Objects given as raw bytes (marker included), in index order.
 inline std::vector<uint8_t> assembleBinary(const std::vector<std::vector<uint8_t>>& objects, BinaryTrailer t = {}) {
@@ -70,88 +66,80 @@ inline void appendMarker(std::vector<uint8_t>& out, uint8_t type, uint64_t count
     appendBigEndian(out, count, size);
 }
 
-// Encodes a tree of property-list values, every node its own object (no sharing),
-// strings as ASCII where they can be and UTF-16 otherwise.
-class BinaryPlistEncoder {
-public:
-    std::vector<uint8_t> encode(const Object* root) {
-        emit(root);
-        return assembleBinary(objects_, {.refSize = kRefSize});
-    }
+// Four-byte references fit any tree a test or benchmark encodes, with no
+// counting pass before the objects are written.
+inline constexpr unsigned kEncoderRefSize = 4;
 
-private:
-    // Four-byte references fit any tree a test or benchmark encodes, with no
-    // counting pass before the objects are written.
-    static constexpr unsigned kRefSize = 4;
-
-    size_t emitString(const std::string& s) {
-        std::vector<uint8_t> out;
-        if (std::all_of(s.begin(), s.end(), [](unsigned char c) { return c < 0x80; })) {
-            appendMarker(out, 0x5, s.size());
-            out.insert(out.end(), s.begin(), s.end());
+// Appends the objects of a tree of property-list values, every node its own object
+// (no sharing), strings as ASCII where they can be and UTF-16 otherwise; answers the
+// index of the root.
+inline size_t appendBinaryObjects(const Object* o, std::vector<std::vector<uint8_t>>& objects) {
+    const size_t index = objects.size();
+    objects.emplace_back();
+    std::vector<uint8_t> out;
+    const auto appendRefs = [&](const std::vector<size_t>& refs) {
+        for (size_t r : refs) appendBigEndian(out, r, kEncoderRefSize);
+    };
+    if (const auto* s = dynamic_cast<const String*>(o)) {
+        const std::string_view text = s->utf8();
+        if (std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; })) {
+            appendMarker(out, 0x5, text.size());
+            out.insert(out.end(), text.begin(), text.end());
         } else {
             std::vector<uint16_t> units;
-            for (size_t i = 0; i < s.size();) {
-                const char32_t cp = unicode::decodeNext(s, i);
+            for (size_t i = 0; i < text.size();) {
+                const char32_t cp = unicode::decodeNext(text, i);
                 if (cp >= 0x10000) units.push_back(static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
                 units.push_back(static_cast<uint16_t>(cp >= 0x10000 ? 0xDC00 + ((cp - 0x10000) & 0x3FF) : cp));
             }
             appendMarker(out, 0x6, units.size());
             for (uint16_t u : units) appendBigEndian(out, u, 2);
         }
-        objects_.push_back(std::move(out));
-        return objects_.size() - 1;
-    }
-
-    size_t emit(const Object* o) {
-        if (const auto* s = dynamic_cast<const String*>(o)) return emitString(std::string(s->utf8()));
-        const size_t index = objects_.size();
-        objects_.emplace_back();
-        std::vector<uint8_t> out;
-        if (const auto* n = dynamic_cast<const Number*>(o)) {
-            if (n->kind() == Number::Kind::Bool) {
-                out.push_back(n->boolValue() ? 0x09 : 0x08);
-            } else if (n->kind() == Number::Kind::UInt && n->unsignedLongLongValue() > uint64_t(INT64_MAX)) {
-                out.push_back(0x14);
-                appendBigEndian(out, 0, 8);
-                appendBigEndian(out, n->unsignedLongLongValue(), 8);
-            } else if (n->isInteger()) {
-                const int64_t v = n->longLongValue();
-                const unsigned size = v < 0 ? 8 : bytesFor(static_cast<uint64_t>(v));
-                out.push_back(static_cast<uint8_t>(0x10 | std::countr_zero(size)));
-                appendBigEndian(out, static_cast<uint64_t>(v), size);
-            } else {
-                out.push_back(0x23);
-                appendBigEndian(out, std::bit_cast<uint64_t>(n->doubleValue()), 8);
-            }
-        } else if (const auto* d = dynamic_cast<const Date*>(o)) {
-            out.push_back(0x33);
-            appendBigEndian(out, std::bit_cast<uint64_t>(d->timeIntervalSinceReferenceDate()), 8);
-        } else if (const auto* data = dynamic_cast<const Data*>(o)) {
-            appendMarker(out, 0x4, data->length());
-            out.insert(out.end(), data->bytes().begin(), data->bytes().end());
-        } else if (const auto* a = dynamic_cast<const Array*>(o)) {
-            std::vector<size_t> refs;
-            for (const auto& item : *a) refs.push_back(emit(item.get()));
-            appendMarker(out, 0xA, refs.size());
-            for (size_t r : refs) appendBigEndian(out, r, kRefSize);
-        } else if (const auto* dict = dynamic_cast<const Dictionary*>(o)) {
-            std::vector<size_t> keys, values;
-            for (const auto& [key, value] : *dict) {
-                keys.push_back(emitString(key));
-                values.push_back(emit(value.get()));
-            }
-            appendMarker(out, 0xD, keys.size());
-            for (size_t r : keys) appendBigEndian(out, r, kRefSize);
-            for (size_t r : values) appendBigEndian(out, r, kRefSize);
+    } else if (const auto* n = dynamic_cast<const Number*>(o)) {
+        if (n->kind() == Number::Kind::Bool) {
+            out.push_back(n->boolValue() ? 0x09 : 0x08);
+        } else if (n->kind() == Number::Kind::UInt && n->unsignedLongLongValue() > uint64_t(INT64_MAX)) {
+            out.push_back(0x14);
+            appendBigEndian(out, 0, 8);
+            appendBigEndian(out, n->unsignedLongLongValue(), 8);
+        } else if (n->isInteger()) {
+            const int64_t v = n->longLongValue();
+            const unsigned size = v < 0 ? 8 : bytesFor(static_cast<uint64_t>(v));
+            out.push_back(static_cast<uint8_t>(0x10 | std::countr_zero(size)));
+            appendBigEndian(out, static_cast<uint64_t>(v), size);
+        } else {
+            out.push_back(0x23);
+            appendBigEndian(out, std::bit_cast<uint64_t>(n->doubleValue()), 8);
         }
-        objects_[index] = std::move(out);
-        return index;
+    } else if (const auto* d = dynamic_cast<const Date*>(o)) {
+        out.push_back(0x33);
+        appendBigEndian(out, std::bit_cast<uint64_t>(d->timeIntervalSinceReferenceDate()), 8);
+    } else if (const auto* data = dynamic_cast<const Data*>(o)) {
+        appendMarker(out, 0x4, data->length());
+        out.insert(out.end(), data->bytes().begin(), data->bytes().end());
+    } else if (const auto* a = dynamic_cast<const Array*>(o)) {
+        std::vector<size_t> refs;
+        for (const auto& item : *a) refs.push_back(appendBinaryObjects(item.get(), objects));
+        appendMarker(out, 0xA, refs.size());
+        appendRefs(refs);
+    } else if (const auto* dict = dynamic_cast<const Dictionary*>(o)) {
+        std::vector<size_t> keys, values;
+        for (const auto& [key, value] : *dict) {
+            keys.push_back(appendBinaryObjects(str(key).get(), objects));
+            values.push_back(appendBinaryObjects(value.get(), objects));
+        }
+        appendMarker(out, 0xD, keys.size());
+        appendRefs(keys);
+        appendRefs(values);
     }
+    objects[index] = std::move(out);
+    return index;
+}
 
-    std::vector<std::vector<uint8_t>> objects_;
-};
-
-inline std::vector<uint8_t> encodeBinaryPlist(const Object* root) { return BinaryPlistEncoder().encode(root); }
+inline std::vector<uint8_t> encodeBinaryPlist(const Object* root) {
+    std::vector<std::vector<uint8_t>> objects;
+    appendBinaryObjects(root, objects);
+    return assembleBinary(objects, {.refSize = kEncoderRefSize});
+}
 
 }  // namespace ossel::testing

@@ -7,6 +7,7 @@
 #include "foundation/BinaryPlistBuilder.h"
 #include "foundation/PropertyList.h"
 #include "support/Cases.h"
+#include "support/TestEnvironment.h"
 
 using namespace ossel;
 using ossel::testing::assembleBinary;
@@ -104,8 +105,10 @@ TEST(PropertyListMalformed, BinaryTrailersAndOffsetTables) {
         expectRefusal(bytes, {Kind::badTrailer, 0, bytes.size() - 32 + at}, "trailer byte " + std::to_string(at));
     }
     auto bytes = good;
-    bytes[trailer - 1] = 0xF0;  // the offset table's only entry points past the objects
-    expectRefusal(bytes, {Kind::badReference, 0, trailer - 1}, "offset past the objects");
+    for (const uint8_t offset : {0xF0, 0x03}) {  // the offset table's only entry: past the objects, into the header
+        bytes[trailer - 1] = offset;
+        expectRefusal(bytes, {Kind::badReference, 0, trailer - 1}, "offset " + std::to_string(offset));
+    }
     expectRefusal(std::vector<uint8_t>{'b', 'p', 'l', 'i', 's', 't', '0', '0'}, {Kind::truncated}, "no trailer");
     bytes = good;
     bytes[7] = '1';
@@ -164,10 +167,9 @@ TEST(PropertyListMalformed, SharedContainersAreChargedAgainstABudget) {
 
 // Every cut of a file in either format is refused; damaged bytes are the property-list fuzzer's.
 TEST(PropertyListMalformed, EveryTruncationFailsCleanly) {
-    auto root = Dictionary::make();
-    root->setObject(Array::make({str("a"), str("é😀"), Number::withInt(-3), Number::withDouble(2.5)}), "list");
-    root->setObject(Dictionary::make(), "inner");
-    root->setObject(str("text & more"), "s");
+    const auto root = ossel::testing::dictionaryOf(
+        {{"list", Array::make({str("a"), str("é😀"), Number::withInt(-3), Number::withDouble(2.5)})},
+         {"inner", Dictionary::make()}, {"s", str("text & more")}});
     const std::string xml = xmlPropertyListData(root.get());
     const auto binary = ossel::testing::encodeBinaryPlist(root.get());
     for (size_t n = 0; n < binary.size(); ++n) errorOf(std::span(binary.data(), n));

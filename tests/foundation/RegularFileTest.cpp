@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "foundation/PropertyList.h"
 #include "support/SpecialFiles.h"
 #include "support/TestEnvironment.h"
@@ -13,10 +15,7 @@ namespace {
 using RegularFileTest = TestEnvironment;
 
 bool logMentions(const std::vector<std::string>& log, const std::string& text) {
-    for (const auto& line : log) {
-        if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
+    return std::ranges::any_of(log, [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "foundation/StringTable.h"
+#include "support/Cases.h"
 #include "support/Scratch.h"
 
 using namespace ossel;
@@ -57,14 +58,10 @@ TEST_F(StringTableTest, ParsesCommentsEscapesUnquotedTokensAndUtf16) {
 }
 
 TEST_F(StringTableTest, MalformedTablesAreRefusedWholeAndPropertyListsNeedTexts) {
-    const char* broken[] = {"\"a\" = \"b\";\n\"c\" = \"d\"", "\"a\" = \"b\";\n\"c\" = \"unterminated;",
-                            "\"a\" = \"b\"; /* never closed", "\"a\" = ;", "\"a\" \"b\";", "= \"b\";", "\"a\" = \"b\\",
-                            "<plist version=\"1.0\"><array><string>a</string></array></plist>"};
-    int n = 0;
-    for (const char* text : broken) {
-        const std::string table = "Broken" + std::to_string(n++);
-        writeTable(table + (text[0] == '<' ? ".plist" : ".strings"), text);
-        EXPECT_EQ(localizedString("a", table), "a") << text;
+    for (const auto& c : ossel::testing::casesFrom("foundation/broken-string-tables.txt", 1)) {
+        const std::string table = "Broken" + c.where.substr(c.where.rfind(':') + 1);
+        writeTable(table + (c[0][0] == '<' ? ".plist" : ".strings"), c[0]);
+        EXPECT_EQ(localizedString("a", table), "a") << c.where;
     }
     writeTable("P.plist", "<plist version=\"1.0\"><dict><key>Bad hours</key><string>Heures invalides</string>"
                           "<key>number</key><integer>3</integer></dict></plist>");

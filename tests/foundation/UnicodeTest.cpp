@@ -34,10 +34,7 @@ TEST(Unicode, Utf16InEitherByteOrderWithBrokenSurrogatesRefused) {
         ASSERT_TRUE(appendUtf16AsUtf8(bytes, order, out, nullptr));
         EXPECT_EQ(out, "A\xF0\x9F\x98\x80\xC3\xA9");
     }
-    struct Bad {
-        std::vector<uint8_t> bytes;
-        size_t offset;
-    };
+    using Bad = std::pair<std::vector<uint8_t>, size_t>;
     for (const auto& [bytes, offset] : {Bad{{0x00, 'A', 0xD8, 0x3D}, 2}, Bad{{0xDE, 0x00, 0x00, 'A'}, 0},
                                          Bad{{0xD8, 0x3D, 0x00, 'A'}, 0}, Bad{{0x00, 'A', 0x00}, 2}}) {
         std::string out;

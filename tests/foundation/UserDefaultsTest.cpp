@@ -15,19 +15,11 @@
 #include "support/TestEnvironment.h"
 
 using namespace ossel;
+using namespace ossel::testing;
 namespace fs = std::filesystem;
-
-namespace {
-
-using ossel::testing::fileContent;
-using ossel::testing::ScopedEnv;
-using ossel::testing::ScratchDir;
-using UserDefaultsTest = ossel::testing::TestEnvironment;
-
-}  // namespace
+using UserDefaultsTest = TestEnvironment;
 
 TEST_F(UserDefaultsTest, MissingFileReadsEmptyAndValueKindsRoundTripThroughTheFile) {
-    EXPECT_EQ(UserDefaults::standardUserDefaults().path(), defaultsPath());
     const std::string path = pathIn("sub/dir/defaults.plist");
     UserDefaults writer(path);
     EXPECT_EQ(writer.objectForKey("a"), nullptr);
@@ -53,7 +45,7 @@ TEST_F(UserDefaultsTest, MissingFileReadsEmptyAndValueKindsRoundTripThroughTheFi
 
 TEST_F(UserDefaultsTest, ConversionsFollowThePlatform) {
     UserDefaults defaults(defaultsPath());
-    for (const auto& c : ossel::testing::casesFrom("foundation/defaults-conversions.txt", 3)) {
+    for (const auto& c : casesFrom("foundation/defaults-conversions.txt", 3)) {
         const auto value = readPropertyList({reinterpret_cast<const uint8_t*>(c[1].data()), c[1].size()});
         ASSERT_TRUE(value && defaults.setObject(value, "k")) << c.where;
         const std::string read = c[0] == "integer" ? std::to_string(defaults.integerForKey("k"))
@@ -85,33 +77,24 @@ TEST_F(UserDefaultsTest, WritesChangeOnlyTheirKeyAndReadsSeeOtherWriters) {
 }
 
 TEST_F(UserDefaultsTest, ADamagedStoreIsPutAsideAndItsBackupTakesItsPlace) {
-    const std::string half = "<plist version=\"1.0\"><dict><key>a</key><integ";
-    const std::string array = "<plist version=\"1.0\"><array><integer>1</integer></array></plist>";
-    struct Case {
-        std::string damage;
-        bool keepBackup;
-        std::optional<int64_t> expected;  // what a reader then finds under "a"
-    };
-    const Case cases[] = {
-        {"this is not a property list", true, 41}, {"", true, 41}, {half, true, 41}, {array, true, 41},
-        {half, false, std::nullopt},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : casesFrom("foundation/damaged-stores.txt", 3)) {
+        const std::string& damage = c[0];
+        const auto expected = c[2] == "-" ? std::nullopt : std::optional<int64_t>(c.number(2));
         ASSERT_TRUE(UserDefaults(defaultsPath()).setInteger(41, "a"));
-        if (!c.keepBackup) fs::remove(defaultsPath() + ".backup");
-        std::ofstream(defaultsPath(), std::ios::binary | std::ios::trunc) << c.damage;
+        if (c[1] == "no") fs::remove(defaultsPath() + ".backup");
+        std::ofstream(defaultsPath(), std::ios::binary | std::ios::trunc) << damage;
         takeLog();
         UserDefaults defaults(defaultsPath());
-        EXPECT_EQ(defaults.objectForKey("a") ? std::optional(defaults.integerForKey("a")) : std::nullopt, c.expected)
-            << c.damage;
-        EXPECT_EQ(fileContent(defaultsPath() + ".corrupt"), c.damage);
+        EXPECT_EQ(defaults.objectForKey("a") ? std::optional(defaults.integerForKey("a")) : std::nullopt, expected)
+            << c.where;
+        EXPECT_EQ(fileContent(defaultsPath() + ".corrupt"), damage) << c.where;
         const auto log = takeLog();
-        ASSERT_EQ(log.size(), 1u) << c.damage;
+        ASSERT_EQ(log.size(), 1u) << c.where;
         EXPECT_NE(log[0].find(defaultsPath() + ".corrupt"), std::string::npos) << log[0];
         // The store is whole again: another process reads the same, and writes go on from there.
-        EXPECT_EQ(storedInteger("a"), c.expected) << c.damage;
+        EXPECT_EQ(storedInteger("a"), expected) << c.where;
         EXPECT_TRUE(defaults.setInteger(42, "b"));
-        EXPECT_EQ(storedInteger("a"), c.expected) << c.damage;
+        EXPECT_EQ(storedInteger("a"), expected) << c.where;
         EXPECT_TRUE(takeLog().empty());
         fs::remove(defaultsPath());
     }
@@ -170,14 +153,10 @@ TEST_F(UserDefaultsTest, KilledIdTakersNeverRepeatAnIdNorLeaveTemporaryFiles) {
 }
 
 TEST_F(UserDefaultsTest, DefaultPathFallsBackFromEnvironmentToXdgToHome) {
-    ScopedEnv home("HOME", "/home/tester");
-    const std::string homePath = "/home/tester/.config/ossel/defaults.plist";
-    for (const auto& [explicitPath, xdg, expected] :
-         {std::tuple<const char*, const char*, std::string>{"/x/d.plist", "/xdg", "/x/d.plist"},
-          {nullptr, "/xdg/config", "/xdg/config/ossel/defaults.plist"}, {nullptr, "relative/config", homePath},
-          {nullptr, nullptr, homePath}, {"", nullptr, homePath}}) {
-        ScopedEnv env("OSSEL_DEFAULTS", explicitPath), xdgEnv("XDG_CONFIG_HOME", xdg);
-        EXPECT_EQ(UserDefaults::defaultPath(), expected) << (explicitPath ? explicitPath : "-") << " " << (xdg ? xdg : "-");
+    const ScopedEnv home("HOME", "/home/tester");
+    for (const auto& c : casesFrom("foundation/defaults-paths.txt", 3)) {
+        const ScopedEnv store("OSSEL_DEFAULTS", c.orNull(0)), xdg("XDG_CONFIG_HOME", c.orNull(1));
+        EXPECT_EQ(UserDefaults::defaultPath(), c[2]) << c.where;
     }
 }
 

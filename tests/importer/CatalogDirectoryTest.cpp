@@ -24,21 +24,14 @@ protected:
 
 }  // namespace
 
-TEST(PathComponents, DeletingAndAppendingFollowThePlatform) {
+TEST(PathComponents, DeletingAppendingAndExpandingFollowThePlatform) {
+    const ScopedEnv home("HOME", "/home/tester");
     for (const auto& c : casesFrom("importer/path-components.txt", 3)) {
-        const auto result = c[0] == "delete" ? stringByDeletingLastPathComponent(c[1])
-                                             : stringByAppendingPathComponent(c[1], "P.xml");
+        const auto result = c[0] == "delete"   ? stringByDeletingLastPathComponent(c[1])
+                            : c[0] == "append" ? stringByAppendingPathComponent(c[1], "P.xml")
+                                               : stringByExpandingTildeInPath(c[1]);
         EXPECT_EQ(result, c[2]) << c.where;
     }
-}
-
-TEST_F(CatalogDirectory, TildeExpandsToHomeOnlyAtTheStart) {
-    const std::string home = home_.string();
-    EXPECT_EQ(stringByExpandingTildeInPath("~"), home);
-    EXPECT_EQ(stringByExpandingTildeInPath("~/"), home);
-    EXPECT_EQ(stringByExpandingTildeInPath("~/Movies/Ossel"), home + "/Movies/Ossel");
-    EXPECT_EQ(stringByExpandingTildeInPath("/a/~/b"), "/a/~/b");
-    EXPECT_EQ(stringByExpandingTildeInPath("~no-such-user-here/x"), "~no-such-user-here/x");
 }
 
 TEST_F(CatalogDirectory, OnlyThreeLevelsUpWithAPeopleFileQualifies) {

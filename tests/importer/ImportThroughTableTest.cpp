@@ -2,6 +2,7 @@
 
 #include "ImporterTest.h"
 #include "foundation/PropertyList.h"
+#include "support/Cases.h"
 #include "platform/MDItem.h"
 
 using namespace ossel;
@@ -51,16 +52,8 @@ TEST_F(ImportThroughTable, MapsEveryImportedKeyInOrderPassesOtherTypesThroughAnd
 }
 
 TEST_F(ImportThroughTable, UnreadableFilesAnswerFalseAndLeaveTheDictionaryUntouched) {
-    const std::string cases[] = {
-        (root_ / "missing.plist").string(),
-        writeFile("garbage.plist", "\x01\x02 this is not a property list"),
-        writeFile("empty.plist", ""),
-        writeFile("array.plist", plist("<array><string>clipName</string></array>")),
-        writeFile("truncated.plist", plist("<dict><key>clipName</key><string>cut")),
-        writeFile("bplist.plist", "bplist00\xff\xff"),
-        root_.string(),
-    };
-    for (const auto& path : cases) {
+    for (const auto& c : casesFrom("importer/unreadable-clips.txt", 2)) {
+        const std::string path = c[1] == "(none)" ? (root_ / c[0]).string() : writeFile(c[0], c[1]);
         auto attributes = Dictionary::make();
         attributes->setObject(str("kept"), "hostOwnValue");
         EXPECT_FALSE(import(path, *attributes)) << path;

@@ -40,7 +40,6 @@ inline MDImporterInterfaceStruct** asInterface(void* instance) {
 
 class ImporterTempDir : public ::testing::Test {
 protected:
-    // Writes a file (creating its directories) and answers its path.
     std::string writeFile(const std::filesystem::path& relative, const std::string& contents) {
         return scratch_.write(relative, contents);
     }

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
+#include <map>
 #include <vector>
 
 #include "foundation/Dictionary.h"
@@ -27,20 +27,20 @@ protected:
 
     // The five clips of tests/data/index/clip-set.plist below /c, one skipped file
     // and one failure; returns the short names by path.
-    std::vector<std::pair<std::string, std::string>> storeClipSet() const {
+    std::map<std::string, std::string, std::less<>> storeClipSet() const {
         const auto clips = kindCast<Dictionary>(readPropertyListFromFile(OSSEL_TEST_DATA "/index/clip-set.plist"));
         if (!clips) {
             ADD_FAILURE() << "tests/data/index/clip-set.plist does not read";
             return {};
         }
         IndexWriter writer(db_);
-        std::vector<std::pair<std::string, std::string>> names;
+        std::map<std::string, std::string, std::less<>> names;
         uint64_t inode = 1;
         for (const auto& [name, attributes] : clips->entries()) {
             const std::string path = "/c/" + name + ".plist";
             const auto own = kindCast<Dictionary>(attributes);
             writer.storeClip(path, FileIdentity{1, inode++, 10, 1, 1}, *clip(own->entries()), {});
-            names.emplace_back(path, name);
+            names.emplace(path, name);
         }
         writer.storeSkipped("/c/People 2.xml", FileIdentity{1, 100, 10, 1, 1});
         writer.storeFailure("/c/broken.plist", FileIdentity{1, 101, 10, 1, 1}, "not a property list", false);

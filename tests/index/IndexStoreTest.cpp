@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include "IndexFixture.h"
+#include "support/Cases.h"
 #include "foundation/Array.h"
 #include "foundation/Date.h"
 #include "foundation/Number.h"
@@ -51,19 +52,12 @@ TEST_F(IndexStoreTest, FilesThatAreNotOursAreRefusedAndLeftAlone) {
     sql(pathIn("other.db"), "CREATE TABLE notes (body TEXT)");
     sql(pathIn("newer.db"), "PRAGMA application_id = 1330860876; PRAGMA user_version = " +
                                 std::to_string(IndexDatabase::kSchemaVersion + 1));
-    const struct {
-        std::string path;
-        IndexErrorKind kind;
-    } cases[] = {
-        {pathIn("text"), IndexErrorKind::notOurs},
-        {pathIn("other.db"), IndexErrorKind::notOurs},
-        {pathIn("newer.db"), IndexErrorKind::otherVersion},
-    };
-    for (const auto& c : cases) {
-        const std::string before = fileContent(c.path);
-        EXPECT_EQ(openError([&] { IndexWriter writer(c.path); }), c.kind) << c.path;
-        EXPECT_EQ(openError([&] { IndexReader reader(c.path); }), c.kind) << c.path;
-        EXPECT_EQ(fileContent(c.path), before) << c.path;
+    for (const auto& [name, kind] : {std::pair{"text", IndexErrorKind::notOurs}, {"other.db", IndexErrorKind::notOurs},
+                                     {"newer.db", IndexErrorKind::otherVersion}}) {
+        const std::string path = pathIn(name), before = fileContent(path);
+        EXPECT_EQ(openError([&] { IndexWriter writer(path); }), kind) << path;
+        EXPECT_EQ(openError([&] { IndexReader reader(path); }), kind) << path;
+        EXPECT_EQ(fileContent(path), before) << path;
     }
     // Readers never create an index; a writer does, folder and all.
     EXPECT_EQ(openError([&] { IndexReader reader(db_); }), IndexErrorKind::missing);
@@ -169,10 +163,7 @@ TEST_F(IndexStoreTest, AnIncrementalRunFindsWhatChanged) {
 
 // What a worker sends the host: every compared value, the searched texts folded, and nothing read past its end.
 TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort) {
-    auto mixed = Array::make();
-    mixed->addObject(str("Jörg"));
-    mixed->addObject(Number::withInt(7));
-    mixed->addObject(str("ÉLODIE"));
+    const auto mixed = Array::make({str("Jörg"), Number::withInt(7), str("ÉLODIE")});
     const auto attributes = clip({{"kMDItemKeywords", mixed},
                                   {"kMDItemTitle", str("Quay at NIGHT")},
                                   {"kMDItemStarRating", Number::withUnsigned(UINT64_MAX)},
@@ -195,12 +186,9 @@ TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort)
             value.number);
         seen.push_back(line);
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{"kMDItemCreator 0 Ossel", "kMDItemKind 0 Ossel Clip",
-                                              "kMDItemKeywords 1  7", "kMDItemKeywords 3 2 texts 3",
-                                              "kMDItemTitle 0 Quay at NIGHT",
-                                              "kMDItemStarRating 1  18446744073709551616.000000",
-                                              "kMDItemDurationSeconds 1  -3",
-                                              "kMDItemContentCreationDate 2  1.000000"}));
+    std::vector<std::string> expected;
+    for (const auto& c : casesFrom("index/clip-values.txt", 1)) expected.push_back(c[0]);
+    EXPECT_EQ(seen, expected);
     const auto count = [](std::string_view bytes) {
         size_t n = 0;
         ClipValueReader reader(bytes);
@@ -215,31 +203,15 @@ TEST_F(IndexStoreTest, ClipValuesCarryEveryComparedValueAndRefuseWhatIsCutShort)
 }
 
 TEST(IndexPaths, LocationAndNormalForm) {
-    const struct {
-        const char *index, *data, *home;
-        std::string db, expected;
-    } locations[] = {
-        {"/i/x.sqlite", "/d", "/h", "", "/i/x.sqlite"},
-        {"/i/x.sqlite", "/d", "/h", "mine.sqlite", "mine.sqlite"},
-        {"", "/d", "/h", "", "/d/ossel/index.sqlite"},
-        {nullptr, "relative/data", "/h", "", "/h/.local/share/ossel/index.sqlite"},
-        {nullptr, nullptr, "/h", "", "/h/.local/share/ossel/index.sqlite"},
-    };
-    for (const auto& c : locations) {
-        const ScopedEnv index("OSSEL_INDEX", c.index), data("XDG_DATA_HOME", c.data), home("HOME", c.home);
-        EXPECT_EQ(indexPath(c.db), c.expected) << c.expected;
+    for (const auto& c : casesFrom("index/index-locations.txt", 5)) {
+        const ScopedEnv index("OSSEL_INDEX", c.orNull(0)), data("XDG_DATA_HOME", c.orNull(1)),
+            home("HOME", c.orNull(2));
+        EXPECT_EQ(indexPath(c[3] == "-" ? "" : c[3]), c[4]) << c.where;
     }
-
     const std::string cwd = std::filesystem::current_path().string();
-    const std::pair<std::string, std::string> paths[] = {
-        {"/a/./b//c/", "/a/b/c"},
-        {"/a/b/../../../c", "/c"},
-        {"//a", "/a"},
-        {"/", "/"},
-        {"x/\xff\xfe.plist", cwd + "/x/\xff\xfe.plist"},
-        {".", cwd},
-    };
-    for (const auto& [given, expected] : paths) EXPECT_EQ(normalizedAbsolutePath(given), expected) << given;
+    for (const auto& c : casesFrom("index/normal-paths.txt", 2)) {
+        EXPECT_EQ(normalizedAbsolutePath(c[0]), c[1].starts_with("$CWD") ? cwd + c[1].substr(4) : c[1]) << c.where;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "platform/CFPlugInCOM.h"
 #include "platform/CFUUID.h"
 #include "platform/MDImporter.h"
+#include "support/Cases.h"
 
 using namespace ossel;
 
@@ -34,11 +35,9 @@ TEST(CFUUID, ParsesThePublishedIdsInEitherCaseAndRefusesMalformedText) {
     }
     EXPECT_TRUE(sameBytes(CFUUIDGetUUIDBytes(IUnknownUUID), bytesOf({0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46})));
     EXPECT_EQ(CFUUIDCreateString(kCFAllocatorDefault, kMDImporterInterfaceID), "6EBC27C4-899C-11D8-84AE-0003936726FC");
-    for (const char* bad : {"", "8B08C4BF415B11D8B3F90003936726FC", "8B08C4BF-415B-11D8-B3F9-0003936726F",
-                            "8B08C4BF-415B-11D8-B3F9-0003936726FCC", "8B08C4BF-415B-11D8-B3F9_0003936726FC",
-                            "8B08C4BG-415B-11D8-B3F9-0003936726FC", "{8B08C4BF-415B-11D8-B3F9-0003936726FC",
-                            "8B08C4B-F415B-11D8-B3F9-0003936726FC"}) {
-        EXPECT_EQ(CFUUIDCreateFromString(kCFAllocatorDefault, bad), nullptr) << bad;
+    EXPECT_EQ(CFUUIDCreateFromString(kCFAllocatorDefault, ""), nullptr);
+    for (const auto& c : ossel::testing::casesFrom("platform/uuid-texts-refused.txt", 1)) {
+        EXPECT_EQ(CFUUIDCreateFromString(kCFAllocatorDefault, c[0].c_str()), nullptr) << c.where;
     }
     EXPECT_EQ(CFUUIDLiveCount(), live);
 }

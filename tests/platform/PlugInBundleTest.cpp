@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "importer/ImporterTest.h"
+#include "support/Cases.h"
 #include "support/SpecialFiles.h"
 
 using namespace ossel;
@@ -9,33 +10,21 @@ namespace fs = std::filesystem;
 
 TEST(PlugInBundle, BrokenBundlesFailWithTheirReason) {
     // The real module under another bundle's name, so that only Info.plist differs.
-    const struct { const char *why, *info, *expected; bool loads; } cases[] = {
-        {"no Info.plist", nullptr, "Info.plist", false},
-        {"missing module", "<key>CFBundleExecutable</key><string>Absent</string>", "cannot load the module", false},
-        {"factory not exported",
-         "<key>CFBundleExecutable</key><string>Copy</string><key>CFPlugInFactories</key><dict>"
-         "<key>93DF8824-0F30-4F82-A1EF-3B6D8997B3A4</key><string>NoSuchFactory</string></dict><key>CFPlugInTypes</key>"
-         "<dict><key>8B08C4BF-415B-11D8-B3F9-0003936726FC</key><array><string>93DF8824-0F30-4F82-A1EF-3B6D8997B3A4"
-         "</string></array></dict>",
-         "NoSuchFactory", true},
-        {"type without factory", "<key>CFBundleExecutable</key><string>Copy.so</string>", "no factory serves", true},
-    };
     const ossel::testing::ScratchDir root;
-    for (const auto& c : cases) {
-        const fs::path bundle = root / (std::string(c.why) + ".mdimporter");
+    for (const auto& c : ossel::testing::casesFrom("platform/broken-bundles.txt", 4)) {
+        const fs::path bundle = root / (c[0] + ".mdimporter");
         fs::create_directories(bundle / "Contents/MacOS");
         fs::copy_file(kBuiltBundle + "/Contents/MacOS/OsselImporter.so", bundle / "Contents/MacOS/Copy.so");
-        if (c.info) {
-            std::ofstream(bundle / "Contents/Info.plist") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
-                                                          << "<dict>" << c.info << "</dict></plist>\n";
+        if (c[1] != "-") {
+            std::ofstream(bundle / "Contents/Info.plist") << "<plist><dict>" << c[1] << "</dict></plist>\n";
         }
         std::string error;
         const auto loaded = PlugInBundle::load(bundle.string(), &error);
-        EXPECT_EQ(loaded != nullptr, c.loads) << c.why << ": " << error;
+        EXPECT_EQ(loaded != nullptr, c[3] == "loads") << c.where << ": " << error;
         if (loaded) {
-            EXPECT_EQ(loaded->createInstanceForType(kMDImporterTypeID, &error), nullptr) << c.why;
+            EXPECT_EQ(loaded->createInstanceForType(kMDImporterTypeID, &error), nullptr) << c.where;
         }
-        EXPECT_NE(error.find(c.expected), std::string::npos) << c.why << ": " << error;
+        EXPECT_NE(error.find(c[2]), std::string::npos) << c.where << ": " << error;
     }
     // An Info.plist or a module that is no regular file: refused at once. (The module is
     // one the process never loaded: the loader would answer a loaded one from memory.)

@@ -91,10 +91,8 @@ TEST_F(TypedContainers, PutObjectAndAddEntriesDispatchOverTheirClasses) {
     EXPECT_EQ(rawText("sequence"), "kept");
     EXPECT_EQ(dict->containerData()->count(), 5u);
 
-    auto source = Dictionary::make();
-    source->setObject(str("new"), "string");
-    source->setObject(sequence7(), "sequence");  // ignored: stays "kept"
-    source->setObject(DVTimeCode::timeCodeWithHours(0, 0, 0, 1), "c");
+    const auto source = dictionaryOf(
+        {{"string", str("new")}, {"sequence", sequence7()}, {"c", DVTimeCode::timeCodeWithHours(0, 0, 0, 1)}});
     dict->addEntriesFromDictionary(source.get());
     dict->addEntriesFromDictionary(nullptr);
     EXPECT_EQ(rawText("string"), "new");

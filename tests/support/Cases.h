@@ -18,6 +18,8 @@ struct Case {
     std::vector<std::string> fields;
     const std::string& operator[](size_t i) const { return fields.at(i); }
     int64_t number(size_t i) const { return std::stoll(fields.at(i), nullptr, 0); }
+    // A field that may be absent (an environment variable's value, say): null for "(unset)".
+    const char* orNull(size_t i) const { return fields.at(i) == "(unset)" ? nullptr : fields.at(i).c_str(); }
     // A field of numbers split by blanks.
     std::vector<int64_t> numbers(size_t i) const {
         std::istringstream in(fields.at(i));

@@ -3,12 +3,12 @@
 // will look, and a time limit for reads that must not block on any of it.
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -50,7 +50,6 @@ inline void socket(const std::filesystem::path& at, uint64_t) {
 inline std::vector<SpecialFile> specialFiles(uint64_t limit = fileSizeLimit()) {
     namespace fs = std::filesystem;
     using K = FileErrorKind;
-    const std::string device = "is a character device, not a regular file";
     const std::string mib = std::to_string(limit >> 20);
     return {
         {"FIFO", K::notRegularFile, "is a FIFO, not a regular file", detail::fifo},
@@ -69,10 +68,8 @@ inline std::vector<SpecialFile> specialFiles(uint64_t limit = fileSizeLimit()) {
              detail::fifo(at.string() + ".fifo", 0);
              fs::create_symlink(at.string() + ".fifo", at);
          }},
-        {"link to /dev/zero", K::notRegularFile, device,
+        {"link to /dev/zero", K::notRegularFile, "is a character device, not a regular file",
          [](const fs::path& at, uint64_t) { fs::create_symlink("/dev/zero", at); }},
-        {"link to /dev/urandom", K::notRegularFile, device,
-         [](const fs::path& at, uint64_t) { fs::create_symlink("/dev/urandom", at); }},
         // Sparse: no disk is spent on it.
         {"too large", K::tooLarge, "is " + std::to_string((limit >> 20) + 1) + " MiB, larger than the limit of " + mib + " MiB",
          [](const fs::path& at, uint64_t limit) {
@@ -92,21 +89,16 @@ inline void makeSpecialFile(const SpecialFile& file, const std::filesystem::path
 // Ends the test program, naming `what`, when `read` takes longer than `seconds`:
 // a read blocked on a FIFO would otherwise hang the whole run without a word.
 inline void withinSeconds(unsigned seconds, const std::string& what, const std::function<void()>& read) {
-    static char message[256];
-    static size_t length;
-    length = static_cast<size_t>(std::snprintf(message, sizeof message, "timed out: %s\n", what.c_str()));
-    length = std::min(length, sizeof message - 1);
-    struct sigaction action {};
-    action.sa_handler = [](int) {
-        (void)!::write(STDERR_FILENO, message, length);
+    static std::string message;  // set before the alarm, only read by the handler
+    message = "timed out: " + what + "\n";
+    const auto previous = std::signal(SIGALRM, [](int) {
+        (void)!::write(STDERR_FILENO, message.data(), message.size());
         ::_exit(124);
-    };
-    struct sigaction previous {};
-    ::sigaction(SIGALRM, &action, &previous);
+    });
     ::alarm(seconds);
     read();
     ::alarm(0);
-    ::sigaction(SIGALRM, &previous, nullptr);
+    std::signal(SIGALRM, previous);
 }
 
 }  // namespace ossel::testing

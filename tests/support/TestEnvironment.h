@@ -67,6 +67,14 @@ inline Ref<Dictionary> dictionaryOf(std::initializer_list<std::pair<std::string,
     return dictionary;
 }
 
+// What reading an archive of the value gives, failing the test when it gives nothing.
+inline Ref<Object> archiveRoundTrip(const Object& value) {
+    std::string error;
+    auto back = Decoder::unarchiveObjectWithData(Coder::archivedDataWithRootObject(&value), &error);
+    EXPECT_TRUE(back) << error;
+    return back;
+}
+
 inline constexpr double kTestNow = 1199145600.25;  // 2008-01-01 00:00:00.25 UTC
 // A clock whose fraction needs rounding where ids print six places.
 inline constexpr double kRoundingNow = 1199145600.1234567;
@@ -76,36 +84,29 @@ inline constexpr const char* kClipStoreKey = "com.tollendra.GravelmothDV.ClipId"
 class TestEnvironment : public ::testing::Test {
 protected:
     void SetUp() override {
-        scratch_.emplace();
-        dir_ = scratch_->path();
-        defaultsEnv_.emplace("OSSEL_DEFAULTS", defaultsPath());
         UserDefaults::resetStandardUserDefaults();
         TLIdGenerator::resetRegistryForTesting();
         nextChildIntUid = 0;
         setHostNameForTesting([] { return std::string("studio-mac.local"); });
         setClockForTesting([this] { return now_; });
-        zone_ = std::make_unique<ZoneScope>("Europe/Paris");
         TLLog::setSinkForTesting([this](const std::string& line) { log_.push_back(line); });
-        savedResources_ = resourcesDirectory();
     }
 
+    // The members put the scratch directory, the store's variable and the zone back.
     void TearDown() override {
         setResourcesDirectory(savedResources_);
         TLLog::setSinkForTesting(nullptr);
-        zone_.reset();
         setHostNameForTesting(nullptr);
         setClockForTesting(nullptr);
         TLIdGenerator::resetRegistryForTesting();
-        defaultsEnv_.reset();
         UserDefaults::resetStandardUserDefaults();
-        scratch_.reset();
     }
 
     std::string defaultsPath() const { return (dir_ / "defaults.plist").string(); }
     std::string pathIn(const std::string& name) const { return (dir_ / name).string(); }
     // A string table where the model looks for its tables, for this test only.
     void writeStringTable(const std::string& name, const std::string& text) {
-        scratch_->write("resources/" + name, text);
+        scratch_.write("resources/" + name, text);
         setResourcesDirectory((dir_ / "resources").string());
     }
 
@@ -125,14 +126,6 @@ protected:
     // The log lines written since the last call.
     std::vector<std::string> takeLog() { return std::exchange(log_, {}); }
 
-    static Ref<Object> archiveRoundTrip(const Object& value) {
-        const auto bytes = Coder::archivedDataWithRootObject(&value);
-        std::string error;
-        auto back = Decoder::unarchiveObjectWithData(bytes, &error);
-        EXPECT_TRUE(back) << error;
-        return back;
-    }
-
     static Ref<TLDVClipSequenceId> sequence7() {
         return std::make_shared<TLDVClipSequenceId>("studio-mac.local", 7, kTestNow);
     }
@@ -146,12 +139,12 @@ protected:
         return values;
     }
 
-    std::optional<ScratchDir> scratch_;
-    std::filesystem::path dir_;
-    std::optional<ScopedEnv> defaultsEnv_;
-    std::string savedResources_;
+    const ScratchDir scratch_;
+    const std::filesystem::path dir_ = scratch_.path();
+    const ScopedEnv defaultsEnv_{"OSSEL_DEFAULTS", defaultsPath()};
+    const std::string savedResources_ = resourcesDirectory();
     double now_ = kTestNow;
-    std::unique_ptr<ZoneScope> zone_;
+    std::unique_ptr<ZoneScope> zone_ = std::make_unique<ZoneScope>("Europe/Paris");
     std::vector<std::string> log_;
 };
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <map>
 #include <regex>
 #include <thread>
@@ -170,11 +171,9 @@ TEST_F(Host, OutputThatCannotBeWrittenStopsTheRunWithStatusThree) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     ::close(fds[0]);
-    struct sigaction ignore {}, previous{};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGPIPE, &ignore, &previous);
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);  // the child keeps it ignored
     const pid_t host = spawnHost({"--json", kSourceDir + "/examples/Ossel/Clips/2006/Harbour at dusk.plist"}, fds[1]);
-    ::sigaction(SIGPIPE, &previous, nullptr);
+    std::signal(SIGPIPE, previous);
     ::close(fds[1]);
     int status = 0;
     ASSERT_EQ(::waitpid(host, &status, 0), host);

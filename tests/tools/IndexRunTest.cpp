@@ -17,10 +17,6 @@ const std::string kFind = OSSEL_BINARY_DIR "/ossel-mdfind";
 
 class IndexRun : public Host {
 protected:
-    void SetUp() override {
-        Host::SetUp();
-        db_ = (scratch_ / "index.sqlite").string();
-    }
     // One --index run (through the test bundle, which imports like the real one)
     // over the scratch folder's `tree`: its status and its last line on standard error.
     std::pair<int, std::string> index(const std::string& tree, const std::string& db, const std::string& extra = "") {
@@ -37,7 +33,7 @@ protected:
             .out;
     }
 
-    std::string db_;
+    const std::string db_ = (scratch_ / "index.sqlite").string();
 };
 
 TEST_F(IndexRun, EachRunDoesOnlyWhatChangesAsk) {

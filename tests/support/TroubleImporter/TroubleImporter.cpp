@@ -34,14 +34,9 @@ using namespace ossel;
 
 namespace {
 
-void* realModule() {
-    static void* handle = dlopen(OSSEL_REAL_IMPORTER, RTLD_NOW | RTLD_LOCAL);
-    return handle;
-}
-
 template <class Function>
 Function realFunction(const char* name) {
-    void* module = realModule();
+    static void* const module = dlopen(OSSEL_REAL_IMPORTER, RTLD_NOW | RTLD_LOCAL);
     return module ? reinterpret_cast<Function>(dlsym(module, name)) : nullptr;
 }
 
