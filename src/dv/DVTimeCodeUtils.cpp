@@ -47,13 +47,21 @@ void adjustMinutesWide(int64_t& h, int64_t& m) {
     }
 }
 
+// Of `count` steps, those that each leave `unit` below zero, so that it borrows
+// once from the next larger unit and gains `gain` in all, until it reaches
+// `floor`: taken at once, and their number returned.
+int64_t takeBorrowingSteps(int64_t& unit, int64_t count, int64_t gain, int64_t floor) {
+    if (unit >= floor) return 0;
+    const int64_t steps = std::min(count, (floor - unit + gain - 1) / gain);
+    unit += gain * steps;
+    return steps;
+}
+
 // `count` times: a minute more, then adjustMinutes.
 void addMinutes(int64_t& h, int64_t& m, int64_t count) {
     if (count <= 0) return;
-    if (m < -1) {
-        // Still below zero after its step, a minute borrows an hour: 61 more in all.
-        const int64_t borrowing = std::min(count, (-1 - m + 60) / 61);
-        m += 61 * borrowing;
+    // Still below zero after its step, a minute borrows an hour: 61 more in all.
+    if (const int64_t borrowing = takeBorrowingSteps(m, count, 61, -1)) {
         h -= borrowing;
         adjustHoursWide(h);
         count -= borrowing;
@@ -76,10 +84,8 @@ void removeMinutes(int64_t& h, int64_t& m, int64_t count) {
         adjustMinutesWide(h, m);
         --count;
     }
-    if (m < 0 && count > 0) {
-        // Below zero before its step, a minute borrows an hour: 59 more in all.
-        const int64_t borrowing = std::min(count, (-m + 58) / 59);
-        m += 59 * borrowing;
+    // Below zero before its step, a minute borrows an hour: 59 more in all.
+    if (const int64_t borrowing = takeBorrowingSteps(m, count, 59, 0)) {
         h -= borrowing;
         adjustHoursWide(h);
         count -= borrowing;
@@ -121,13 +127,10 @@ void adjustFramesWide(int64_t& h, int64_t& m, int64_t& s, int64_t& f, int64_t ba
     if (base <= 0 || f < base) return;
     int64_t count = f / base;
     f %= base;
-    if (s < -1) {
-        // Still below zero after its step, a second borrows a minute: 61 more in all.
-        const int64_t borrowing = std::min(count, (-1 - s + 60) / 61);
-        s += 61 * borrowing;
-        removeMinutes(h, m, borrowing);
-        count -= borrowing;
-    }
+    // Still below zero after its step, a second borrows a minute: 61 more in all.
+    const int64_t borrowing = takeBorrowingSteps(s, count, 61, -1);
+    removeMinutes(h, m, borrowing);
+    count -= borrowing;
     // From -1 on, the seconds count up and carry past 59.
     s += count;
     if (s > 59) {
