@@ -169,23 +169,24 @@ void ImportScheduler::deliver(Slot& slot, std::string_view body) {
     }
 }
 
-void ImportScheduler::waitForWorkers(bool moreReady) {
-    int timeout = 0;
-    if (moreReady) {
-        // Results wait to be delivered: only what the workers have published is read.
-    } else if (std::any_of(workers_.begin(), workers_.end(), [](const auto& w) { return !w->inFlight.empty(); })) {
+int ImportScheduler::millisecondsToWait() {
+    if (std::any_of(workers_.begin(), workers_.end(), [](const auto& w) { return !w->inFlight.empty(); })) {
         // While workers are busy the host reads their results every kReadInterval,
         // woken earlier only by a worker that ends.
         const auto untilRead = std::chrono::ceil<std::chrono::milliseconds>(lastWake_ + kReadInterval - Clock::now());
         const int deadline = millisecondsToNextDeadline();
-        timeout = static_cast<int>(std::max<int64_t>(0, untilRead.count()));
-        if (deadline >= 0) timeout = std::min(timeout, deadline);
-    } else {
-        // Idle workers are asked to wake the host when they publish anything.
-        bool published = false;
-        for (const auto& worker : workers_) published |= !worker->process->requestWakeUp();
-        timeout = published ? 0 : millisecondsToNextDeadline();
+        const int timeout = static_cast<int>(std::max<int64_t>(0, untilRead.count()));
+        return deadline >= 0 ? std::min(timeout, deadline) : timeout;
     }
+    // Idle workers are asked to wake the host when they publish anything.
+    bool published = false;
+    for (const auto& worker : workers_) published |= !worker->process->requestWakeUp();
+    return published ? 0 : millisecondsToNextDeadline();
+}
+
+void ImportScheduler::waitForWorkers(bool moreReady) {
+    // With results waiting to be delivered, only what the workers have published is read.
+    const int timeout = moreReady ? 0 : millisecondsToWait();
     std::vector<pollfd> fds;
     for (const auto& worker : workers_) {
         const short events = POLLIN | (worker->process->hasUnsentCommands() ? POLLOUT : 0);

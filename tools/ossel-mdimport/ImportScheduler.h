@@ -71,6 +71,8 @@ private:
     // True when it stopped with results still ready, to let the workers be served.
     bool emit();
     void waitForWorkers(bool moreReady);
+    // How long the host may sleep before it reads the workers again (-1: until one wakes it).
+    int millisecondsToWait();
     void receive(Worker& worker, bool channelReadable = true);
     bool handle(Worker& worker, MessageKind kind, std::string_view body);
     void checkDeadlines();
