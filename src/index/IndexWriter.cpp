@@ -443,8 +443,7 @@ IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std
                                               const std::string& cause, bool retryEveryRun,
                                               const std::vector<CatalogDependency>& dependencies) {
     return fileRow(path, static_cast<int>(StoredStatus::failed), keptIdentity(identity, dependencies), retryEveryRun,
-                   &cause,
-                   dependencySet(dependencies))
+                   &cause, dependencySet(dependencies))
         .second;
 }
 
