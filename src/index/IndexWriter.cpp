@@ -8,11 +8,13 @@
 #include <cerrno>
 #include <charconv>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <filesystem>
 #include <mutex>
 #include <thread>
-#include <filesystem>
-#include <cstdint>
 #include <variant>
 
 #include "foundation/Archiver.h"
@@ -64,14 +66,27 @@ std::string_view bytesOf(const std::vector<uint8_t>& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
+// A catalog state as the catalogs table's unique key has it; an absent file has a zero identity.
+std::string catalogKey(std::string_view path, bool present, const FileIdentity& identity) {
+    std::string key(path);
+    for (const int64_t field : {static_cast<int64_t>(present), static_cast<int64_t>(identity.device),
+                                static_cast<int64_t>(identity.inode), identity.size, identity.modifiedNanoseconds,
+                                identity.changedNanoseconds}) {
+        key += '\0';
+        key += std::to_string(field);
+    }
+    return key;
+}
+
 }  // namespace
 
 // Copies the log into the database on a thread of its own, with a connection
 // of its own, while the writer goes on: a checkpoint waits for the disk twice,
-// and the writer, which stores every file, would wait with it. Once the thread
-// has copied a long log, the writer copies what it committed meanwhile itself,
-// between two transactions, so that the next one writes the log from its
-// beginning again instead of making it ever longer.
+// and the writer, which stores every file, would wait with it. Each copy takes
+// what was committed since the last. Only once the log is long does the writer,
+// between two transactions, copy what it committed meanwhile itself, so that the
+// next transaction writes the log from its beginning again: that makes the writer
+// wait for the disk, so it is rare, and the log costs at most that much room.
 class IndexWriter::Checkpointer {
 public:
     explicit Checkpointer(const std::string& path)
@@ -85,11 +100,17 @@ public:
     static int onCommit(void* self, sqlite3* writer, const char*, int pagesInLog) {
         auto& checkpointer = *static_cast<Checkpointer*>(self);
         std::unique_lock lock(checkpointer.mutex_);
+        // A log that started over holds nothing copied yet.
+        if (pagesInLog < checkpointer.copiedPages_) checkpointer.copiedPages_ = 0;
         if (checkpointer.state_ == State::copied) {
             checkpointer.state_ = State::idle;
-            lock.unlock();
-            sqlite3_wal_checkpoint_v2(writer, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-        } else if (checkpointer.state_ == State::idle && pagesInLog >= kPagesBeforeCheckpoint) {
+            if (pagesInLog >= kPagesBeforeRestart) {
+                lock.unlock();
+                sqlite3_wal_checkpoint_v2(writer, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+                return SQLITE_OK;
+            }
+        }
+        if (checkpointer.state_ == State::idle && pagesInLog - checkpointer.copiedPages_ >= kPagesBeforeCheckpoint) {
             lock.unlock();
             checkpointer.setState(State::copying);
         }
@@ -97,8 +118,9 @@ public:
     }
 
 private:
-    // 40 MB of 16 KiB pages.
+    // 40 MB and 1 GiB of 16 KiB pages.
     static constexpr int kPagesBeforeCheckpoint = 2500;
+    static constexpr int kPagesBeforeRestart = 65536;
     enum class State { idle, copying, copied, stopping };
 
     void setState(State state) {
@@ -117,8 +139,11 @@ private:
             lock.unlock();
             // Passive: it copies what no reader still needs and never blocks the writer.
             // A checkpoint that fails leaves the log longer, and the next one copies it.
-            sqlite3_wal_checkpoint_v2(db_.handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            int copied = 0;
+            const int code =
+                sqlite3_wal_checkpoint_v2(db_.handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, &copied);
             lock.lock();
+            if (code == SQLITE_OK) copiedPages_ = copied;
             if (state_ == State::copying) state_ = State::copied;
         }
     }
@@ -127,13 +152,92 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     State state_ = State::idle;
+    int copiedPages_ = 0;  // of the log as the last copy found it
+    std::thread thread_;
+};
+
+// Runs the writer's work in the order given, on a thread of its own. The queue
+// holds at most kMaxQueuedBytes of work's data, so that a run cannot get far
+// ahead of its disk. After a failure the rest is dropped, and the failure is
+// thrown by every later call.
+class IndexWriter::Storer {
+public:
+    Storer() : thread_([this] { loop(); }) {}
+    ~Storer() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+
+    void add(std::function<void()> work, size_t bytes) {
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [&] { return queuedBytes_ < kMaxQueuedBytes || failure_; });
+        if (failure_) std::rethrow_exception(failure_);
+        queue_.push_back({std::move(work), bytes});
+        queuedBytes_ += bytes;
+        if (queue_.size() == 1) wake_.notify_one();
+    }
+
+    // Returns once everything given has run.
+    void drain() {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return (queue_.empty() && !running_) || failure_; });
+        if (failure_) std::rethrow_exception(failure_);
+    }
+
+private:
+    static constexpr size_t kMaxQueuedBytes = size_t(4) << 20;
+    struct Work {
+        std::function<void()> run;
+        size_t bytes;
+    };
+
+    void loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+            if (stopping_) return;
+            std::deque<Work> taken;
+            taken.swap(queue_);
+            running_ = true;
+            lock.unlock();
+            size_t bytes = 0;
+            std::exception_ptr failure;
+            for (Work& work : taken) {
+                bytes += work.bytes;
+                if (failure) continue;
+                try {
+                    work.run();
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            }
+            lock.lock();
+            running_ = false;
+            queuedBytes_ -= bytes;
+            if (failure && !failure_) failure_ = failure;
+            room_.notify_all();
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, room_, done_;
+    std::deque<Work> queue_;
+    size_t queuedBytes_ = 0;
+    bool running_ = false;
+    bool stopping_ = false;
+    std::exception_ptr failure_;
     std::thread thread_;
 };
 
 struct IndexWriter::Statements {
     explicit Statements(sqlite3* db)
-        : insertFile(db, "INSERT INTO files (path, status, retry_every_run, device, inode, size, modified, changed, "
-                         "cause, dependencies) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        : insertFile(db, "INSERT INTO files (id, status, retry_every_run, device, inode, size, modified, changed, "
+                         "cause, dependencies, path) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           updateFile(db, "UPDATE files SET status = ?2, retry_every_run = ?3, device = ?4, inode = ?5, size = ?6, "
                          "modified = ?7, changed = ?8, cause = ?9, dependencies = ?10 WHERE id = ?1"),
           deleteFile(db, "DELETE FROM files WHERE id = ?"),
@@ -145,17 +249,14 @@ struct IndexWriter::Statements {
           insertNumber(db, "INSERT INTO numbers (id, name, kind, num) VALUES (?, ?, ?, ?)"),
           insertListing(db, "INSERT INTO listings (file, attributes) VALUES (?, ?)"),
           insertWords(db, "INSERT INTO words (rowid, body) VALUES (?, ?)"),
-          insertName(db, "INSERT INTO names (name) VALUES (?)"),
-          insertCatalog(db, "INSERT INTO catalogs (path, present, device, inode, size, modified, changed) "
-                            "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"),
-          findCatalog(db, "SELECT id FROM catalogs WHERE path = ? AND present = ? AND device = ? AND inode = ? "
-                          "AND size = ? AND modified = ? AND changed = ?"),
-          insertSet(db, "INSERT INTO dependency_sets (catalogs) VALUES (?)"),
+          insertName(db, "INSERT INTO names (id, name) VALUES (?, ?)"),
+          insertCatalog(db, "INSERT INTO catalogs (id, path, present, device, inode, size, modified, changed) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+          insertSet(db, "INSERT INTO dependency_sets (id, catalogs) VALUES (?, ?)"),
           pathOf(db, "SELECT path FROM files WHERE id = ?") {}
 
     Statement insertFile, updateFile, deleteFile, deleteListing, deleteValues, deleteNumbers, deleteWords,
-        insertValues, insertNumber, insertListing, insertWords, insertName, insertCatalog, findCatalog, insertSet,
-        pathOf;
+        insertValues, insertNumber, insertListing, insertWords, insertName, insertCatalog, insertSet, pathOf;
 };
 
 IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLock(path)) {
@@ -168,8 +269,12 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
         sqlite3_wal_hook(db_->handle(), &Checkpointer::onCommit, checkpointer_.get());
         statements_ = std::make_unique<Statements>(db_->handle());
         Statement names(db_->handle(), "SELECT id, name FROM names");
-        while (names.step()) nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
+        while (names.step()) {
+            nameIds_.emplace(names.columnBytes(1), names.columnInt(0));
+            nextNameId_ = std::max(nextNameId_, names.columnInt(0) + 1);
+        }
         readStoredFiles();
+        storer_ = std::make_unique<Storer>();
     } catch (...) {
         statements_.reset();
         checkpointer_.reset();
@@ -180,7 +285,8 @@ IndexWriter::IndexWriter(const std::string& path) : lockDescriptor_(takeWriterLo
 }
 
 IndexWriter::~IndexWriter() {
-    if (inTransaction_) sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    storer_.reset();  // what it had not run yet is dropped
+    if (!sqlite3_get_autocommit(db_->handle())) sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
     statements_.reset();
     checkpointer_.reset();
     db_.reset();
@@ -197,6 +303,7 @@ void IndexWriter::readStoredFiles() {
     while (files.step()) {
         const Stored file{files.columnInt(1), files.columnInt(2) != 0, columnIdentity(files, 3)};
         stored_.emplace(files.columnBytes(0), file);
+        nextFileId_ = std::max(nextFileId_, file.id + 1);
         if (files.columnIsNull(8)) continue;
         fileSets.emplace_back(file.id, files.columnInt(8));
         usedSets.insert(files.columnInt(8));
@@ -209,6 +316,7 @@ void IndexWriter::readStoredFiles() {
     Statement setRows(db_->handle(), "SELECT id, catalogs FROM dependency_sets");
     while (setRows.step()) {
         const int64_t id = setRows.columnInt(0);
+        nextSetId_ = std::max(nextSetId_, id + 1);
         if (!usedSets.contains(id)) {
             unusedSets.push_back(id);
             continue;
@@ -230,6 +338,7 @@ void IndexWriter::readStoredFiles() {
                        "SELECT id, path, present, device, inode, size, modified, changed FROM catalogs");
     while (catalogs.step()) {
         const int64_t id = catalogs.columnInt(0);
+        nextCatalogId_ = std::max(nextCatalogId_, id + 1);
         if (!named.contains(id)) {
             unnamedCatalogs.push_back(id);
             continue;
@@ -239,6 +348,7 @@ void IndexWriter::readStoredFiles() {
         if (found == current.end()) found = current.emplace(path, fileIdentityAtPath(path)).first;
         const bool present = catalogs.columnInt(2) != 0;
         const auto recorded = columnIdentity(catalogs, 3);
+        catalogIds_.emplace(catalogKey(path, present, recorded.value_or(FileIdentity{})), id);
         if (present != found->second.has_value() || (present && recorded != found->second)) changed.insert(id);
     }
     for (const auto& [table, ids] : {std::pair{"dependency_sets", &unusedSets}, {"catalogs", &unnamedCatalogs}}) {
@@ -264,6 +374,7 @@ bool IndexWriter::isCurrent(const std::string& path, const FileIdentity& identit
 }
 
 std::vector<std::string> IndexWriter::pathsToRevisit() {
+    storer_->drain();  // the connection is this thread's while the storing thread has nothing to do
     std::vector<std::string> paths;
     Statement& pathOf = statements_->pathOf;
     for (const int64_t file : stale_) {
@@ -296,49 +407,52 @@ std::vector<std::string> IndexWriter::pathsBelow(const std::string& directory, b
     return paths;
 }
 
-void IndexWriter::beginIfNeeded() {
-    if (inTransaction_) return;
-    db_->exec("BEGIN IMMEDIATE");
-    inTransaction_ = true;
-    batchStart_ = std::chrono::steady_clock::now();
+void IndexWriter::later(std::function<void()> work, size_t bytes) {
+    if (!batchOpen_) {
+        storer_->add([this] { db_->exec("BEGIN IMMEDIATE"); }, 0);
+        batchOpen_ = true;
+        batchStart_ = std::chrono::steady_clock::now();
+    }
+    storer_->add(std::move(work), bytes);
 }
 
 void IndexWriter::commit() {
-    if (!inTransaction_) return;
-    db_->exec("COMMIT");
-    inTransaction_ = false;
+    if (batchOpen_) {
+        storer_->add([this] { db_->exec("COMMIT"); }, 0);
+        batchOpen_ = false;
+    }
+    storer_->drain();
 }
 
 bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {
-    if (!inTransaction_ || std::chrono::steady_clock::now() - batchStart_ < interval) return false;
-    commit();
+    if (!batchOpen_ || std::chrono::steady_clock::now() - batchStart_ < interval) return false;
+    storer_->add([this] { db_->exec("COMMIT"); }, 0);
+    batchOpen_ = false;
     return true;
 }
 
 std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& path, int status,
                                                              const std::optional<FileIdentity>& identity,
-                                                             bool retryEveryRun, const std::string* cause,
+                                                             bool retryEveryRun, std::optional<std::string> cause,
                                                              std::optional<int64_t> dependencies) {
-    beginIfNeeded();
-    const std::optional<int64_t> existing = fileId(path);
-    Statement& write = existing ? statements_->updateFile : statements_->insertFile;
-    if (existing) {
-        write.bind(1, *existing);
-    } else {
-        write.bindBlob(1, path);
-    }
-    write.bind(2, static_cast<int64_t>(status)).bind(3, static_cast<int64_t>(retryEveryRun));
-    bindIdentity(write, 4, identity);
-    cause ? write.bindText(9, *cause) : write.bindNull(9);
-    dependencies ? write.bind(10, *dependencies) : write.bindNull(10);
-    write.run();
-
-    const int64_t id = existing ? *existing : sqlite3_last_insert_rowid(db_->handle());
+    const auto found = stored_.find(path);
+    const bool existing = found != stored_.end();
+    const int64_t id = existing ? found->second.id : nextFileId_++;
+    later([this, id, existing, path = existing ? std::string() : path, status, identity, retryEveryRun,
+           cause = std::move(cause), dependencies] {
+        Statement& write = existing ? statements_->updateFile : statements_->insertFile;
+        write.bind(1, id).bind(2, static_cast<int64_t>(status)).bind(3, static_cast<int64_t>(retryEveryRun));
+        bindIdentity(write, 4, identity);
+        cause ? write.bindText(9, *cause) : write.bindNull(9);
+        dependencies ? write.bind(10, *dependencies) : write.bindNull(10);
+        if (!existing) write.bindBlob(11, path);
+        write.run();
+        if (existing) clearContents(id);
+    }, path.size());
     stored_.insert_or_assign(path, Stored{id, retryEveryRun, identity, true});
     if (!existing) return {id, Change::added};
-    clearContents(*existing);
-    stale_.erase(*existing);
-    return {*existing, Change::updated};
+    stale_.erase(id);
+    return {id, Change::updated};
 }
 
 void IndexWriter::clearContents(int64_t file) {
@@ -359,25 +473,39 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
 IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
                                            std::string_view archive, const ClipValues& values,
                                            const std::vector<CatalogDependency>& dependencies) {
-    const auto [file, change] =
-        fileRow(path, static_cast<int>(StoredStatus::clip), keptIdentity(identity, dependencies), false, nullptr,
-                dependencySet(dependencies));
-    statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
-    statements_->insertValues.bind(1, file).bindBlob(2, values.values).run();
-    Statement& insert = statements_->insertNumber;
-    int64_t row = firstRowOf(file);
+    const auto [id, change] = fileRow(path, static_cast<int>(StoredStatus::clip),
+                                        keptIdentity(identity, dependencies), false, std::nullopt,
+                                        dependencySet(dependencies));
+    // The numbers' rows are laid out here, where the names' ids are known.
+    struct NumberRow {
+        int64_t name;
+        int64_t kind;
+        ClipNumber number;
+    };
+    std::vector<NumberRow> numbers;
     ClipValueReader reader(values.values);
-    for (ClipValue value; reader.next(&value) && row < firstRowOf(file + 1);) {
+    for (ClipValue value; reader.next(&value) && static_cast<int64_t>(numbers.size()) < kRowsPerFile;) {
         if ((value.kind != kNumberValue && value.kind != kDateValue) || !isComparableNumber(value.number)) continue;
-        insert.bind(1, row++).bind(2, nameId(value.name)).bind(3, static_cast<int64_t>(value.kind));
-        std::visit(
-            [&](auto number) {
-                if constexpr (!std::is_same_v<decltype(number), std::monostate>) insert.bind(4, number);
-            },
-            value.number);
-        insert.run();
+        numbers.push_back({nameId(value.name), value.kind, value.number});
     }
-    if (!values.words.empty()) statements_->insertWords.bind(1, file).bindText(2, values.words).run();
+    const size_t bytes = archive.size() + values.values.size() + values.words.size();
+    later([this, file = id, archive = std::string(archive), values = std::string(values.values),
+           words = std::string(values.words), numbers = std::move(numbers)] {
+        statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
+        statements_->insertValues.bind(1, file).bindBlob(2, values).run();
+        Statement& insert = statements_->insertNumber;
+        int64_t row = firstRowOf(file);
+        for (const NumberRow& number : numbers) {
+            insert.bind(1, row++).bind(2, number.name).bind(3, number.kind);
+            std::visit(
+                [&](auto value) {
+                    if constexpr (!std::is_same_v<decltype(value), std::monostate>) insert.bind(4, value);
+                },
+                number.number);
+            insert.run();
+        }
+        if (!words.empty()) statements_->insertWords.bind(1, file).bindText(2, words).run();
+    }, bytes);
     return change;
 }
 
@@ -393,8 +521,9 @@ std::optional<int64_t> IndexWriter::dependencySet(const std::vector<CatalogDepen
     for (const int64_t catalog : catalogs) list += (list.empty() ? "" : " ") + std::to_string(catalog);
     auto found = setIds_.find(list);
     if (found == setIds_.end()) {
-        statements_->insertSet.bindText(1, list).run();
-        found = setIds_.emplace(std::move(list), sqlite3_last_insert_rowid(db_->handle())).first;
+        const int64_t id = nextSetId_++;
+        later([this, id, list] { statements_->insertSet.bind(1, id).bindText(2, list).run(); });
+        found = setIds_.emplace(std::move(list), id).first;
     }
     lastDependencies_ = dependencies;
     lastSet_ = found->second;
@@ -403,38 +532,29 @@ std::optional<int64_t> IndexWriter::dependencySet(const std::vector<CatalogDepen
 
 int64_t IndexWriter::nameId(std::string_view name) {
     if (const auto found = nameIds_.find(name); found != nameIds_.end()) return found->second;
-    statements_->insertName.bindText(1, name).run();
-    const int64_t id = sqlite3_last_insert_rowid(db_->handle());
+    const int64_t id = nextNameId_++;
+    later([this, id, name = std::string(name)] { statements_->insertName.bind(1, id).bindText(2, name).run(); });
     nameIds_.emplace(name, id);
     return id;
 }
 
 int64_t IndexWriter::catalogId(const CatalogDependency& dependency) {
-    // An absent file is stored with a zero identity, so that the unique key (where nulls differ) holds.
     const FileIdentity identity = dependency.identity.value_or(FileIdentity{});
-    std::string key = dependency.path;
-    for (const int64_t field : {static_cast<int64_t>(dependency.identity.has_value()),
-                                static_cast<int64_t>(identity.device), static_cast<int64_t>(identity.inode),
-                                identity.size, identity.modifiedNanoseconds, identity.changedNanoseconds}) {
-        key += '\0';
-        key += std::to_string(field);
-    }
+    std::string key = catalogKey(dependency.path, dependency.identity.has_value(), identity);
     if (const auto found = catalogIds_.find(key); found != catalogIds_.end()) return found->second;
-    for (Statement* statement : {&statements_->insertCatalog, &statements_->findCatalog}) {
-        statement->bindBlob(1, dependency.path).bind(2, static_cast<int64_t>(dependency.identity.has_value()));
-        bindIdentity(*statement, 3, identity);
-    }
-    statements_->insertCatalog.run();
-    Statement& find = statements_->findCatalog;
-    if (!find.step()) throw IndexError(IndexErrorKind::failed, db_->path() + ": a catalog entry vanished");
-    const int64_t id = find.columnInt(0);
-    find.reset();
+    const int64_t id = nextCatalogId_++;
+    later([this, id, path = dependency.path, present = dependency.identity.has_value(), identity] {
+        Statement& insert = statements_->insertCatalog;
+        insert.bind(1, id).bindBlob(2, path).bind(3, static_cast<int64_t>(present));
+        bindIdentity(insert, 4, identity);
+        insert.run();
+    });
     catalogIds_.emplace(std::move(key), id);
     return id;
 }
 
 IndexWriter::Change IndexWriter::storeSkipped(const std::string& path, const FileIdentity& identity) {
-    return fileRow(path, static_cast<int>(StoredStatus::skipped), keptIdentity(identity, {}), false, nullptr,
+    return fileRow(path, static_cast<int>(StoredStatus::skipped), keptIdentity(identity, {}), false, std::nullopt,
                    std::nullopt)
         .second;
 }
@@ -443,23 +563,20 @@ IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std
                                               const std::string& cause, bool retryEveryRun,
                                               const std::vector<CatalogDependency>& dependencies) {
     return fileRow(path, static_cast<int>(StoredStatus::failed), keptIdentity(identity, dependencies), retryEveryRun,
-                   &cause, dependencySet(dependencies))
+                   cause, dependencySet(dependencies))
         .second;
 }
 
-std::optional<int64_t> IndexWriter::fileId(const std::string& path) const {
-    const auto found = stored_.find(path);
-    return found != stored_.end() ? std::optional(found->second.id) : std::nullopt;
-}
-
 bool IndexWriter::remove(const std::string& path) {
-    const std::optional<int64_t> existing = fileId(path);
-    if (!existing) return false;
-    beginIfNeeded();
-    clearContents(*existing);
-    statements_->deleteFile.bind(1, *existing).run();
-    stored_.erase(path);
-    stale_.erase(*existing);
+    const auto found = stored_.find(path);
+    if (found == stored_.end()) return false;
+    const int64_t id = found->second.id;
+    later([this, id] {
+        clearContents(id);
+        statements_->deleteFile.bind(1, id).run();
+    });
+    stored_.erase(found);
+    stale_.erase(id);
     return true;
 }
 

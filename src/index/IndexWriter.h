@@ -8,9 +8,16 @@
 // Whatever was committed stays consistent if the process dies at any moment;
 // the next run simply finds the rest not current.
 //
+// The statements run on a thread of their own, in the order they were given,
+// while the run goes on with its next file: everything a caller is told (ids,
+// added or updated, current or not) comes from what the writer holds in memory.
+// So an error of SQLite (a full disk, say) surfaces as an IndexError from a later
+// call, and at the latest from commit(), which waits for everything given.
+//
 // Paths are normalised absolute paths (normalizedAbsolutePath).
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,7 +76,8 @@ public:
     // False when the path was not stored.
     bool remove(const std::string& path);
 
-    // Makes the changes since the last commit durable and visible to readers.
+    // Makes the changes since the last commit durable and visible to readers;
+    // returns once they are.
     void commit();
     // Commits when the open batch began at least `interval` ago; a run calls it
     // after each file, so that batches are large enough to be cheap and a killed
@@ -79,13 +87,16 @@ public:
 private:
     struct Statements;
     class Checkpointer;
+    class Storer;
 
-    void beginIfNeeded();
-    std::optional<int64_t> fileId(const std::string& path) const;
+    // Gives the storing thread work for the open batch, opening one when none is;
+    // `bytes` is what the work holds, which bounds the queue.
+    void later(std::function<void()> work, size_t bytes = 0);
     // The file's row, created or emptied of everything a previous import left.
     std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
-                                       bool retryEveryRun, const std::string* cause,
+                                       bool retryEveryRun, std::optional<std::string> cause,
                                        std::optional<int64_t> dependencies);
+    // On the storing thread.
     void clearContents(int64_t file);
     // The id of the set of these catalog states, made when new; nothing for none.
     std::optional<int64_t> dependencySet(const std::vector<CatalogDependency>& dependencies);
@@ -99,8 +110,11 @@ private:
     std::unique_ptr<IndexDatabase> db_;
     std::unique_ptr<Checkpointer> checkpointer_;
     std::unique_ptr<Statements> statements_;
-    bool inTransaction_ = false;
+    std::unique_ptr<Storer> storer_;
+    bool batchOpen_ = false;
     std::chrono::steady_clock::time_point batchStart_;
+    // The ids the next new rows get, as SQLite would give them.
+    int64_t nextFileId_ = 1, nextNameId_ = 1, nextCatalogId_ = 1, nextSetId_ = 1;
     struct NameHash : std::hash<std::string_view> {
         using is_transparent = void;
     };
@@ -115,7 +129,7 @@ private:
         bool sighted = false;  // found or stored by this run
     };
     std::unordered_map<std::string, Stored> stored_;
-    std::unordered_map<std::string, int64_t> catalogIds_;
+    std::unordered_map<std::string, int64_t> catalogIds_;  // every stored catalog state, by catalogKey()
     std::unordered_map<std::string, int64_t> setIds_;  // by the catalog ids they list
     std::vector<CatalogDependency> lastDependencies_;
     std::optional<int64_t> lastSet_;
