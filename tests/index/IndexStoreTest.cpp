@@ -2,6 +2,9 @@
 // incremental run learns from it.
 
 #include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "IndexFixture.h"
 #include "support/Cases.h"
@@ -81,6 +84,35 @@ TEST_F(IndexStoreTest, OneWriterAtATimeWhileReadersSeeCommittedBatches) {
     writer.reset();
     EXPECT_TRUE(titled("Second batch").empty());
     EXPECT_EQ(openError([&] { IndexWriter again(db_); }), std::nullopt);
+}
+
+// The writer stores on a thread of its own: what that thread fails at (a file size
+// limit standing in for a full disk) is thrown by a later call or by commit(), and
+// the batch it failed in stays out of the index.
+TEST_F(IndexStoreTest, AWriteThatFailsIsReportedAndItsBatchLeftOut) {
+    storeClipSet();
+    const auto storeTooMuch = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        IndexWriter writer(db_);
+        const rlimit limit{1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            for (uint64_t i = 0; i < 20000; ++i) {
+                const std::string title = "Too many " + std::string(200, 'x') + std::to_string(i);
+                writer.storeClip("/full/" + std::to_string(i), FileIdentity{3, i, 1, 1, 1},
+                                 *clip({{"kMDItemTitle", str(title)}}), {});
+            }
+            writer.commit();
+        } catch (const IndexError&) {
+            std::_Exit(7);
+        }
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(storeTooMuch(), ::testing::ExitedWithCode(7), "");
+    EXPECT_EQ(titled("Market stalls"), std::vector<std::string>{"/c/market.plist"});
+    EXPECT_TRUE(titled("Too many*").empty());
+    IndexWriter again(db_);
+    EXPECT_FALSE(again.isCurrent("/full/0", FileIdentity{3, 0, 1, 1, 1}));
 }
 
 TEST_F(IndexStoreTest, StoringAgainReplacesEverythingTheFileHad) {
