@@ -511,8 +511,9 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
 
 std::optional<int64_t> IndexWriter::dependencySet(const std::vector<CatalogDependency>& dependencies) {
     if (dependencies.empty()) return std::nullopt;
-    // Clips one after the other mostly lie in one folder and depend on the same catalogs.
-    if (dependencies == lastDependencies_) return lastSet_;
+    const auto recent = std::find_if(recentSets_.begin(), recentSets_.end(),
+                                     [&](const auto& known) { return known.first == dependencies; });
+    if (recent != recentSets_.end()) return recent->second;
     std::vector<int64_t> catalogs;
     for (const auto& dependency : dependencies) catalogs.push_back(catalogId(dependency));
     std::sort(catalogs.begin(), catalogs.end());
@@ -525,9 +526,10 @@ std::optional<int64_t> IndexWriter::dependencySet(const std::vector<CatalogDepen
         later([this, id, list] { statements_->insertSet.bind(1, id).bindText(2, list).run(); });
         found = setIds_.emplace(std::move(list), id).first;
     }
-    lastDependencies_ = dependencies;
-    lastSet_ = found->second;
-    return lastSet_;
+    constexpr size_t kRecentSets = 8;
+    if (recentSets_.size() == kRecentSets) recentSets_.pop_back();
+    recentSets_.emplace(recentSets_.begin(), dependencies, found->second);
+    return found->second;
 }
 
 int64_t IndexWriter::nameId(std::string_view name) {

@@ -131,8 +131,9 @@ private:
     std::unordered_map<std::string, Stored> stored_;
     std::unordered_map<std::string, int64_t> catalogIds_;  // every stored catalog state, by catalogKey()
     std::unordered_map<std::string, int64_t> setIds_;  // by the catalog ids they list
-    std::vector<CatalogDependency> lastDependencies_;
-    std::optional<int64_t> lastSet_;
+    // The sets of the last few distinct dependency lists, the latest first: clips one
+    // after the other mostly lie in one folder and depend on one of a few.
+    std::vector<std::pair<std::vector<CatalogDependency>, int64_t>> recentSets_;
     // Files matched against catalogs that have changed since.
     std::unordered_set<int64_t> stale_;
 };

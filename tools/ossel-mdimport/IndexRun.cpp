@@ -86,6 +86,7 @@ std::vector<std::string> IndexRun::inputsWithRevisits() {
             inputs.push_back(path);
         }
     }
+    inputsMayOverlap_ = inputs.size() > 1;
     return inputs;
 }
 
@@ -205,7 +206,7 @@ void IndexRun::removeVanished() {
 IndexWriter::Sighting IndexRun::foundNow(const std::string& path) {
     // Inputs that overlap name some files twice: each is imported and counted once.
     const IndexWriter::Sighting sighting = writer_->sight(path);
-    if (sighting != IndexWriter::Sighting::unknown) return sighting;
+    if (sighting != IndexWriter::Sighting::unknown || !inputsMayOverlap_) return sighting;
     return foundNew_.insert(path).second ? sighting : IndexWriter::Sighting::again;
 }
 

@@ -77,6 +77,8 @@ private:
     // Files this run found that the index did not hold when it did (the writer
     // notes the others in what it holds).
     std::unordered_set<std::string> foundNew_;
+    // Only several inputs can name a file twice: one walk finds each path once.
+    bool inputsMayOverlap_ = false;
     // Paths the walk could not read (directories, missing inputs): nothing below them is removed.
     std::vector<std::string> unreadable_;
     Counts counts_;
