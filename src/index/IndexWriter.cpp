@@ -159,7 +159,9 @@ private:
 // Runs the writer's work in the order given, on a thread of its own. The queue
 // holds at most kMaxQueuedBytes of work's data, so that a run cannot get far
 // ahead of its disk. After a failure the rest is dropped, and the failure is
-// thrown by every later call.
+// thrown by every later call. Work that ran goes back to the thread that gave
+// it, to be freed there: memory freed by another thread goes back to its arena
+// the slow way, and the giving thread's allocations would then all take it.
 class IndexWriter::Storer {
 public:
     Storer() : thread_([this] { loop(); }) {}
@@ -173,12 +175,15 @@ public:
     }
 
     void add(std::function<void()> work, size_t bytes) {
+        std::vector<std::deque<Work>> ran;
         std::unique_lock lock(mutex_);
         room_.wait(lock, [&] { return queuedBytes_ < kMaxQueuedBytes || failure_; });
         if (failure_) std::rethrow_exception(failure_);
         queue_.push_back({std::move(work), bytes});
         queuedBytes_ += bytes;
         if (queue_.size() == 1) wake_.notify_one();
+        ran.swap(ran_);
+        lock.unlock();
     }
 
     // Returns once everything given has run.
@@ -216,6 +221,7 @@ private:
                 }
             }
             lock.lock();
+            ran_.push_back(std::move(taken));
             running_ = false;
             queuedBytes_ -= bytes;
             if (failure && !failure_) failure_ = failure;
@@ -227,6 +233,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_, room_, done_;
     std::deque<Work> queue_;
+    std::vector<std::deque<Work>> ran_;  // for the giving thread to free
     size_t queuedBytes_ = 0;
     bool running_ = false;
     bool stopping_ = false;
