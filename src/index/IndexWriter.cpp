@@ -301,20 +301,60 @@ IndexWriter::~IndexWriter() {
 }
 
 void IndexWriter::readStoredFiles() {
-    Statement count(db_->handle(), "SELECT count(*) FROM files");
-    stored_.reserve(count.step() ? static_cast<size_t>(count.columnInt(0)) : 0);
+    Statement range(db_->handle(), "SELECT count(*), coalesce(max(id), 0) FROM files");
+    range.step();
+    stored_.reserve(static_cast<size_t>(range.columnInt(0)));
+    nextFileId_ = range.columnInt(1) + 1;
     std::vector<std::pair<int64_t, int64_t>> fileSets;  // a file and the set of catalogs it depends on
     std::unordered_set<int64_t> usedSets;
-    Statement files(db_->handle(), "SELECT path, id, retry_every_run, device, inode, size, modified, changed, "
-                                   "dependencies FROM files");
-    while (files.step()) {
-        const Stored file{files.columnInt(1), files.columnInt(2) != 0, columnIdentity(files, 3)};
-        stored_.emplace(files.columnBytes(0), file);
-        nextFileId_ = std::max(nextFileId_, file.id + 1);
-        if (files.columnIsNull(8)) continue;
-        fileSets.emplace_back(file.id, files.columnInt(8));
-        usedSets.insert(files.columnInt(8));
+    const auto readFiles = [](sqlite3* db, int64_t low, int64_t high, auto&& take) {
+        Statement files(db, "SELECT path, id, retry_every_run, device, inode, size, modified, changed, "
+                            "dependencies FROM files WHERE id >= ? AND id < ?");
+        files.bind(1, low).bind(2, high);
+        while (files.step()) {
+            take(files.columnBytes(0), Stored{files.columnInt(1), files.columnInt(2) != 0, columnIdentity(files, 3)},
+                 files.columnIsNull(8) ? std::optional<int64_t>() : files.columnInt(8));
+        }
+    };
+    const auto keep = [&](auto&& path, const Stored& file, std::optional<int64_t> set) {
+        stored_.emplace(std::forward<decltype(path)>(path), file);
+        if (!set) return;
+        fileSets.emplace_back(file.id, *set);
+        usedSets.insert(*set);
+    };
+    // A large index is read in two halves at once, the second on a connection and
+    // a thread of their own: a run that finds nothing changed spends a third of
+    // its time here.
+    const int64_t middle = range.columnInt(0) >= 4096 ? nextFileId_ / 2 : nextFileId_;
+    struct Read {
+        std::string path;
+        Stored file;
+        std::optional<int64_t> set;
+    };
+    std::vector<Read> secondHalf;
+    std::exception_ptr failure;
+    std::thread reader;
+    if (middle < nextFileId_) {
+        reader = std::thread([&] {
+            try {
+                IndexDatabase db(db_->path(), IndexDatabase::Access::readOnly);
+                readFiles(db.handle(), middle, nextFileId_, [&](std::string_view path, const Stored& file, auto set) {
+                    secondHalf.push_back({std::string(path), file, set});
+                });
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
     }
+    try {
+        readFiles(db_->handle(), 0, middle, keep);
+    } catch (...) {
+        if (reader.joinable()) reader.join();
+        throw;
+    }
+    if (reader.joinable()) reader.join();
+    if (failure) std::rethrow_exception(failure);
+    for (Read& read : secondHalf) keep(std::move(read.path), read.file, read.set);
 
     // Sets and catalog states no stored file refers to any more are forgotten: they would only cost a stat each run.
     std::unordered_map<int64_t, std::vector<int64_t>> sets;

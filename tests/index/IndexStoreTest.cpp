@@ -115,6 +115,24 @@ TEST_F(IndexStoreTest, AWriteThatFailsIsReportedAndItsBatchLeftOut) {
     EXPECT_FALSE(again.isCurrent("/full/0", FileIdentity{3, 0, 1, 1, 1}));
 }
 
+// A large index is read in two halves at once: every file of both is known to the
+// next writer, and the files it adds get ids of their own.
+TEST_F(IndexStoreTest, AWriterKnowsEveryFileOfALargeIndex) {
+    constexpr uint64_t kFiles = 5000;
+    const auto pathOf = [](uint64_t i) { return "/many/" + std::to_string(i); };
+    {
+        IndexWriter writer(db_);
+        for (uint64_t i = 0; i < kFiles; ++i) writer.storeSkipped(pathOf(i), FileIdentity{4, i, 1, 1, 1});
+        writer.commit();
+    }
+    IndexWriter writer(db_);
+    for (uint64_t i = 0; i < kFiles; ++i) ASSERT_TRUE(writer.isCurrent(pathOf(i), FileIdentity{4, i, 1, 1, 1})) << i;
+    EXPECT_EQ(writer.pathsBelow("/many").size(), kFiles);
+    EXPECT_EQ(writer.storeClip("/many/new", FileIdentity{4, kFiles, 1, 1, 1}, *clip({}), {}),
+              IndexWriter::Change::added);
+    writer.commit();
+}
+
 TEST_F(IndexStoreTest, StoringAgainReplacesEverythingTheFileHad) {
     storeClipSet();
     {
