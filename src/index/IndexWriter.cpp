@@ -208,9 +208,11 @@ private:
             std::deque<Work> taken;
             taken.swap(queue_);
             running_ = true;
+            // Work given while an earlier batch failed is dropped too: a commit among it
+            // would keep half of what the failed batch held.
+            std::exception_ptr failure = failure_;
             lock.unlock();
             size_t bytes = 0;
-            std::exception_ptr failure;
             for (Work& work : taken) {
                 bytes += work.bytes;
                 if (failure) continue;
@@ -224,7 +226,7 @@ private:
             ran_.push_back(std::move(taken));
             running_ = false;
             queuedBytes_ -= bytes;
-            if (failure && !failure_) failure_ = failure;
+            failure_ = failure;
             room_.notify_all();
             done_.notify_all();
         }
