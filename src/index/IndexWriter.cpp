@@ -480,15 +480,17 @@ bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {
     return true;
 }
 
+template <class Contents>
 std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& path, int status,
                                                              const std::optional<FileIdentity>& identity,
                                                              bool retryEveryRun, std::optional<std::string> cause,
-                                                             std::optional<int64_t> dependencies) {
+                                                             std::optional<int64_t> dependencies, Contents contents,
+                                                             size_t contentBytes) {
     const auto found = stored_.find(path);
     const bool existing = found != stored_.end();
     const int64_t id = existing ? found->second.id : nextFileId_++;
     later([this, id, existing, path = existing ? std::string() : path, status, identity, retryEveryRun,
-           cause = std::move(cause), dependencies] {
+           cause = std::move(cause), dependencies, contents = std::move(contents)] {
         Statement& write = existing ? statements_->updateFile : statements_->insertFile;
         write.bind(1, id).bind(2, static_cast<int64_t>(status)).bind(3, static_cast<int64_t>(retryEveryRun));
         bindIdentity(write, 4, identity);
@@ -497,7 +499,8 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
         if (!existing) write.bindBlob(11, path);
         write.run();
         if (existing) clearContents(id);
-    }, path.size());
+        contents(id);
+    }, path.size() + contentBytes);
     stored_.insert_or_assign(path, Stored{id, retryEveryRun, identity, true});
     if (!existing) return {id, Change::added};
     stale_.erase(id);
@@ -522,9 +525,6 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
 IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileIdentity& identity,
                                            std::string_view archive, const ClipValues& values,
                                            const std::vector<CatalogDependency>& dependencies) {
-    const auto [id, change] = fileRow(path, static_cast<int>(StoredStatus::clip),
-                                        keptIdentity(identity, dependencies), false, std::nullopt,
-                                        dependencySet(dependencies));
     // The numbers' rows are laid out here, where the names' ids are known.
     struct NumberRow {
         int64_t name;
@@ -537,11 +537,17 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
         if ((value.kind != kNumberValue && value.kind != kDateValue) || !isComparableNumber(value.number)) continue;
         numbers.push_back({nameId(value.name), value.kind, value.number});
     }
-    const size_t bytes = archive.size() + values.values.size() + values.words.size();
-    later([this, file = id, archive = std::string(archive), values = std::string(values.values),
-           words = std::string(values.words), numbers = std::move(numbers)] {
-        statements_->insertListing.bind(1, file).bindBlob(2, archive).run();
-        statements_->insertValues.bind(1, file).bindBlob(2, values).run();
+    // The three texts in one block: the storing thread's work holds as few as it can.
+    std::string texts;
+    texts.reserve(archive.size() + values.values.size() + values.words.size());
+    texts.append(archive).append(values.values).append(values.words);
+    const size_t bytes = texts.size();
+    auto store = [this, texts = std::move(texts), archiveSize = archive.size(), valuesSize = values.values.size(),
+                  numbers = std::move(numbers)](int64_t file) {
+        const std::string_view all = texts;
+        const std::string_view words = all.substr(archiveSize + valuesSize);
+        statements_->insertListing.bind(1, file).bindBlob(2, all.substr(0, archiveSize)).run();
+        statements_->insertValues.bind(1, file).bindBlob(2, all.substr(archiveSize, valuesSize)).run();
         Statement& insert = statements_->insertNumber;
         int64_t row = firstRowOf(file);
         for (const NumberRow& number : numbers) {
@@ -554,8 +560,10 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
             insert.run();
         }
         if (!words.empty()) statements_->insertWords.bind(1, file).bindText(2, words).run();
-    }, bytes);
-    return change;
+    };
+    return fileRow(path, static_cast<int>(StoredStatus::clip), keptIdentity(identity, dependencies), false,
+                   std::nullopt, dependencySet(dependencies), std::move(store), bytes)
+        .second;
 }
 
 std::optional<int64_t> IndexWriter::dependencySet(const std::vector<CatalogDependency>& dependencies) {
@@ -606,7 +614,7 @@ int64_t IndexWriter::catalogId(const CatalogDependency& dependency) {
 
 IndexWriter::Change IndexWriter::storeSkipped(const std::string& path, const FileIdentity& identity) {
     return fileRow(path, static_cast<int>(StoredStatus::skipped), keptIdentity(identity, {}), false, std::nullopt,
-                   std::nullopt)
+                   std::nullopt, [](int64_t) {}, 0)
         .second;
 }
 
@@ -614,7 +622,7 @@ IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std
                                               const std::string& cause, bool retryEveryRun,
                                               const std::vector<CatalogDependency>& dependencies) {
     return fileRow(path, static_cast<int>(StoredStatus::failed), keptIdentity(identity, dependencies), retryEveryRun,
-                   cause, dependencySet(dependencies))
+                   cause, dependencySet(dependencies), [](int64_t) {}, 0)
         .second;
 }
 

@@ -92,10 +92,13 @@ private:
     // Gives the storing thread work for the open batch, opening one when none is;
     // `bytes` is what the work holds, which bounds the queue.
     void later(std::function<void()> work, size_t bytes = 0);
-    // The file's row, created or emptied of everything a previous import left.
+    // The file's row, created or emptied of everything a previous import left;
+    // then, in the same piece of work, `contents(id)` stores what the file holds,
+    // `contentBytes` of it.
+    template <class Contents>
     std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
                                        bool retryEveryRun, std::optional<std::string> cause,
-                                       std::optional<int64_t> dependencies);
+                                       std::optional<int64_t> dependencies, Contents contents, size_t contentBytes);
     // On the storing thread.
     void clearContents(int64_t file);
     // The id of the set of these catalog states, made when new; nothing for none.
