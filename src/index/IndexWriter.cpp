@@ -465,27 +465,27 @@ void IndexWriter::later(std::function<void()> work, size_t bytes) {
     storer_->add(std::move(work), bytes);
 }
 
+void IndexWriter::endBatch() {
+    storer_->add([this] { db_->exec("COMMIT"); }, 0);
+    batchOpen_ = false;
+}
+
 void IndexWriter::commit() {
-    if (batchOpen_) {
-        storer_->add([this] { db_->exec("COMMIT"); }, 0);
-        batchOpen_ = false;
-    }
+    if (batchOpen_) endBatch();
     storer_->drain();
 }
 
 bool IndexWriter::commitIfDue(std::chrono::milliseconds interval) {
     if (!batchOpen_ || std::chrono::steady_clock::now() - batchStart_ < interval) return false;
-    storer_->add([this] { db_->exec("COMMIT"); }, 0);
-    batchOpen_ = false;
+    endBatch();
     return true;
 }
 
 template <class Contents>
-std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& path, int status,
-                                                             const std::optional<FileIdentity>& identity,
-                                                             bool retryEveryRun, std::optional<std::string> cause,
-                                                             std::optional<int64_t> dependencies, Contents contents,
-                                                             size_t contentBytes) {
+IndexWriter::Change IndexWriter::fileRow(const std::string& path, int status,
+                                         const std::optional<FileIdentity>& identity, bool retryEveryRun,
+                                         std::optional<std::string> cause, std::optional<int64_t> dependencies,
+                                         Contents contents, size_t contentBytes) {
     const auto found = stored_.find(path);
     const bool existing = found != stored_.end();
     const int64_t id = existing ? found->second.id : nextFileId_++;
@@ -502,9 +502,9 @@ std::pair<int64_t, IndexWriter::Change> IndexWriter::fileRow(const std::string& 
         contents(id);
     }, path.size() + contentBytes);
     stored_.insert_or_assign(path, Stored{id, retryEveryRun, identity, true});
-    if (!existing) return {id, Change::added};
+    if (!existing) return Change::added;
     stale_.erase(id);
-    return {id, Change::updated};
+    return Change::updated;
 }
 
 void IndexWriter::clearContents(int64_t file) {
@@ -562,8 +562,7 @@ IndexWriter::Change IndexWriter::storeClip(const std::string& path, const FileId
         if (!words.empty()) statements_->insertWords.bind(1, file).bindText(2, words).run();
     };
     return fileRow(path, static_cast<int>(StoredStatus::clip), keptIdentity(identity, dependencies), false,
-                   std::nullopt, dependencySet(dependencies), std::move(store), bytes)
-        .second;
+                   std::nullopt, dependencySet(dependencies), std::move(store), bytes);
 }
 
 std::optional<int64_t> IndexWriter::dependencySet(const std::vector<CatalogDependency>& dependencies) {
@@ -614,16 +613,14 @@ int64_t IndexWriter::catalogId(const CatalogDependency& dependency) {
 
 IndexWriter::Change IndexWriter::storeSkipped(const std::string& path, const FileIdentity& identity) {
     return fileRow(path, static_cast<int>(StoredStatus::skipped), keptIdentity(identity, {}), false, std::nullopt,
-                   std::nullopt, [](int64_t) {}, 0)
-        .second;
+                   std::nullopt, [](int64_t) {}, 0);
 }
 
 IndexWriter::Change IndexWriter::storeFailure(const std::string& path, const std::optional<FileIdentity>& identity,
                                               const std::string& cause, bool retryEveryRun,
                                               const std::vector<CatalogDependency>& dependencies) {
     return fileRow(path, static_cast<int>(StoredStatus::failed), keptIdentity(identity, dependencies), retryEveryRun,
-                   cause, dependencySet(dependencies), [](int64_t) {}, 0)
-        .second;
+                   cause, dependencySet(dependencies), [](int64_t) {}, 0);
 }
 
 bool IndexWriter::remove(const std::string& path) {

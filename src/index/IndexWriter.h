@@ -9,8 +9,8 @@
 // the next run simply finds the rest not current.
 //
 // The statements run on a thread of their own, in the order they were given,
-// while the run goes on with its next file: everything a caller is told (ids,
-// added or updated, current or not) comes from what the writer holds in memory.
+// while the run goes on with its next file: everything a caller is told (added
+// or updated, current or not) comes from what the writer holds in memory.
 // So an error of SQLite (a full disk, say) surfaces as an IndexError from a later
 // call, and at the latest from commit(), which waits for everything given.
 //
@@ -92,13 +92,15 @@ private:
     // Gives the storing thread work for the open batch, opening one when none is;
     // `bytes` is what the work holds, which bounds the queue.
     void later(std::function<void()> work, size_t bytes = 0);
+    // Gives the storing thread the open batch's commit.
+    void endBatch();
     // The file's row, created or emptied of everything a previous import left;
     // then, in the same piece of work, `contents(id)` stores what the file holds,
     // `contentBytes` of it.
     template <class Contents>
-    std::pair<int64_t, Change> fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity,
-                                       bool retryEveryRun, std::optional<std::string> cause,
-                                       std::optional<int64_t> dependencies, Contents contents, size_t contentBytes);
+    Change fileRow(const std::string& path, int status, const std::optional<FileIdentity>& identity, bool retryEveryRun,
+                   std::optional<std::string> cause, std::optional<int64_t> dependencies, Contents contents,
+                   size_t contentBytes);
     // On the storing thread.
     void clearContents(int64_t file);
     // The id of the set of these catalog states, made when new; nothing for none.

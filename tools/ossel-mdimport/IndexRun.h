@@ -73,9 +73,8 @@ private:
     ProgressLine progress_;
     std::vector<std::string> inputs_;
     std::deque<Pending> pending_;
-    // Every path the walk found, so that what it did not find can be removed.
-    // Files this run found that the index did not hold when it did (the writer
-    // notes the others in what it holds).
+    // Files this run found that the index did not hold when it did, so that inputs
+    // that overlap import each once (the writer notes the others in what it holds).
     std::unordered_set<std::string> foundNew_;
     // Only several inputs can name a file twice: one walk finds each path once.
     bool inputsMayOverlap_ = false;
