@@ -13,22 +13,25 @@ CatalogCache& CatalogCache::shared() {
 }
 
 void CatalogCache::beginImport() {
-    dependencies_.clear();
+    dependencyCount_ = 0;
     importing_ = true;
 }
 
-CatalogDependency* CatalogCache::dependency(const std::string& path) {
+CatalogDependency* CatalogCache::dependency(std::string_view path) {
     if (!importing_) return nullptr;
-    const auto found = std::find_if(dependencies_.begin(), dependencies_.end(),
-                                    [&](const CatalogDependency& d) { return d.path == path; });
-    return found == dependencies_.end() ? nullptr : &*found;
+    const auto end = dependencies_.begin() + static_cast<ptrdiff_t>(dependencyCount_);
+    const auto found = std::find_if(dependencies_.begin(), end, [&](const CatalogDependency& d) { return d.path == path; });
+    return found == end ? nullptr : &*found;
 }
 
-std::optional<FileIdentity> CatalogCache::identityAt(std::string path) {
+std::optional<FileIdentity> CatalogCache::identityAt(std::string_view path) {
     if (const auto* known = dependency(path)) return known->identity;
-    auto identity = fileIdentityAtPath(path);
-    if (importing_) dependencies_.push_back({std::move(path), identity});
-    return identity;
+    if (!importing_) return fileIdentityAtPath(std::string(path));
+    if (dependencyCount_ == dependencies_.size()) dependencies_.emplace_back();
+    CatalogDependency& added = dependencies_[dependencyCount_++];
+    added.path.assign(path);
+    added.identity = fileIdentityAtPath(added.path);
+    return added.identity;
 }
 
 CatalogCache::CachedDirectory* CatalogCache::directory(const std::string& path) {

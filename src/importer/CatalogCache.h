@@ -20,7 +20,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/RegularFile.h"
@@ -48,7 +50,7 @@ public:
     void endImport() { importing_ = false; }
 
     // The identity of what `path` names (links followed), or none.
-    std::optional<FileIdentity> identityAt(std::string path);
+    std::optional<FileIdentity> identityAt(std::string_view path);
 
     // The records of the kind's catalog file in the directory, read again when
     // the file changed since they were read. Null when the file is missing or
@@ -56,7 +58,7 @@ public:
     std::shared_ptr<const CatalogRecordIndex> records(const std::string& directory, const CatalogRecordKind& kind);
 
     // The catalog paths of the last import, in the order first looked at.
-    const std::vector<CatalogDependency>& dependencies() const { return dependencies_; }
+    std::span<const CatalogDependency> dependencies() const { return {dependencies_.data(), dependencyCount_}; }
 
     // What is kept, by the records' own estimate; other bounds and emptying
     // are for tests, which cannot afford half a gigabyte.
@@ -77,14 +79,17 @@ private:
         uint64_t lastUse = 0;
     };
 
-    CatalogDependency* dependency(const std::string& path);
+    CatalogDependency* dependency(std::string_view path);
     CachedDirectory* directory(const std::string& path);
     void forget(const std::string& directory, std::string_view name);
     void keep(const std::string& directory, std::string_view name, const FileIdentity& identity,
               std::shared_ptr<const CatalogRecordIndex> records);
 
     std::vector<CachedDirectory> directories_;
+    // The first dependencyCount_ are the current import's; the rest keep their
+    // paths' storage for the next imports, which probe the same paths again.
     std::vector<CatalogDependency> dependencies_;
+    size_t dependencyCount_ = 0;
     bool importing_ = false;
     uint64_t useCount_ = 0;
     size_t maxDirectories_ = kCatalogCacheDirectories;

@@ -1,5 +1,6 @@
 #include "importer/GetMetadataForFile.h"
 
+#include <cstdlib>
 #include <string_view>
 
 #include "foundation/PropertyList.h"
@@ -50,8 +51,40 @@ void importCatalogMatches(const Dictionary& annotation, const std::string& catal
     if (keywords->count() > 0) attributes.setObject(keywords, std::string(kMDItemKeywords));
 }
 
-bool isCatalogDirectory(const std::string& directory) {
-    return CatalogCache::shared().identityAt(stringByAppendingPathComponent(directory, kCatalogProbeFile)).has_value();
+// The probe path of a candidate directory. The search runs for every clip and
+// clips come a directory at a time, so the path is built again only when the
+// directory differs from the last one's. One thread at a time, like everything
+// the plug-in does.
+class ProbePath {
+public:
+    const std::string& in(std::string_view directory) {
+        if (probe_.empty() || directory != directory_) {
+            directory_.assign(directory);
+            probe_ = stringByAppendingPathComponent(directory, kCatalogProbeFile);
+        }
+        return probe_;
+    }
+    const std::string& directory() const { return directory_; }
+
+private:
+    std::string directory_;
+    std::string probe_;
+};
+
+bool isCatalogDirectory(ProbePath& probe, std::string_view directory) {
+    return CatalogCache::shared().identityAt(probe.in(directory)).has_value();
+}
+
+// "~/Movies/Ossel", expanded again only when $HOME changed; without $HOME "~" is
+// the password database's entry, looked up every time.
+const std::string& userCatalogDirectory() {
+    static std::string home, directory;
+    const char* now = std::getenv("HOME");
+    if (!now || !*now || home != now) {
+        home = now ? now : "";
+        directory = stringByExpandingTildeInPath(kUserCatalogDirectory);
+    }
+    return directory;
 }
 
 // The catalog paths an import looks at are its dependencies, reported after it.
@@ -104,10 +137,11 @@ std::optional<std::string> findRelatedKeyWordsCatalogDir(const std::string& path
     // The annotation file sits two directory levels below the catalog: <catalog>/<a>/<b>/<file>.
     std::string_view climbed = path;
     for (int level = 0; level < 3; ++level) climbed = deletingLastPathComponent(climbed);
-    std::string candidate = stringByExpandingTildeInPath(climbed);
-    if (isCatalogDirectory(candidate)) return candidate;
-    std::string fallback = stringByExpandingTildeInPath(kUserCatalogDirectory);
-    if (isCatalogDirectory(fallback)) return fallback;
+    static ProbePath candidate, fallback;
+    // Hosts hand over full paths: the candidate seldom has a "~" to expand.
+    const std::string expanded = climbed.starts_with('~') ? stringByExpandingTildeInPath(climbed) : std::string();
+    if (isCatalogDirectory(candidate, expanded.empty() ? climbed : expanded)) return candidate.directory();
+    if (isCatalogDirectory(fallback, userCatalogDirectory())) return fallback.directory();
     return std::nullopt;
 }
 

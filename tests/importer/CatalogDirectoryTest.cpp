@@ -57,6 +57,10 @@ TEST_F(CatalogDirectory, FallsBackToTheUsersMoviesFolder) {
     EXPECT_EQ(findRelatedKeyWordsCatalogDir(clip), fallback);
     const std::string own = makeCatalog("w/x");
     EXPECT_EQ(findRelatedKeyWordsCatalogDir(clip), own) << "the clip's own catalog wins over the fallback";
+    // "~" is $HOME as it is at each call.
+    const std::string other = makeCatalog("other/Movies/Ossel");
+    const ScopedEnv home("HOME", (root_ / "other").string());
+    EXPECT_EQ(findRelatedKeyWordsCatalogDir(clipIn("a/b/c/d/clip")), other);
 }
 
 TEST(Collectors, ContentTextJoinsWithSingleBlanksAndTakesDescriptions) {
