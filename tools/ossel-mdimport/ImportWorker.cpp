@@ -90,13 +90,11 @@ public:
         workingDirectory_ = cwd.string();
         if (!workingDirectory_.ends_with('/')) workingDirectory_ += '/';
     }
-    std::string of(std::string_view path) const {
-        if (path.starts_with('/') || workingDirectory_.empty()) return std::string(path);
-        std::string out;
-        out.reserve(workingDirectory_.size() + path.size());
-        out += workingDirectory_;
-        out += path;
-        return out;
+    // A view of `path`, or of `buffer` holding the full path.
+    std::string_view of(std::string_view path, std::string& buffer) const {
+        if (path.starts_with('/') || workingDirectory_.empty()) return path;
+        buffer.assign(workingDirectory_).append(path);
+        return buffer;
     }
 
 private:
@@ -156,9 +154,11 @@ public:
             while (batches_.empty()) {
                 if (!receiveCommands(true)) return 0;  // the host has no more work
             }
-            const std::vector<std::string> batch = std::move(batches_.front());
+            // Paths are imported straight from the message that brought them.
+            const std::string batch = std::move(batches_.front());
             batches_.pop_front();
-            for (const auto& path : batch) importFile(path);
+            MessageReader reader(batch);
+            for (uint32_t count = reader.u32(); count > 0; --count) importFile(reader.text());
         }
     }
 
@@ -181,11 +181,11 @@ private:
         return true;
     }
 
-    void importFile(const std::string& path) {
+    void importFile(std::string_view path) {
         attributes_->removeAllObjects();
-        const std::string full = paths_.of(path);
+        const std::string_view full = paths_.of(path, fullPathBuffer_);
         const Ref<String> fullPath = str(full);
-        const auto identity = settings_.carryAttributes ? fileIdentityAtPath(full) : std::nullopt;
+        const auto identity = settings_.carryAttributes ? fileIdentityAtPath(std::string(full)) : std::nullopt;
         std::optional<double> seconds;
         bool imported = false;
         if (settings_.timings) {
@@ -209,7 +209,7 @@ private:
             }
             writer.endText(mark);
         } else {
-            const Refusal refusal = refusalOf(full);
+            const Refusal refusal = refusalOf(std::string(full));
             writer.putU8(static_cast<uint8_t>(refusal.outcome));
             writer.putText(refusal.reason);
         }
@@ -272,9 +272,8 @@ private:
                     malformed = true;
                     break;
                 }
-                std::vector<std::string> batch(count);
-                for (auto& path : batch) path = reader.text();
-                batches_.push_back(std::move(batch));
+                for (uint32_t i = 0; i < count; ++i) reader.text();
+                if (reader.ok()) batches_.emplace_back(frame->body);
                 batchArrived = true;
             }
             if (!reader.ok()) malformed = true;
@@ -291,7 +290,8 @@ private:
     const AbsolutePaths paths_;
     std::string inbox_;
     std::string message_;
-    std::deque<std::vector<std::string>> batches_;
+    std::string fullPathBuffer_;
+    std::deque<std::string> batches_;  // the bodies of batch messages: a count, then the paths
     std::set<std::string, std::less<>> unreadableCatalogs_;
 };
 
