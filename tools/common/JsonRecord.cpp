@@ -1,5 +1,6 @@
 #include "JsonRecord.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -37,12 +38,15 @@ size_t plainRun(const char* text, size_t size) {
     const __m128i controlLimit = _mm_set1_epi8(0x1f);
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
-    for (; i + 16 <= size; i += 16) {
+    // A text of sixteen bytes or more ends with a block that overlaps the one before,
+    // whose bytes are plain already: no byte at a time.
+    for (; size >= 16; i = std::min(i + 16, size - 16)) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
         const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, controlLimit), bytes);
         const __m128i special =
             _mm_or_si128(control, _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
         if (const int mask = _mm_movemask_epi8(special)) return i + static_cast<size_t>(__builtin_ctz(mask));
+        if (i + 16 == size) return size;
     }
 #endif
     while (i < size && kPlainBytes[static_cast<unsigned char>(text[i])]) ++i;
