@@ -334,7 +334,7 @@ void ImportScheduler::resolve(uint64_t sequence, const FileResult& result, std::
             target.state = State::imported;
             // The next record due goes out straight from the message; others wait in a copy.
             if (sequence == firstSequence_ && bundleConfirmed_ && !sink_.stopped()) {
-                deliver(target, body);
+                sink_.imported(target.path, result);
                 window_.pop_front();
                 ++firstSequence_;
             } else {
