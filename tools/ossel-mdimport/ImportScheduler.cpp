@@ -153,17 +153,16 @@ bool ImportScheduler::emit() {
          bundleConfirmed_ && !window_.empty() && window_.front().state != State::waiting && !sink_.stopped();
          ++delivered) {
         if (delivered % 16 == 0 && Clock::now() >= until) return true;
-        Slot& slot = window_.front();
-        deliver(slot, slot.result);
+        deliver(window_.front());
         window_.pop_front();
         ++firstSequence_;
     }
     return false;
 }
 
-void ImportScheduler::deliver(Slot& slot, std::string_view body) {
+void ImportScheduler::deliver(const Slot& slot) {
     switch (slot.state) {
-        case State::imported: sink_.imported(slot.path, *MessageReader(body).result()); break;
+        case State::imported: sink_.imported(slot.path, *MessageReader(slot.result).result()); break;
         case State::skipped: sink_.skipped(slot.path, slot.reason); break;
         default: sink_.failed(slot.path, slot.reason, slot.failure); break;
     }

@@ -81,7 +81,8 @@ private:
     void ended(Worker& worker);
     void requeue(Worker& worker);
     void resolve(uint64_t sequence, const FileResult& result, std::string_view body);
-    void deliver(Slot& slot, std::string_view body);
+    // A slot's outcome to the sink; an import's result from the copy the slot holds.
+    void deliver(const Slot& slot);
     void fail(uint64_t sequence, std::string reason);
     void declareUnreadable(const std::string& catalog, const std::string& cause);
     std::string causeOfEnd(const Worker& worker, int status) const;
